@@ -1,0 +1,30 @@
+#pragma once
+// The small interfaces through which engine code reaches the user: messages
+// (a modal box in the desktop program, stderr on the command line, a recorder
+// in tests), the progress bar and the Start button.
+
+#include <cstdint>
+#include <string>
+
+class Notifier {
+ public:
+  virtual ~Notifier() = default;
+  // Shows `text` exactly as given and returns when the user has seen it.
+  virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// The run's progress, 0..kProgressRange; 0 again when a run ends.
+class ProgressSink {
+ public:
+  static constexpr int32_t kProgressRange = 32768;
+  virtual ~ProgressSink() = default;
+  virtual void SetProgress(int32_t position) = 0;
+};
+
+// The button that starts and stops runs; its caption follows the run's state
+// ("Start", "Stop", "Cancel").
+class StartButton {
+ public:
+  virtual ~StartButton() = default;
+  virtual void SetCaption(const std::string& caption) = 0;
+};
