@@ -1,0 +1,212 @@
+#include "effects/chorus_effect.h"
+
+#include <cmath>
+
+#include "dsp/saturate.h"
+#include "dsp/wrap32.h"
+#include "effects/effect_factory.h"
+
+namespace {
+constexpr int32_t kTableLength = 256;
+// One table step in radians: 2 pi / 256.
+constexpr double kTableStep = 0.02454369260546875;
+constexpr double kPi = 3.1415926535;
+constexpr double kPeak = 4096.0;
+}  // namespace
+
+ChorusEffect::ChorusEffect(float preFilterHz, float initialDelayMs, float finalDelayMs,
+                           float modLengthMs, float feedbackPercent, float dryInputMix,
+                           float dryOutputMix)
+    : Effect("Chorus Effect", kChorusEffectId, &record, &ChorusEffect::ProcessCallback) {
+  record.preFilterHz = preFilterHz;
+  record.initialDelayMs = initialDelayMs;
+  record.finalDelayMs = finalDelayMs;
+  record.modLengthMs = modLengthMs;
+  record.feedbackPercent = feedbackPercent;
+  record.dryInputMix = dryInputMix;
+  record.dryOutputMix = dryOutputMix;
+  record.gains.assign(2, 0);
+  record.mix.gains = record.gains.data();
+}
+
+ChorusEffect::~ChorusEffect() {
+  Release();
+}
+
+void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+                           int32_t sampleRate) {
+  if (prepared) {
+    return;
+  }
+  ChorusSettings& s = record;
+  const auto sr = static_cast<float>(sampleRate);
+  const auto block = static_cast<size_t>(blockLength);
+
+  // Pre-filter: a low-pass at preFilterHz, from cleared state.
+  s.preFilterCoefficients.assign(kBiquadCoefficientCount, 0);
+  s.preFilterHistory.assign(kBiquadHistoryCount, 0);
+  BiquadSection& f = s.preFilter;
+  f.coefficients = s.preFilterCoefficients.data();
+  f.history = s.preFilterHistory.data();
+  f.ringPosition = 0;
+  f.kind = FilterKind::LowPass;
+  f.f1 = 2.0f * s.preFilterHz / sr;
+  f.q = 0.707f;
+  f.gain = 1.0f;
+  DesignBiquad(&f);
+
+  s.mix.signalCount = 2;
+  s.wet.assign(block, 0);
+  s.accumulator.assign(block, 0);
+  s.mix.extraSignals = s.wet.data();
+  s.mix.accumulator = s.accumulator.data();
+  s.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
+  s.gains[1] = float_mix::GainFromLevel(s.dryOutputMix);
+
+  // The line starts at the longest delay: F samples between write and read.
+  const auto finalDelay = static_cast<int32_t>(s.finalDelayMs * sr * 0.001);
+  s.lineLength = finalDelay + blockLength;
+  s.writeIndex = 0;
+  s.readIndex = blockLength;
+  s.readFraction = 0;
+  s.line.assign(static_cast<size_t>(s.lineLength), 0);
+
+  s.lfoTable.resize(kTableLength);
+  for (int32_t i = 0; i < kTableLength; ++i) {
+    s.lfoTable[static_cast<size_t>(i)] = static_cast<int16_t>(std::sin(i * kTableStep) * kPeak);
+  }
+  Wavetable& lfo = s.lfo;
+  lfo.table = s.lfoTable.data();
+  lfo.position = 0;
+  lfo.fraction = 0;
+  lfo.length = kTableLength;
+  lfo.wrap = kTableLength;
+
+  // The oscillator's depth makes the read position gain the whole sweep of
+  // D samples over the rising half period: the sum S of the truncated half
+  // sine over M + 1 points is what the table delivers there.
+  const auto halfPeriod = static_cast<int32_t>(s.modLengthMs * sr * 0.0005);
+  int64_t sineSum = 0;
+  for (int32_t k = 0; k <= halfPeriod; ++k) {
+    sineSum += static_cast<int32_t>(std::sin(static_cast<double>(k) / halfPeriod * kPi) * kPeak);
+  }
+  const double period = s.modLengthMs * sr * 0.001;
+  lfo.increment = static_cast<int32_t>(kTableLength / period * kPeak);
+  const double sweep = (s.finalDelayMs - s.initialDelayMs) * sr * 0.001;
+  lfo.depth = static_cast<int32_t>(sweep / (static_cast<double>(sineSum) / kPeak) * kPeak);
+
+  s.modulation.assign(block, 0);
+  s.feedbackCoef = static_cast<int32_t>(s.feedbackPercent * 2.56);
+  s.lastWet = 0;
+  prepared = 1;
+}
+
+int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
+                                      int32_t count) {
+  auto* s = static_cast<ChorusSettings*>(settings);
+  // The destination holds the filtered input until the mix overwrites it.
+  RunBiquad(source, destination, &s->preFilter, count);
+  const int16_t* x = destination;
+  const int16_t* m = s->modulation.data();
+  RunWavetable(nullptr, s->modulation.data(), &s->lfo, count);
+
+  int16_t* line = s->line.data();
+  int16_t* wet = s->wet.data();
+  const int32_t length = s->lineLength;
+  const int32_t feedback = s->feedbackCoef;
+  int32_t write = s->writeIndex;
+  int32_t read = s->readIndex;
+  int32_t next = read + 1 == length ? 0 : read + 1;
+  int32_t fraction = s->readFraction;
+  int32_t lastWet = s->lastWet;
+  int32_t d = line[read];
+  int32_t h = line[next] - d;
+  for (int32_t n = 0; n < count; ++n) {
+    const int32_t v =
+        Saturate(Wrap32(static_cast<int64_t>(x[n]) + (Mul32(feedback, lastWet) >> 8)));
+    line[write] = static_cast<int16_t>(v);
+    if (++write == length) {
+      write = 0;
+    }
+    lastWet = Wrap32(static_cast<int64_t>(d) + (Mul32(fraction, h) >> 12));
+    // Between two line samples the value fits 16 bits; a read position held
+    // back (negative fraction) extrapolates and may not, so the wet block
+    // takes it saturated rather than wrapped to the opposite sign.
+    wet[n] = Saturate(lastWet);
+    // One sample per sample plus the oscillator's share; a share below -4096
+    // holds the position still and leaves the fraction negative.
+    fraction = Wrap32(static_cast<int64_t>(fraction) + m[n] + 4096);
+    if (fraction >= 4096) {
+      const int32_t step = fraction >> 12;
+      fraction &= 4095;
+      read += step;
+      if (read >= length) {
+        read -= length;
+      }
+      next += step;
+      if (next >= length) {
+        next -= length;
+      }
+      d = line[read];
+      h = line[next] - d;
+    }
+    // The truncating shifts of the sweep make the read position lose a
+    // little on every period, so the delay creeps up from its longest value
+    // by some samples per period. Once it would pass the whole line, the read
+    // position would land on the newest samples; it is held one line length
+    // minus one sample behind instead, which only flattens the top of the
+    // sweep. Until then the line runs exactly as swept.
+    if (read == write) {
+      read = read + 1 == length ? 0 : read + 1;
+      next = next + 1 == length ? 0 : next + 1;
+      d = line[read];
+      h = line[next] - d;
+    }
+  }
+  s->writeIndex = write;
+  s->readIndex = read;
+  s->readFraction = fraction;
+  s->lastWet = lastWet;
+
+  // The dry part is the unfiltered source.
+  MixSignals(source, destination, &s->mix, count);
+  return 0;
+}
+
+void ChorusEffect::Release() {
+  if (!prepared) {
+    return;
+  }
+  prepared = 0;
+  ChorusSettings& s = record;
+  s.preFilterCoefficients = {};
+  s.preFilterHistory = {};
+  s.preFilter.coefficients = nullptr;
+  s.preFilter.history = nullptr;
+  s.modulation = {};
+  s.line = {};
+  s.wet = {};
+  s.accumulator = {};
+  s.mix.extraSignals = nullptr;
+  s.mix.accumulator = nullptr;
+  s.lfoTable = {};
+  s.lfo.table = nullptr;
+}
+
+void ChorusEffect::SetDryInputMix(int32_t position) {
+  record.dryInputMix = float_mix::LevelFromPosition(position);
+  record.gains[0] = float_mix::GainFromLevel(record.dryInputMix);
+}
+
+void ChorusEffect::SetDryOutputMix(int32_t position) {
+  record.dryOutputMix = float_mix::LevelFromPosition(position);
+  record.gains[1] = float_mix::GainFromLevel(record.dryOutputMix);
+}
+
+int32_t ChorusEffect::GetDryInputMix() const {
+  return float_mix::PositionFromLevel(record.dryInputMix);
+}
+
+int32_t ChorusEffect::GetDryOutputMix() const {
+  return float_mix::PositionFromLevel(record.dryOutputMix);
+}

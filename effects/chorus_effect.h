@@ -1,0 +1,77 @@
+#pragma once
+// The chorus: the dry input mixed with a low-passed copy whose delay sweeps
+// between an initial and a final delay, with feedback. The sweep reads the
+// line at a speed a sine oscillator modulates around one sample per sample,
+// interpolating linearly between samples.
+
+#include <cstdint>
+#include <vector>
+
+#include "dsp/biquad.h"
+#include "dsp/mix.h"
+#include "dsp/wavetable.h"
+#include "effects/effect.h"
+
+struct ChorusSettings {
+  std::vector<int16_t> line;  // lineLength samples while prepared
+  int32_t readFraction = 0;   // read position below one sample, x 4096
+  int32_t writeIndex = 0;
+  int32_t readIndex = 0;     // read position, whole samples
+  int32_t lineLength = 0;    // trunc(finalDelayMs x rate x 0.001) + blockLength
+  int32_t lastWet = 0;       // the last interpolated sample, fed back into the line
+  int32_t feedbackCoef = 0;  // trunc(feedbackPercent x 2.56): feedback x 256
+  Wavetable lfo;             // one sine period of 256 entries, peak 4096
+  MixStage mix;              // input plus the wet block
+  float dryInputMix = float_mix::kDefaultLevel;
+  float dryOutputMix = float_mix::kDefaultLevel;
+  BiquadSection preFilter;  // low-pass in front of the line
+  // Cut-off of the pre-filter in Hz; the Chorus page allows kMinPreFilterHz..kMaxPreFilterHz.
+  float preFilterHz = 4000.0f;
+  static constexpr float kMinPreFilterHz = 500.0f;
+  static constexpr float kMaxPreFilterHz = 16000.0f;
+  std::vector<int16_t> modulation;  // the oscillator's output for one block
+  // Period of the sweep in ms.
+  float modLengthMs = 4000.0f;
+  static constexpr float kMinModLengthMs = 100.0f;
+  static constexpr float kMaxModLengthMs = 10000.0f;
+  // Shortest delay of the sweep in ms.
+  float initialDelayMs = 5.0f;
+  static constexpr float kMinInitialDelayMs = 1.0f;
+  static constexpr float kMaxInitialDelayMs = 100.0f;
+  // Longest delay of the sweep in ms: at least kFinalDelayMinGapMs above the
+  // initial delay, at most kMaxFinalDelayMs.
+  float finalDelayMs = 10.0f;
+  static constexpr float kFinalDelayMinGapMs = 1.0f;
+  static constexpr float kMaxFinalDelayMs = 100.0f;
+  // Feedback in percent.
+  float feedbackPercent = 0.5f;
+  static constexpr float kMinFeedbackPercent = 1.0f;
+  static constexpr float kMaxFeedbackPercent = 100.0f;
+
+  // Storage behind the records above.
+  std::vector<int32_t> gains;  // from construction
+  std::vector<int16_t> wet;
+  std::vector<int32_t> accumulator;
+  std::vector<int16_t> lfoTable;
+  std::vector<Q14> preFilterCoefficients;
+  std::vector<int32_t> preFilterHistory;
+};
+
+class ChorusEffect : public Effect {
+ public:
+  ChorusEffect(float preFilterHz, float initialDelayMs, float finalDelayMs, float modLengthMs,
+               float feedbackPercent, float dryInputMix, float dryOutputMix);
+  ~ChorusEffect() override;
+
+  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
+                                 int32_t count);
+  void Release() override;
+
+  void SetDryInputMix(int32_t position) override;
+  void SetDryOutputMix(int32_t position) override;
+  int32_t GetDryInputMix() const override;
+  int32_t GetDryOutputMix() const override;
+
+  ChorusSettings record;
+};

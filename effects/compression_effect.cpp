@@ -1,0 +1,137 @@
+#include "effects/compression_effect.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/saturate.h"
+#include "dsp/wrap32.h"
+#include "effects/effect_factory.h"
+
+namespace {
+
+// Flat at +1 dB: the curve until the response graph hands over its own.
+constexpr CurvePoint kDefaultCurve[2] = {{0.0f, 1.0f}, {32767.0f, 1.0f}};
+// dB to a natural-log exponent (stands for ln 10 / 20), applied as a power of
+// two: 2^(g x 0.115 x log2 e).
+constexpr double kDbToNeper = 0.115;
+constexpr double kLog2E = 1.4426950408889634;
+
+void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* destination,
+                   int32_t count) {
+  RunEnvelope(source, s.levels.data(), s.envelope.get(), count);
+  const float* table = s.gainTable.data();
+  for (int32_t n = 0; n < count; ++n) {
+    // Levels are 0..32767, so k is 0..255 (entry 256 is never used).
+    const int32_t k = s.levels[n] >> 7;
+    const float y = std::clamp(static_cast<float>(source[n]) * table[k], -32767.0f, 32767.0f);
+    destination[n] = static_cast<int16_t>(std::nearbyint(y));
+  }
+  for (int32_t n = 0; n < count; ++n) {
+    const int64_t sum = static_cast<int64_t>(s.dryInputGain) * source[n] +
+                        static_cast<int64_t>(s.dryOutputGain) * destination[n];
+    destination[n] = Saturate(Wrap32(sum) >> 8);
+  }
+}
+
+}  // namespace
+
+CompressionEffect::CompressionEffect(float envelopeDelayMs)
+    : Effect("Compression Effect", kCompressionEffectId, &record,
+             &CompressionEffect::ProcessCallback) {
+  record.envelopeDelayMs = envelopeDelayMs;
+  record.curvePoints = kDefaultCurve;
+  record.curvePointCount = 2;
+}
+
+CompressionEffect::~CompressionEffect() {
+  Release();
+}
+
+void CompressionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+                                int32_t sampleRate) {
+  if (prepared) {
+    return;
+  }
+  prepared = 1;
+  CompressionSettings& s = record;
+  // The window: the product of the float time and the integer rate, times the
+  // double 0.002. The read position runs two ahead of the write position, so
+  // the level sums the last L - 2 scaled magnitudes; the scale 1.6 / (L + 1)
+  // brings a steady sine's level close to its peak.
+  const int32_t length =
+      static_cast<int32_t>(s.envelopeDelayMs * static_cast<float>(sampleRate) * 0.002) + 1;
+  // A window shorter than three samples would put the read position outside
+  // the ring; the page never asks for one (1 ms at 1000 Hz gives 3).
+  s.envelopeHistory.assign(static_cast<size_t>(std::max(length, 3)), 0);
+  s.envelope = std::make_unique<EnvelopeFollower>();
+  s.envelope->buffer = s.envelopeHistory.data();
+  s.envelope->length = static_cast<int32_t>(s.envelopeHistory.size());
+  s.envelope->sum = 0;
+  s.envelope->writePosition = 0;
+  s.envelope->readPosition = 2;
+  s.envelope->scale = static_cast<float>(1.6 / (s.envelope->length + 1));
+
+  s.blockLength = std::max(blockLength, 1);
+  s.levels.assign(static_cast<size_t>(s.blockLength), 0);
+  s.gainTable.assign(CompressionSettings::kGainTableSize, 0.0f);
+  RebuildGainTable(&s);
+}
+
+void CompressionEffect::Update(void*, int32_t) {
+  if (prepared) {
+    RebuildGainTable(&record);
+  }
+}
+
+void RebuildGainTable(CompressionSettings* settings) {
+  const bool usable = settings->curvePoints != nullptr && settings->curvePointCount >= 2;
+  float* table = settings->gainTable.data();
+  ResampleCurve(usable ? settings->curvePoints : kDefaultCurve, table,
+                usable ? settings->curvePointCount : 2, CompressionSettings::kGainTableSize);
+  for (int32_t k = 0; k < CompressionSettings::kGainTableSize; ++k) {
+    table[k] = static_cast<float>(std::exp2(table[k] * kDbToNeper * kLog2E));
+  }
+}
+
+int32_t CompressionEffect::ProcessCallback(const int16_t* source, int16_t* destination,
+                                           void* settings, int32_t count) {
+  auto& s = *static_cast<CompressionSettings*>(settings);
+  if (s.busy == 1 || s.blockLength <= 0) {
+    return 0;
+  }
+  s.busy = 1;
+  for (int32_t done = 0; done < count; done += s.blockLength) {
+    CompressBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
+  }
+  s.busy = 0;
+  return 0;
+}
+
+void CompressionEffect::Release() {
+  if (!prepared) {
+    return;
+  }
+  prepared = 0;
+  CompressionSettings& s = record;
+  s.envelopeHistory = {};
+  s.envelope.reset();
+  s.levels = {};
+  s.gainTable = {};
+  s.blockLength = 0;
+}
+
+void CompressionEffect::SetDryInputMix(int32_t position) {
+  record.dryInputGain = int_mix::GainFromPosition(position);
+}
+
+void CompressionEffect::SetDryOutputMix(int32_t position) {
+  record.dryOutputGain = int_mix::GainFromPosition(position);
+}
+
+int32_t CompressionEffect::GetDryInputMix() const {
+  return int_mix::PositionFromGain(record.dryInputGain);
+}
+
+int32_t CompressionEffect::GetDryOutputMix() const {
+  return int_mix::PositionFromGain(record.dryOutputGain);
+}

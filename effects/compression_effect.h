@@ -1,0 +1,71 @@
+#pragma once
+// The compression: a level-dependent gain. An envelope follower measures the
+// input level sample by sample, a gain curve drawn by the user maps the level
+// (0..32768) to a gain in dB, and every sample is multiplied by the linear
+// gain for its level; the result is mixed with the unprocessed input. The
+// curve's shape makes it a compressor, expander, limiter or gate.
+//
+// There is no separate attack or release: the envelope window alone sets how
+// fast the level rises and falls.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dsp/curve.h"
+#include "dsp/envelope_follower.h"
+#include "effects/effect.h"
+
+struct CompressionSettings {
+  static constexpr int32_t kGainTableSize = 257;
+  // Linear gain per level step: entry k serves levels 128k..128k+127.
+  std::vector<float> gainTable;
+  std::vector<int16_t> levels;  // the envelope of the current block
+  // The follower and its history ring, from Prepare to Release.
+  std::unique_ptr<EnvelopeFollower> envelope;
+  std::vector<int16_t> envelopeHistory;
+  int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
+  int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the compressed signal
+  // The gain curve, not owned (the response graph keeps its points alive):
+  // x = level, y = gain in dB. The response graph's value range:
+  const CurvePoint* curvePoints = nullptr;
+  int32_t curvePointCount = 0;
+  static constexpr float kCurveMinX = 0.0f;
+  static constexpr float kCurveMaxX = 32768.0f;
+  static constexpr float kCurveMinY = -40.0f;
+  static constexpr float kCurveMaxY = 40.0f;
+  static constexpr int32_t kCurveMinPoints = 2;
+  static constexpr int32_t kCurveMaxPoints = 127;
+  // Envelope window time ("Envelope Delay"); the page's spin box range.
+  float envelopeDelayMs = 20.0f;
+  static constexpr float kMinEnvelopeDelayMs = 1.0f;
+  static constexpr float kMaxEnvelopeDelayMs = 50.0f;
+  int32_t busy = 0;         // 1 while the callback runs; a re-entered call does nothing
+  int32_t blockLength = 0;  // samples `levels` holds
+};
+
+// Samples the current curve into the gain table and converts dB to linear
+// factors (a prepared effect's table).
+void RebuildGainTable(CompressionSettings* settings);
+
+class CompressionEffect : public Effect {
+ public:
+  explicit CompressionEffect(float envelopeDelayMs);
+  ~CompressionEffect() override;
+
+  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  // Rebuilds the gain table; the envelope window keeps its length until the
+  // next Prepare.
+  void Update(void* settings, int32_t sampleRate) override;
+  // Envelope, gain per sample, mix.
+  static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
+                                 int32_t count);
+  void Release() override;
+
+  void SetDryInputMix(int32_t position) override;
+  void SetDryOutputMix(int32_t position) override;
+  int32_t GetDryInputMix() const override;
+  int32_t GetDryOutputMix() const override;
+
+  CompressionSettings record;
+};

@@ -1,0 +1,107 @@
+#pragma once
+// The envelope filter (auto-wah): a second-order filter whose cut-off and
+// resonance follow the loudness of the input. An envelope follower measures
+// the level of every sample; the level picks one of 128 coefficient sets
+// designed in advance between an initial cut-off and resonance (silence) and a
+// final one (full level). The filtered signal is mixed with the input.
+//
+// The coefficient bank and the swept per-sample filter are shared with the
+// filter modulation, which drives them with an oscillator instead.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dsp/biquad.h"
+#include "dsp/envelope_follower.h"
+#include "effects/effect.h"
+
+// How the 128 sets are spaced between the initial and the final values. The
+// names double as the texts the filter pages list, in this order.
+enum class SweepScaling : int32_t {
+  Linear = 0,              // s = i / 128
+  Exponential = 1,         // s = (e^(i/128) - 1) / (e - 1): crowded near the initial values
+  ReverseExponential = 2,  // s = 1 - e^(-i/35): crowded near the final values
+};
+inline constexpr std::array<const char*, 3> kSweepScalingNames = {"Linear", "Exponential",
+                                                                  "Rev.Exponential"};
+
+// One set of Q14 coefficients as DesignBiquad writes them: b2, b1, b0, a2, a1, a0.
+using CoefficientSet = std::array<Q14, kBiquadCoefficientCount>;
+inline constexpr int32_t kCoefficientSetCount = 128;
+
+// The ranges the AutoWah and FilterMod pages allow for the swept filter.
+struct SweptFilterRanges {
+  static constexpr int32_t kMinFilterKind = 0;  // FilterKind::LowPass
+  static constexpr int32_t kMaxFilterKind = 4;  // FilterKind::AllPass
+  static constexpr int32_t kMinSweepScaling = 0;
+  static constexpr int32_t kMaxSweepScaling = 2;
+  static constexpr float kMinCutoffHz = 100.0f;
+  static constexpr float kMaxCutoffHz = 22000.0f;
+  static constexpr float kMinResonance = 0.5f;
+  static constexpr float kMaxResonance = 100.0f;
+  // The right channel's final resonance alone may go down to this.
+  static constexpr float kMinRightFinalResonance = 0.01f;
+};
+
+// Fills the 128 sets: set i is designed at cut-off
+// initial + (final - initial) s(i) and resonance likewise, with s(i) from the
+// scaling; an unknown scaling designs no set. For BandPass the swept cut-off
+// is the pre-warped geometric centre of the band and the swept resonance its
+// quality, so that the resonance means the same for every kind.
+void BuildCoefficientBank(CoefficientSet* bank, float initialCutoff, float finalCutoff,
+                          float initialResonance, float finalResonance, int32_t kind,
+                          int32_t scaling, int32_t sampleRate);
+
+// The RunBiquad recurrence with the coefficients of set setIndices[n] for
+// sample n; the six-slot history ring and its position carry over from block
+// to block exactly as RunBiquad's do. Returns the new ring position.
+int32_t RunSweptBiquad(const int16_t* source, int16_t* destination, const CoefficientSet* bank,
+                       const int16_t* setIndices, int32_t* history, int32_t ringPosition,
+                       int32_t count);
+
+struct EnvelopeFilterSettings {
+  // The follower and its history ring, from Prepare to Release.
+  std::unique_ptr<EnvelopeFollower> envelope;
+  std::vector<int16_t> envelopeHistory;
+  std::vector<int16_t> levels;                  // the envelope of the current block
+  std::vector<CoefficientSet> coefficientBank;  // 128 sets
+  std::vector<int32_t> filterHistory;           // 8 words, 6 used
+  int32_t historyPosition = 0;
+  int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
+  int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal
+  float initialCutoff = 100.0f;                   // Hz at level 0
+  float finalCutoff = 2500.0f;                    // Hz at the top level
+  float initialResonance = 0.707f;                // Q at level 0
+  float finalResonance = 0.707f;                  // Q at the top level
+  float envelopeWindowMs = 5.0f;                  // set by Prepare
+  int32_t filterKind = 0;                         // FilterKind
+  int32_t sweepScaling = 0;                       // SweepScaling
+  int32_t blockLength = 0;                        // samples `levels` holds
+  std::vector<int16_t> setIndices;                // levels >> 8: the set of each sample
+};
+
+class EnvelopeFilterEffect : public Effect {
+ public:
+  // Only the first three arguments are used; the final resonance starts equal
+  // to the initial one.
+  EnvelopeFilterEffect(float initialCutoff, float initialResonance, float finalCutoff,
+                       float unused4, float unused5, float unused6);
+  ~EnvelopeFilterEffect() override;
+
+  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  // Envelope, swept filter, mix.
+  static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
+                                 int32_t count);
+  void Release() override;
+  // Nothing calls Process for this class; it does nothing.
+  void Process(const int16_t* source, int16_t* destination, int32_t count) override;
+
+  void SetDryInputMix(int32_t position) override;
+  void SetDryOutputMix(int32_t position) override;
+  int32_t GetDryInputMix() const override;
+  int32_t GetDryOutputMix() const override;
+
+  EnvelopeFilterSettings record;
+};

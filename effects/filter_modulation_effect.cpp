@@ -1,0 +1,123 @@
+#include "effects/filter_modulation_effect.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/saturate.h"
+#include "dsp/wrap32.h"
+#include "effects/effect_factory.h"
+
+namespace {
+
+// The stored step of the cosine table, close to 2 pi / 256.
+constexpr double kModulatorAngleStep = 0.02454369260546875;
+
+void FilterBlock(FilterModulationSettings& s, const int16_t* source, int16_t* destination,
+                 int32_t count) {
+  RunWavetable(source, s.levels.data(), s.modulator.get(), count);
+  // The modulator values 0..127 are the set indices themselves.
+  s.historyPosition = RunSweptBiquad(source, destination, s.coefficientBank.data(), s.levels.data(),
+                                     s.filterHistory.data(), s.historyPosition, count);
+  for (int32_t n = 0; n < count; ++n) {
+    const int64_t sum = static_cast<int64_t>(s.dryInputGain) * source[n] +
+                        static_cast<int64_t>(s.dryOutputGain) * destination[n];
+    destination[n] = Saturate(Wrap32(sum) >> 8);
+  }
+}
+
+}  // namespace
+
+int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs) {
+  // The product of the integer rate and the float length is single precision.
+  const double samplesPerPeriod = static_cast<float>(sampleRate) * lengthMs * 0.001;
+  return static_cast<int32_t>(kModulatorTableLength / samplesPerPeriod * 4096);
+}
+
+FilterModulationEffect::FilterModulationEffect(float initialCutoff, float initialResonance,
+                                               float finalCutoff, float, float, float dryInputMix,
+                                               float dryOutputMix)
+    : Effect("Filter Modulation", kFilterModulationEffectId, &record,
+             &FilterModulationEffect::ProcessCallback) {
+  record.initialCutoff = initialCutoff;
+  record.initialResonance = initialResonance;
+  record.finalCutoff = finalCutoff;
+  record.finalResonance = initialResonance;
+  record.modulatorLengthMs = 4000.0f;
+  record.dryInputGain = static_cast<int32_t>(dryInputMix * 256.0f);
+  record.dryOutputGain = static_cast<int32_t>(dryOutputMix * 256.0f);
+}
+
+FilterModulationEffect::~FilterModulationEffect() {
+  Release();
+}
+
+void FilterModulationEffect::Prepare(void* /*settings: always this node's record*/,
+                                     int32_t blockLength, int32_t sampleRate) {
+  if (prepared) {
+    return;
+  }
+  prepared = 1;
+  FilterModulationSettings& s = record;
+  // A raised cosine from 127 down to 0 (entries 127 and 128) and back up.
+  s.modulatorTable.assign(kModulatorTableLength, 0);
+  for (int32_t i = 0; i < kModulatorTableLength; ++i) {
+    s.modulatorTable[i] = static_cast<int16_t>((std::cos(i * kModulatorAngleStep) + 1.0) * 63.5);
+  }
+  s.modulator = std::make_unique<Wavetable>();
+  s.modulator->table = s.modulatorTable.data();
+  s.modulator->position = 0;
+  s.modulator->fraction = 0;
+  s.modulator->length = kModulatorTableLength;
+  s.modulator->wrap = kModulatorTableLength;
+  s.modulator->increment = ModulatorPhaseStep(sampleRate, s.modulatorLengthMs);
+  s.modulator->depth = 4096;
+
+  s.blockLength = std::max(blockLength, 1);
+  s.levels.assign(static_cast<size_t>(s.blockLength) + 1, 0);
+  s.coefficientBank.assign(kCoefficientSetCount, CoefficientSet{});
+  BuildCoefficientBank(s.coefficientBank.data(), s.initialCutoff, s.finalCutoff, s.initialResonance,
+                       s.finalResonance, s.filterKind, s.sweepScaling, sampleRate);
+  s.filterHistory.assign(8, 0);
+  s.historyPosition = 0;
+}
+
+int32_t FilterModulationEffect::ProcessCallback(const int16_t* source, int16_t* destination,
+                                                void* settings, int32_t count) {
+  auto& s = *static_cast<FilterModulationSettings*>(settings);
+  for (int32_t done = 0; s.blockLength > 0 && done < count; done += s.blockLength) {
+    FilterBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
+  }
+  return 0;
+}
+
+void FilterModulationEffect::Release() {
+  if (!prepared) {
+    return;
+  }
+  prepared = 0;
+  FilterModulationSettings& s = record;
+  s.modulatorTable = {};
+  s.modulator.reset();
+  s.levels = {};
+  s.coefficientBank = {};
+  s.filterHistory = {};
+  s.blockLength = 0;
+}
+
+void FilterModulationEffect::Process(const int16_t*, int16_t*, int32_t) {}
+
+void FilterModulationEffect::SetDryInputMix(int32_t position) {
+  record.dryInputGain = int_mix::GainFromPosition(position);
+}
+
+void FilterModulationEffect::SetDryOutputMix(int32_t position) {
+  record.dryOutputGain = int_mix::GainFromPosition(position);
+}
+
+int32_t FilterModulationEffect::GetDryInputMix() const {
+  return int_mix::PositionFromGain(record.dryInputGain);
+}
+
+int32_t FilterModulationEffect::GetDryOutputMix() const {
+  return int_mix::PositionFromGain(record.dryOutputGain);
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The filter modulation: a second-order filter swept periodically. A
+// raised-cosine oscillator, one cycle per modulator length, picks for every
+// sample one of the envelope filter's 128 coefficient sets between an initial
+// and a final cut-off and resonance. The filtered signal is mixed with the
+// unprocessed input.
+//
+// The oscillator's phase step is a whole number of 1/4096 table steps, so the
+// real period, 256 x 4096 / step samples, is somewhat longer than asked for.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dsp/wavetable.h"
+#include "effects/effect.h"
+#include "effects/envelope_filter_effect.h"
+
+struct FilterModulationSettings {
+  // The oscillator and its 256-entry table, from Prepare to Release.
+  std::unique_ptr<Wavetable> modulator;
+  std::vector<int16_t> modulatorTable;
+  std::vector<int16_t> levels;                  // modulator values 0..127, blockLength + 1
+  std::vector<CoefficientSet> coefficientBank;  // 128 sets
+  std::vector<int32_t> filterHistory;           // 8 words, 6 used
+  int32_t historyPosition = 0;
+  int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
+  int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal
+  float initialCutoff = 100.0f;                   // Hz at modulator value 0
+  float finalCutoff = 5000.0f;                    // Hz at modulator value 127
+  float initialResonance = 0.707f;                // Q at modulator value 0
+  float finalResonance = 0.707f;                  // Q at modulator value 127
+  // Period of the modulator; the FilterMod page's range.
+  float modulatorLengthMs = 4000.0f;
+  static constexpr float kMinModulatorLengthMs = 100.0f;
+  static constexpr float kMaxModulatorLengthMs = 16000.0f;
+  int32_t filterKind = 0;    // FilterKind
+  int32_t sweepScaling = 0;  // SweepScaling
+  int32_t blockLength = 0;   // samples a call handles at once
+};
+
+// The modulator's table size and its phase step in 1/4096 table steps per
+// sample for a period of `lengthMs` at `sampleRate`.
+inline constexpr int32_t kModulatorTableLength = 256;
+int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs);
+
+class FilterModulationEffect : public Effect {
+ public:
+  // Arguments 4 and 5 are not used: the modulator length starts at 4000 ms
+  // and the final resonance equal to the initial one. The mix levels (6, 7)
+  // become gains trunc(level x 256).
+  FilterModulationEffect(float initialCutoff, float initialResonance, float finalCutoff,
+                         float unused4, float unused5, float dryInputMix, float dryOutputMix);
+  ~FilterModulationEffect() override;
+
+  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  // Modulator, swept filter, mix.
+  static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
+                                 int32_t count);
+  void Release() override;
+  // Nothing calls Process for this class; it does nothing.
+  void Process(const int16_t* source, int16_t* destination, int32_t count) override;
+
+  void SetDryInputMix(int32_t position) override;
+  void SetDryOutputMix(int32_t position) override;
+  int32_t GetDryInputMix() const override;
+  int32_t GetDryOutputMix() const override;
+
+  FilterModulationSettings record;
+};

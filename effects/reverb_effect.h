@@ -1,0 +1,90 @@
+#pragma once
+// The reverb: the input band-limited, smeared by two allpass stages and fed to
+// a bank of parallel feedback combs with evenly spread echo times; the comb
+// outputs are summed with the dry input.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "dsp/allpass.h"
+#include "dsp/biquad.h"
+#include "dsp/comb.h"
+#include "dsp/mix.h"
+#include "effects/effect.h"
+
+inline constexpr int32_t kMaxReverbCombs = 16;
+
+struct ReverbSettings {
+  // N, the combs in use while prepared (copied from requestedEchoCount).
+  int32_t echoCount = 6;
+  std::vector<int16_t> scratch;  // one work block
+  std::array<CombDelay, kMaxReverbCombs> combs{};
+  // Input plus the N comb outputs, stored one block after the other.
+  MixStage mix;
+  float dryInputMix = float_mix::kDefaultLevel;
+  float dryOutputMix = float_mix::kDefaultLevel;
+  BiquadSection bandPass;  // the input band, gain 0.5
+  // Lower edge of the input band in Hz.
+  float lowCutHz = 100.0f;
+  static constexpr float kMinLowCutHz = 50.0f;
+  static constexpr float kMaxLowCutHz = 500.0f;
+  // Upper edge of the input band in Hz.
+  float highCutHz = 4000.0f;
+  static constexpr float kMinHighCutHz = 1000.0f;
+  static constexpr float kMaxHighCutHz = 22000.0f;
+  AllpassDelay allpass1;
+  AllpassDelay allpass2;
+  // Echo time of the first comb in ms.
+  float minEchoMs = 20.0f;
+  static constexpr float kMinMinEchoMs = 1.0f;
+  static constexpr float kMaxMinEchoMs = 100.0f;
+  // Echo time of the last comb in ms: at least kMaxEchoMinGapMs above the
+  // first comb's, at most kMaxMaxEchoMs.
+  float maxEchoMs = 25.0f;
+  static constexpr float kMaxEchoMinGapMs = 1.0f;
+  static constexpr float kMaxMaxEchoMs = 100.0f;
+  // Time for the tail to fall by 60 dB, in ms.
+  float reverbTimeMs = 1000.0f;
+  static constexpr float kMinReverbTimeMs = 100.0f;
+  static constexpr float kMaxReverbTimeMs = 4000.0f;
+  // Combs for the next Prepare.
+  int32_t requestedEchoCount = 6;
+  static constexpr int32_t kMinEchoCount = 2;
+  static constexpr int32_t kMaxEchoCount = kMaxReverbCombs;
+
+  // Storage behind the records above.
+  std::vector<int32_t> gains;  // room for 17, from construction
+  std::vector<int16_t> combOutputs;
+  std::vector<int32_t> accumulator;
+  std::array<std::vector<int16_t>, kMaxReverbCombs> combLines;
+  std::vector<Q14> bandPassCoefficients;
+  std::vector<int32_t> bandPassHistory;
+  std::vector<int32_t> allpass1Line;
+  std::vector<int32_t> allpass2Line;
+};
+
+// Raises `a` by one for each of 2, 3, ..., 100 in turn that divides it (each
+// divisor tested once, in order), keeping delay lengths clear of small common
+// factors so that the echoes of different combs rarely coincide.
+int32_t AvoidSmallDivisors(int32_t a);
+
+class ReverbEffect : public Effect {
+ public:
+  ReverbEffect(float minEchoMs, float maxEchoMs, float lowCutHz, float highCutHz,
+               float reverbTimeMs, int32_t echoCount, float dryInputMix, float dryOutputMix);
+  ~ReverbEffect() override;
+
+  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
+                                 int32_t count);
+  void Release() override;
+
+  void SetDryInputMix(int32_t position) override;
+  // Spreads the level over the N comb gains: each gets level / N x 512.
+  void SetDryOutputMix(int32_t position) override;
+  int32_t GetDryInputMix() const override;
+  int32_t GetDryOutputMix() const override;
+
+  ReverbSettings record;
+};
