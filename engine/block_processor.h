@@ -1,0 +1,54 @@
+#pragma once
+// The one place the engine touches sample values: a block of raw 8- or 16-bit,
+// mono or interleaved stereo PCM bytes becomes 16-bit samples per channel, runs
+// through the left chain (channel 0) and the right chain (channel 1, stereo
+// only), and goes back into the input's own layout.
+//
+// Each channel has two work buffers whose roles (current, spare) swap after
+// every enabled effect, so no effect output is ever copied. The roles that end
+// one block carry over to the next: its input goes into whichever buffer held
+// the previous block's output.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "effects/effect_chain.h"
+
+// The stream's layout, constant for a run.
+struct StreamParameters {
+  int32_t bitsPerSample = 16;  // 8 selects the 8-bit conversions, anything else 16-bit
+  int32_t channels = 1;        // 2 selects stereo, anything else mono
+  int32_t framesPerBlock = 0;  // what the chains are prepared with
+};
+
+// trunc(blockBytes / (bits x channels) x 8), computed in floating point.
+int32_t FramesPerBlock(int32_t blockBytes, int32_t bitsPerSample, int32_t channels);
+
+// Whole frames in `bytes` of the stream (bytes / bytes per frame): every whole
+// frame of a short last block counts.
+int32_t FrameCount(uint32_t bytes, int32_t bitsPerSample, int32_t channels);
+
+// The two work buffers of each channel and their current roles. Allocated
+// (zero-filled) when a run starts, freed when it ends.
+struct WorkBuffers {
+  // Two buffers per channel, each with room for 2 x frames per block.
+  void Allocate(int32_t framesPerBlock);
+  void Free();
+  // Frames each buffer holds (0 when not allocated).
+  int32_t Capacity() const { return capacity; }
+
+  std::array<int16_t*, 2> current{};  // index 0 left, 1 right
+  std::array<int16_t*, 2> spare{};
+  std::array<std::vector<int16_t>, 4> storage;
+  int32_t capacity = 0;
+};
+
+// Converts `frames` frames of `source` into `destination` (same layout,
+// distinct buffers) through the chains. Reads each chain's `records` and
+// `count` afresh, so records rebuilt between blocks are seen. frames = 0 does
+// nothing; frames beyond the work buffers' capacity are not processed. No
+// allocation.
+void ProcessBlock(const StreamParameters& stream, const EffectChain& leftChain,
+                  const EffectChain& rightChain, WorkBuffers& work, const uint8_t* source,
+                  uint8_t* destination, int32_t frames);

@@ -1,0 +1,118 @@
+#include "engine/file_run.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/block_processor.h"
+#include "engine/wave_file.h"
+
+namespace {
+
+namespace msg = file_run_messages;
+
+void SetProgress(ProgressSink* progress, int32_t position) {
+  if (progress) {
+    progress->SetProgress(position);
+  }
+}
+
+// trunc(done / total x range); the bytes done never pass the total, so the
+// bar ends exactly at its range with the last block.
+int32_t ProgressPosition(uint64_t done, uint32_t total) {
+  if (total == 0) {
+    return 0;
+  }
+  const double fraction = static_cast<double>(std::min<uint64_t>(done, total)) / total;
+  return static_cast<int32_t>(fraction * ProgressSink::kProgressRange);
+}
+
+}  // namespace
+
+FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
+  Notifier& notifier = *settings.notifier;
+  WaveFileState& files = WaveFiles();
+  const std::string& input = settings.inputFileName;
+  const std::string& output = settings.outputFileName;
+  const auto blockLength = static_cast<uint32_t>(std::max(settings.blockLength, 1));
+
+  files.blockLength = blockLength;
+  files.bitsPerSample = 16;
+  if (ReadWaveFile(kWaveOpen, input, nullptr, notifier) != kWaveDone) {
+    return FileRunResult::kInputRefused;
+  }
+  if (WriteWaveFile(kWaveCreate, output, nullptr, notifier) != kWaveDone) {
+    notifier.ShowMessage(msg::kCannotOpenOutput);
+    ReadWaveFile(kWaveClose, input, nullptr, notifier);
+    return FileRunResult::kOutputRefused;
+  }
+
+  const WaveFormat format = files.inputFormat;
+  files.bitsPerSample = format.bitsPerSample;
+  StreamParameters stream;
+  stream.bitsPerSample = format.bitsPerSample;
+  stream.channels = format.channels;
+  stream.framesPerBlock =
+      FramesPerBlock(static_cast<int32_t>(blockLength), stream.bitsPerSample, stream.channels);
+
+  const size_t bytesPerFrame = (stream.bitsPerSample == 8 ? 1 : 2) * (stream.channels == 2 ? 2 : 1);
+  std::vector<uint8_t> inputBuffer(2 * static_cast<size_t>(blockLength));
+  std::vector<uint8_t> outputBuffer(2 * static_cast<size_t>(blockLength));
+  WorkBuffers work;
+  work.Allocate(stream.framesPerBlock);
+
+  EffectChain emptyChain;
+  EffectChain& left = settings.leftChain ? *settings.leftChain : emptyChain;
+  EffectChain& right = settings.rightChain ? *settings.rightChain : emptyChain;
+  const auto rate = static_cast<int32_t>(format.samplesPerSec);
+  left.Prepare(stream.framesPerBlock, rate);
+  right.Prepare(stream.framesPerBlock, rate);
+
+  SetProgress(settings.progress, 0);
+  files.writeFailed = 0;
+  uint64_t bytesDone = 0;
+
+  FileRunResult result = FileRunResult::kCompleted;
+  for (;;) {
+    WaveBlock in{inputBuffer.data(), blockLength, blockLength};
+    const int32_t read = ReadWaveFile(kWaveTransfer, input, &in, notifier);
+    if (read == kWaveFailed) {
+      notifier.ShowMessage(msg::kReadError);
+      result = FileRunResult::kReadError;
+      break;
+    }
+    if (read == kWaveNoData) {
+      break;
+    }
+    const int32_t frames = FrameCount(in.bufferLength, stream.bitsPerSample, stream.channels);
+    ProcessBlock(stream, left, right, work, inputBuffer.data(), outputBuffer.data(), frames);
+    // Bytes of an incomplete last frame (a malformed data size) pass as read,
+    // never as leftovers of an earlier block.
+    const size_t converted = static_cast<size_t>(frames) * bytesPerFrame;
+    std::copy(inputBuffer.begin() + converted, inputBuffer.begin() + in.bufferLength,
+              outputBuffer.begin() + converted);
+
+    const WaveBlock out{outputBuffer.data(), in.bufferLength, in.bufferLength};
+    if (WriteWaveFile(kWaveTransfer, output, &out, notifier) != kWaveDone) {
+      notifier.ShowMessage(msg::kWriteError);
+      result = FileRunResult::kWriteError;
+      break;
+    }
+    bytesDone += in.bufferLength;
+    SetProgress(settings.progress, ProgressPosition(bytesDone, files.total));
+    if (settings.afterBlock && settings.afterBlock()) {
+      result = FileRunResult::kCancelled;
+      break;
+    }
+  }
+
+  ReadWaveFile(kWaveClose, input, nullptr, notifier);
+  if (WriteWaveFile(kWaveClose, output, nullptr, notifier) != kWaveDone &&
+      result == FileRunResult::kCompleted) {
+    result = FileRunResult::kCloseFailed;
+  }
+  SetProgress(settings.progress, 0);
+  left.Release();
+  right.Release();
+  work.Free();
+  return result;
+}

@@ -1,0 +1,215 @@
+// The file-to-file run: what the output holds after a complete run and after
+// each failure, the progress it reports, and what it leaves prepared.
+
+#include "engine/file_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/wave_file.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/recorders.h"
+#include "tests/support/signals.h"
+#include "tests/support/test_effects.h"
+#include "tests/support/test_files.h"
+#include "tests/support/wave_builder.h"
+
+using namespace test_support;
+
+namespace {
+
+class FileRunTest : public ::testing::Test {
+ protected:
+  FileRunSettings Settings(int32_t blockLength = 1024) {
+    FileRunSettings settings;
+    settings.inputFileName = input;
+    settings.outputFileName = output;
+    settings.blockLength = blockLength;
+    settings.leftChain = &left;
+    settings.rightChain = &right;
+    settings.notifier = &notifier;
+    settings.progress = &progress;
+    return settings;
+  }
+  ParsedWave Output() const { return ParseWave(ReadFileBytes(output)); }
+
+  TempDir dir;
+  std::string input = dir.File("in.wav");
+  std::string output = dir.File("out.wav");
+  EffectChain left;
+  EffectChain right;
+  RecordingNotifier notifier;
+  RecordingProgress progress;
+};
+
+std::vector<int16_t> Offset(std::vector<int16_t> samples, int32_t offset, size_t start = 0,
+                            size_t step = 1) {
+  for (size_t i = start; i < samples.size(); i += step) {
+    samples[i] = static_cast<int16_t>(std::clamp(samples[i] + offset, -32767, 32767));
+  }
+  return samples;
+}
+
+}  // namespace
+
+TEST_F(FileRunTest, ACompleteRunCopiesSixteenBitDataBitForBitWithEmptyChains) {
+  const Bytes data = SampleBytes(Noise(2 * 3000 + 2, 11));  // not a block multiple
+  WaveFormat format = PcmFormat(2, 32000, 16);
+  WriteFileBytes(input, BuildWave(format, data));
+  EXPECT_EQ(ProcessFileToFile(Settings(512)), FileRunResult::kCompleted);
+  EXPECT_TRUE(notifier.messages.empty());
+  const ParsedWave out = Output();
+  ASSERT_EQ(out.problem, "");
+  EXPECT_EQ(out.data, data);
+  EXPECT_EQ(out.format.channels, 2);
+  EXPECT_EQ(out.format.samplesPerSec, 32000u);
+  EXPECT_EQ(out.format.bitsPerSample, 16);
+  EXPECT_EQ(out.format.blockAlign, 4);
+  EXPECT_EQ(out.format.avgBytesPerSec, 128000u);
+  EXPECT_EQ(out.formatChunkSize, 18u);
+  EXPECT_EQ(out.format.extraSize, 0);
+}
+
+TEST_F(FileRunTest, EffectsRunPerChannelAtTheFileRateAndAreReleasedAtTheEnd) {
+  const std::vector<int16_t> samples = Interleave(Sine(700, 300, 11025, 30000), Noise(700, 5));
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 11025, 16), SampleBytes(samples)));
+  OffsetEffect plus(300);
+  OffsetEffect minus(-300);
+  LinkedTestEffects l(left, {&plus});
+  LinkedTestEffects r(right, {&minus});
+  ASSERT_EQ(ProcessFileToFile(Settings(256)), FileRunResult::kCompleted);
+  EXPECT_EQ(SamplesFromBytes(Output().data), Offset(Offset(samples, 300, 0, 2), -300, 1, 2));
+  EXPECT_EQ(plus.state.preparedBlockLength, 64);  // 256 bytes of 16-bit stereo
+  EXPECT_EQ(plus.state.preparedRate, 11025);
+  EXPECT_EQ(plus.state.prepares, 1);
+  EXPECT_EQ(plus.state.releases, 1);
+  EXPECT_EQ(minus.state.releases, 1);
+  EXPECT_EQ(left.prepared, 0);
+  EXPECT_EQ(right.prepared, 0);
+  EXPECT_EQ(plus.state.calls, 11);  // 2800 bytes in blocks of 256
+}
+
+TEST_F(FileRunTest, EightBitStereoStaysEightBitStereoAndEveryWholeFrameIsConverted) {
+  // 8-bit stereo of 4k+2 bytes: the short last block holds one whole frame
+  // more than a halving rule would count.
+  Bytes data(2 * 128 + 2);
+  for (size_t i = 0; i < data.size(); ++i) {
+    data[i] = static_cast<uint8_t>(0x40 + i % 64);
+  }
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 8000, 8), data));
+  OffsetEffect plus(256);
+  LinkedTestEffects l(left, {&plus});
+  ASSERT_EQ(ProcessFileToFile(Settings(128)), FileRunResult::kCompleted);
+  const ParsedWave out = Output();
+  ASSERT_EQ(out.problem, "");
+  EXPECT_EQ(out.format.bitsPerSample, 8);
+  EXPECT_EQ(out.format.channels, 2);
+  EXPECT_EQ(plus.state.preparedRate, 8000);
+  ASSERT_EQ(out.data.size(), data.size());
+  for (size_t i = 0; i < data.size(); ++i) {
+    const uint8_t expected = i % 2 == 0 ? static_cast<uint8_t>(data[i] + 1) : data[i];
+    ASSERT_EQ(out.data[i], expected) << "byte " << i;
+  }
+}
+
+TEST_F(FileRunTest, AnIncompleteLastFramePassesAsRead) {
+  const Bytes data = SampleBytes({1, 2, 3, 4, 5});  // 16-bit stereo: half a frame at the end
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 8000, 16), data));
+  OffsetEffect plus(10);
+  LinkedTestEffects l(left, {&plus});
+  ASSERT_EQ(ProcessFileToFile(Settings(128)), FileRunResult::kCompleted);
+  EXPECT_EQ(SamplesFromBytes(Output().data), (std::vector<int16_t>{11, 2, 13, 4, 5}));
+}
+
+TEST_F(FileRunTest, ProgressRisesToItsEndWithTheLastBlockAndReturnsToZero) {
+  for (const uint32_t bytes : {4096u, 4097u}) {  // a block multiple, and one byte more
+    progress.positions.clear();
+    WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 8), Bytes(bytes, 0x80)));
+    ASSERT_EQ(ProcessFileToFile(Settings(1024)), FileRunResult::kCompleted);
+    // trunc(bytes done / total x 32768), the last block counted with its own length.
+    std::vector<int32_t> expected = {0};
+    for (uint32_t done = 1024; done < bytes + 1024; done += 1024) {
+      expected.push_back(
+          static_cast<int32_t>(static_cast<double>(std::min(done, bytes)) / bytes * 32768));
+    }
+    EXPECT_EQ(expected[expected.size() - 1], 32768);
+    expected.push_back(0);
+    EXPECT_EQ(progress.positions, expected) << bytes;
+    EXPECT_EQ(Output().data.size(), bytes);
+  }
+}
+
+TEST_F(FileRunTest, ARefusedInputCreatesNoOutput) {
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 24), Bytes(60, 0)));
+  EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kInputRefused);
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{"UnSupported Wave Format!"});
+  EXPECT_FALSE(FileExists(output));
+  EXPECT_TRUE(progress.positions.empty());
+}
+
+TEST_F(FileRunTest, AnOutputThatCannotBeCreatedIsReportedAndTheInputClosed) {
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(60, 0)));
+  output = dir.File("missing/out.wav");
+  OffsetEffect plus(1);
+  LinkedTestEffects l(left, {&plus});
+  EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kOutputRefused);
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{"Error opening output file"});
+  EXPECT_EQ(plus.state.prepares, 0);
+  std::vector<uint8_t> buffer(1024);
+  WaveBlock block{buffer.data(), 0, 0};
+  EXPECT_EQ(ReadWaveFile(kWaveTransfer, input, &block, notifier), kWaveNoData);
+}
+
+TEST_F(FileRunTest, AReadErrorKeepsAValidOutputWithTheBlocksBefore) {
+  // The data chunk claims more bytes than the file holds.
+  const Bytes data = SampleBytes(Noise(1000, 9));  // 2000 bytes
+  WriteFileBytes(input, BuildRiff({{"fmt ", FormatChunkBody(PcmFormat(1, 8000, 16))},
+                                   {"data", data, /*sizeField=*/5000u}}));
+  OffsetEffect plus(1);
+  LinkedTestEffects l(left, {&plus});
+  EXPECT_EQ(ProcessFileToFile(Settings(512)), FileRunResult::kReadError);
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{"Error reading input file!!!"});
+  const ParsedWave out = Output();
+  ASSERT_EQ(out.problem, "");
+  const Bytes firstBlocks(data.begin(), data.begin() + 1536);
+  EXPECT_EQ(out.data, SampleBytes(Offset(SamplesFromBytes(firstBlocks), 1)));
+  EXPECT_EQ(out.data.size(), 1536u);  // three whole blocks; the fourth could not be read
+  EXPECT_EQ(plus.state.releases, 1);
+  EXPECT_EQ(progress.positions.back(), 0);
+}
+
+TEST_F(FileRunTest, AWriteErrorKeepsAValidOutputWithTheBlocksBefore) {
+  const Bytes data = SampleBytes(Noise(4000, 4));
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 22050, 16), data));
+  // Room for the header, three blocks of 1024 and part of the fourth.
+  const std::string log = RunWithFileSizeLimit(46 + 3 * 1024 + 100, [this] {
+    const FileRunResult result = ProcessFileToFile(Settings(1024));
+    std::string text = result == FileRunResult::kWriteError ? "write error" : "other";
+    for (const std::string& m : notifier.messages) {
+      text += "|" + m;
+    }
+    return text + "|last progress " + std::to_string(progress.positions.back());
+  });
+  EXPECT_EQ(log, "write error|Error writing output file!!!|last progress 0");
+  const ParsedWave out = Output();
+  ASSERT_EQ(out.problem, "");
+  EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 3 * 1024));
+}
+
+TEST_F(FileRunTest, TheBlockHookCanCancelAfterABlockLeavingAValidOutput) {
+  const Bytes data = SampleBytes(Noise(4096, 2));
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), data));
+  OffsetEffect plus(0);
+  LinkedTestEffects l(left, {&plus});
+  FileRunSettings settings = Settings(1024);
+  int32_t blocks = 0;
+  settings.afterBlock = [&blocks] { return ++blocks == 3; };
+  EXPECT_EQ(ProcessFileToFile(settings), FileRunResult::kCancelled);
+  EXPECT_TRUE(notifier.messages.empty());
+  const ParsedWave out = Output();
+  ASSERT_EQ(out.problem, "");
+  EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 3 * 1024));
+  EXPECT_EQ(plus.state.releases, 1);
+  EXPECT_EQ(progress.positions.back(), 0);
+}

@@ -1,0 +1,161 @@
+// The writer: the exact layout it produces, odd data with its pad byte, and
+// what a failure at each point of the file leaves behind.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/wave_file.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/recorders.h"
+#include "tests/support/test_files.h"
+#include "tests/support/wave_builder.h"
+
+using namespace test_support;
+
+namespace {
+
+std::string Join(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line + "\n";
+  }
+  return text;
+}
+
+// Creates `path`, writes the blocks and closes; returns every result and
+// message as text, one per line.
+std::string WriteFile(const std::string& path, const std::vector<Bytes>& blocks) {
+  RecordingNotifier notifier;
+  std::string log = "create " + std::to_string(WriteWaveFile(kWaveCreate, path, nullptr, notifier));
+  WaveFiles().writeFailed = 0;
+  for (Bytes block : blocks) {
+    const WaveBlock descriptor{block.data(), static_cast<uint32_t>(block.size()),
+                               static_cast<uint32_t>(block.size())};
+    log += " write " + std::to_string(WriteWaveFile(kWaveTransfer, path, &descriptor, notifier));
+  }
+  log += " failed " + std::to_string(WaveFiles().writeFailed);
+  log += " close " + std::to_string(WriteWaveFile(kWaveClose, path, nullptr, notifier));
+  return log + "\n" + Join(notifier.messages);
+}
+
+Bytes Counting(size_t n, uint8_t start = 1) {
+  Bytes data(n);
+  for (size_t i = 0; i < n; ++i) {
+    data[i] = static_cast<uint8_t>(start + i * 3);
+  }
+  return data;
+}
+
+class WaveWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WaveFiles().outputFormat = PcmFormat(2, 44100, 16);
+    path = dir.File("out.wav");
+  }
+  TempDir dir;
+  std::string path;
+};
+
+}  // namespace
+
+TEST_F(WaveWriterTest, WritesTheFixedHeaderWithAnEighteenByteFormatChunk) {
+  WaveFiles().outputFormat.extraSize = 22;          // never carried into a file
+  WaveFiles().outputFormat.avgBytesPerSec = 12345;  // copied as it stands
+  ASSERT_EQ(WriteFile(path, {Counting(8)}), "create 0 write 0 failed 0 close 0\n");
+  const Bytes file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 54u);
+  const uint8_t expected[46] = {'R',  'I',  'F', 'F', 46,   0,    0, 0, 'W', 'A', 'V', 'E',
+                                'f',  'm',  't', ' ', 18,   0,    0, 0, 1,   0,   2,   0,
+                                0x44, 0xAC, 0,   0,   0x39, 0x30, 0, 0, 4,   0,   16,  0,
+                                0,    0,    'd', 'a', 't',  'a',  8, 0, 0,   0};
+  EXPECT_EQ(std::memcmp(file.data(), expected, 46), 0);
+  EXPECT_EQ(Bytes(file.begin() + 46, file.end()), Counting(8));
+}
+
+TEST_F(WaveWriterTest, AFileWithoutBlocksClosesToAValidFortySixByteFile) {
+  ASSERT_EQ(WriteFile(path, {}), "create 0 failed 0 close 0\n");
+  const ParsedWave parsed = ParseWave(ReadFileBytes(path));
+  EXPECT_EQ(parsed.problem, "");
+  EXPECT_EQ(parsed.fileSize, 46u);
+  EXPECT_TRUE(parsed.data.empty());
+}
+
+TEST_F(WaveWriterTest, BlocksAreAppendedInOrderAndOddDataGetsAPadByte) {
+  const std::vector<Bytes> blocks = {Counting(256, 1), Counting(256, 2), Counting(33, 3)};
+  ASSERT_EQ(WriteFile(path, blocks), "create 0 write 0 write 0 write 0 failed 0 close 0\n");
+  const Bytes file = ReadFileBytes(path);
+  const ParsedWave parsed = ParseWave(file);
+  ASSERT_EQ(parsed.problem, "");
+  Bytes all;
+  for (const Bytes& b : blocks) {
+    all.insert(all.end(), b.begin(), b.end());
+  }
+  EXPECT_EQ(parsed.data, all);
+  EXPECT_EQ(file.size(), 46u + 545 + 1);
+  EXPECT_EQ(file.back(), 0);
+  EXPECT_EQ(parsed.riffSize, 46u + 545 + 1 - 8);
+  EXPECT_EQ(parsed.chunkIds, (std::vector<std::string>{"fmt ", "data"}));
+  EXPECT_EQ(parsed.formatChunkSize, 18u);
+}
+
+TEST_F(WaveWriterTest, AFileThatCannotBeCreatedFailsWithoutAMessage) {
+  EXPECT_EQ(WriteFile(dir.File("no/such/folder.wav"), {}), "create 1 failed 0 close 0\n");
+}
+
+TEST_F(WaveWriterTest, EachHeaderPieceThatCannotBeWrittenHasItsMessage) {
+  const struct {
+    uint64_t limit;
+    const char* message;
+  } cases[] = {
+      {0, "Cannot create wave format chunk!"}, {11, "Cannot create wave format chunk!"},
+      {12, "Cannot create format chunk!"},     {20, "Cannot write wave format data!"},
+      {37, "Cannot write wave format data!"},  {38, "Cannot create data chunk!"},
+  };
+  for (const auto& c : cases) {
+    const std::string log =
+        RunWithFileSizeLimit(c.limit, [this] { return WriteFile(path, {Counting(4)}); });
+    EXPECT_EQ(log, std::string("create 1 write 4 failed 1 close 0\n") + c.message + "\n")
+        << "limit " << c.limit;
+  }
+}
+
+TEST_F(WaveWriterTest, AFailedBlockLeavesExactlyTheBlocksWrittenBefore) {
+  // Room for two blocks and half of the third.
+  const uint64_t limit = 46 + 2 * 512 + 256;
+  const std::string log = RunWithFileSizeLimit(limit, [this] {
+    return WriteFile(path, {Counting(512, 1), Counting(512, 2), Counting(512, 3)});
+  });
+  EXPECT_EQ(log, "create 0 write 0 write 0 write 4 failed 1 close 0\n");
+  const ParsedWave parsed = ParseWave(ReadFileBytes(path));
+  ASSERT_EQ(parsed.problem, "");
+  Bytes expected = Counting(512, 1);
+  const Bytes second = Counting(512, 2);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(parsed.data, expected);
+}
+
+TEST_F(WaveWriterTest, APadByteThatCannotBeWrittenFailsTheClose) {
+  const std::string log =
+      RunWithFileSizeLimit(46 + 3, [this] { return WriteFile(path, {Counting(3)}); });
+  EXPECT_EQ(log, "create 0 write 0 failed 0 close 1\nCannot ascent out of the data chunk!\n");
+}
+
+TEST(WaveWriter, NeverLetsTheRiffSizePassFourGigabytes) {
+  // RIFF size = 38 + data (+ 1 pad byte when odd) must stay <= 0xFFFFFFFF.
+  constexpr uint64_t kLargestData = 0xFFFFFFFFull - 38 - 1;  // even
+  EXPECT_TRUE(WaveBlockFits(0, 8192));
+  EXPECT_TRUE(WaveBlockFits(kLargestData - 8192, 8192));
+  EXPECT_FALSE(WaveBlockFits(kLargestData - 8191, 8192));  // odd: the pad byte passes it
+  EXPECT_FALSE(WaveBlockFits(kLargestData, 2));
+  EXPECT_FALSE(WaveBlockFits(0xFFFFFFFFull, 0));
+}
+
+TEST(WaveWriter, UnknownOperationsAndClosesWithoutAFileDoNothing) {
+  RecordingNotifier notifier;
+  EXPECT_EQ(WriteWaveFile(0, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(WriteWaveFile(2, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(WriteWaveFile(kWaveClose, "", nullptr, notifier), kWaveDone);
+  EXPECT_TRUE(notifier.messages.empty());
+}
