@@ -1,1 +1,10 @@
-int main() { return 0; }
+// tonalith-render: the command-line renderer.
+#include <string>
+#include <vector>
+
+#include "cli/render_command.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  return RenderMain(arguments);
+}

@@ -1,0 +1,126 @@
+#include "cli/device_options.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "engine/wave_engine.h"
+
+namespace {
+
+// A whole decimal number within [low, high]; false with a one-line *error.
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error) {
+  int32_t parsed = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (status != std::errc() || end != value.data() + value.size() || parsed < low ||
+      parsed > high) {
+    *error = std::string(name) + ": \"" + std::string(value) + "\" is not a number from " +
+             std::to_string(low) + " to " + std::to_string(high);
+    return false;
+  }
+  *out = parsed;
+  return true;
+}
+
+bool HandleListDevices(std::string_view, RenderOptions* options, std::string*) {
+  options->mode = RenderMode::kListDevices;
+  return true;
+}
+
+bool HandleInputDevice(std::string_view value, RenderOptions* options, std::string* error) {
+  return ParseInt("--input-device", value, 0, 9999, &options->inputDevice, error);
+}
+
+bool HandleOutputDevice(std::string_view value, RenderOptions* options, std::string* error) {
+  return ParseInt("--output-device", value, 0, 9999, &options->outputDevice, error);
+}
+
+bool HandleBuffers(std::string_view value, RenderOptions* options, std::string* error) {
+  return ParseInt("--buffers", value, kMinBufferCount, kMaxBufferCount, &options->buffers, error);
+}
+
+bool HandleRate(std::string_view value, RenderOptions* options, std::string* error) {
+  return ParseInt("--rate", value, kMinSampleRate, kMaxSampleRate, &options->rate, error);
+}
+
+bool HandleChannels(std::string_view value, RenderOptions* options, std::string* error) {
+  if (value == "1" || value == "2") {
+    options->channels = value == "1" ? 1 : 2;
+    return true;
+  }
+  *error = "--channels: \"" + std::string(value) + "\" is not 1 or 2";
+  return false;
+}
+
+bool HandleBits(std::string_view value, RenderOptions* options, std::string* error) {
+  if (value == "8" || value == "16") {
+    options->bits = value == "8" ? 8 : 16;
+    return true;
+  }
+  *error = "--bits: \"" + std::string(value) + "\" is not 8 or 16";
+  return false;
+}
+
+bool HandleSeconds(std::string_view value, RenderOptions* options, std::string* error) {
+  double parsed = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (status != std::errc() || end != value.data() + value.size() || !std::isfinite(parsed) ||
+      parsed <= 0 || parsed > 1e6) {
+    *error = "--seconds: \"" + std::string(value) + "\" is not a positive number of seconds";
+    return false;
+  }
+  options->seconds = parsed;
+  return true;
+}
+
+constexpr RenderOptionSpec kDeviceOptions[] = {
+    {"--list-devices", "", HandleListDevices},
+    {"--input-device", "N", HandleInputDevice},
+    {"--output-device", "N", HandleOutputDevice},
+    {"--buffers", "N", HandleBuffers},
+    {"--rate", "HZ", HandleRate},
+    {"--channels", "1|2", HandleChannels},
+    {"--bits", "8|16", HandleBits},
+    {"--seconds", "S", HandleSeconds},
+};
+
+}  // namespace
+
+std::span<const RenderOptionSpec> DeviceRenderOptionSpecs() {
+  return kDeviceOptions;
+}
+
+bool CheckDeviceOperands(const RenderOptions& options, std::string* error) {
+  const size_t files = (options.inputDevice < 0 ? 1 : 0) + (options.outputDevice < 0 ? 1 : 0);
+  if (options.operands.size() == files)
+    return true;
+  if (options.inputDevice >= 0 && options.outputDevice >= 0) {
+    *error = "no WAV file is taken with --input-device and --output-device (see --help)";
+  } else if (options.inputDevice >= 0) {
+    *error = "expected OUTPUT.wav after the options (see --help)";
+  } else {
+    *error = "expected INPUT.wav after the options (see --help)";
+  }
+  return false;
+}
+
+std::string DeviceUsage() {
+  return R"(
+Sound devices:
+  tonalith-render --list-devices
+  tonalith-render [options] (INPUT.wav | --input-device N) (OUTPUT.wav | --output-device N)
+
+  --list-devices     show the numbered input and output devices
+  --input-device N   record from input device N (0-based, as listed)
+  --output-device N  play to output device N (0-based, as listed)
+  --buffers N        buffers per ring, 4..32 (default 16)
+  --rate HZ          device sampling rate, 11000..44100 (default 22000)
+  --channels 1|2     (default 2)
+  --bits 8|16        (default 16)
+  --seconds S        end a live or record run after S seconds
+
+A WAV source brings its own channels, bits and rate (the effects run at its
+rate limited to 11000..44100). Play ends when the file has been played; live
+and record run until --seconds or Ctrl-C, which stop cleanly.
+)";
+}

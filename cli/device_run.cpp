@@ -1,0 +1,189 @@
+#include "cli/device_run.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/render_command.h"
+#include "effects/effect_chain.h"
+#include "engine/wave_engine.h"
+#include "engine/wave_file.h"
+#include "platform/alsa_wave_service.h"
+
+namespace {
+
+// Signals reach the event loop through a pipe: the handler only writes a byte.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Counts the engine's messages while passing them on.
+class CountingNotifier : public Notifier {
+ public:
+  explicit CountingNotifier(Notifier& inner) : inner_(inner) {}
+  void ShowMessage(const std::string& text) override {
+    ++count;
+    inner_.ShowMessage(text);
+  }
+  int count = 0;
+
+ private:
+  Notifier& inner_;
+};
+
+// The run's Start button: the engine sets "Start" when the run has ended by
+// itself, which ends the event loop.
+class QuitButton : public StartButton {
+ public:
+  void SetCaption(const std::string& caption) override {
+    if (caption == "Start")
+      QCoreApplication::quit();
+  }
+};
+
+void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps) {
+  std::printf("%s:\n", title);
+  if (caps.empty())
+    std::printf("  (none)\n");
+  for (size_t i = 0; i < caps.size(); ++i) {
+    std::printf("  %zu  %s\n", i, caps[i].productName.c_str());
+  }
+}
+
+// The WAV source's sampling rate; false after the reader's message.
+bool ReadSourceRate(const std::string& path, Notifier& notifier, int32_t* rate) {
+  WaveBlock unused;
+  if (ReadWaveFile(kWaveOpen, path, &unused, notifier) != kWaveDone)
+    return false;
+  *rate = static_cast<int32_t>(WaveFiles().inputFormat.samplesPerSec);
+  ReadWaveFile(kWaveClose, path, &unused, notifier);
+  return true;
+}
+
+}  // namespace
+
+int ListDevices() {
+  const WaveEngine engine;
+  PrintDeviceList("Input devices", engine.inputCaps);
+  PrintDeviceList("Output devices", engine.outputCaps);
+  return kRenderDone;
+}
+
+int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink* progress) {
+  static int argc = 1;
+  static char name[] = "tonalith-render";
+  static char* argv[] = {name, nullptr};
+  std::unique_ptr<QCoreApplication> ownApp;
+  if (!QCoreApplication::instance())
+    ownApp = std::make_unique<QCoreApplication>(argc, argv);
+
+  CountingNotifier notifier(outer);
+  QuitButton button;
+  EffectChain left;
+  EffectChain right;
+  WaveEngine engine(&notifier);
+  engine.leftChain = &left;
+  engine.rightChain = &right;
+  engine.progress = progress;
+  engine.startButton = &button;
+  engine.blockBytes = options.blockBytes;
+  engine.bufferCount = options.buffers;
+  engine.sampleRate = options.rate;
+  engine.channels = options.channels;
+  engine.bitsPerSample = options.bits;
+
+  size_t operand = 0;
+  engine.inputIsFile = options.inputDevice < 0;
+  if (engine.inputIsFile) {
+    engine.inputFileName = options.operands[operand++];
+    int32_t rate = 0;
+    if (!ReadSourceRate(engine.inputFileName, notifier, &rate))
+      return kRenderFailed;
+    // The effects run at the file's rate, limited to what the engine takes.
+    engine.sampleRate = std::clamp(rate, kMinSampleRate, kMaxSampleRate);
+  } else {
+    engine.inputDeviceId = options.inputDevice;
+  }
+  engine.outputIsFile = options.outputDevice < 0;
+  if (engine.outputIsFile) {
+    engine.outputFileName = options.operands[operand++];
+  } else {
+    engine.outputDeviceId = options.outputDevice;
+  }
+  for (const EffectRequest& request : options.effects) {
+    std::string error;
+    if (!AppendRequestedEffect(request, left, right, engine.sampleRate, &error)) {
+      std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
+      return kRenderRefused;
+    }
+  }
+
+  // The start, as the I/O page does it.
+  engine.CreateNotifyWindow(nullptr);
+  engine.OpenInput();
+  if (engine.inputOpen)
+    engine.OpenOutput();
+  if (!engine.inputOpen || !engine.outputOpen) {
+    engine.DestroyNotifyWindow();
+    engine.CloseInput();
+    engine.CloseOutput();
+    return kRenderFailed;
+  }
+
+  // Ctrl-C, SIGTERM and --seconds stop the run as the Stop button does.
+  const auto stop = [&engine] {
+    if (engine.outputOpen) {
+      engine.DestroyNotifyWindow();
+      engine.CloseInput();
+      engine.CloseOutput();
+      if (engine.progress)
+        engine.progress->SetProgress(0);
+    }
+    QCoreApplication::quit();
+  };
+  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    return kRenderFailed;
+  QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&stop] {
+    char bytes[16];
+    while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    stop();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  struct sigaction oldInt {};
+  struct sigaction oldTerm {};
+  sigaction(SIGINT, &action, &oldInt);
+  sigaction(SIGTERM, &action, &oldTerm);
+  QTimer limit;
+  limit.setSingleShot(true);
+  QObject::connect(&limit, &QTimer::timeout, stop);
+  if (options.seconds > 0)
+    limit.start(static_cast<int>(options.seconds * 1000));
+
+  const int messagesBefore = notifier.count;
+  engine.StartInput();
+  engine.StartOutput();
+  QCoreApplication::exec();
+  stop();
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+
+  if (auto* alsa = dynamic_cast<AlsaWaveService*>(&engine.Service())) {
+    if (alsa->XrunCount() > 0) {
+      std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n", alsa->XrunCount());
+    }
+  }
+  return notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
+}

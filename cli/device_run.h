@@ -1,0 +1,14 @@
+#pragma once
+// tonalith-render's device modes: the device list, and live, record and play
+// runs driven by the engine's streaming loop on a Qt event loop.
+
+#include "cli/render_options.h"
+#include "engine/notifier.h"
+
+// Prints the numbered input and output devices on stdout.
+int ListDevices();
+
+// Runs a live, record or play run until it ends by itself, --seconds pass, or
+// SIGINT / SIGTERM arrives; each stops the run cleanly (devices reset and
+// closed, the WAV file finished). Messages go to `notifier`.
+int RunDeviceRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress);

@@ -1,0 +1,20 @@
+#pragma once
+// tonalith-render from its arguments to its exit status.
+
+#include <span>
+#include <string>
+
+#include "cli/render_options.h"
+#include "engine/notifier.h"
+
+// Exit statuses.
+inline constexpr int kRenderDone = 0;
+inline constexpr int kRenderFailed = 1;   // the run failed (its message was shown)
+inline constexpr int kRenderRefused = 2;  // the command line was refused
+
+// Parses the arguments after the program name and does what they ask.
+int RenderMain(std::span<const std::string> arguments);
+
+// The file-to-file mode: sets both chains up as the options ask and runs the
+// engine's file run. Messages go to `notifier`; `progress` may be null.
+int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress);

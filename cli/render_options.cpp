@@ -1,0 +1,144 @@
+#include "cli/render_options.h"
+
+#include <algorithm>
+
+#include "cli/device_options.h"
+
+namespace {
+
+bool HandleBlock(std::string_view value, RenderOptions* options, std::string* error) {
+  for (const int32_t choice : kBlockBytesChoices) {
+    if (value == std::to_string(choice)) {
+      options->blockBytes = choice;
+      return true;
+    }
+  }
+  *error = "--block: \"" + std::string(value) +
+           "\" is not a block length (allowed: 128, 256, 512, 1024, 2048, 4096, 8192)";
+  return false;
+}
+
+bool HandleEffect(std::string_view value, RenderOptions* options, std::string* error) {
+  EffectRequest request;
+  if (!ParseEffectSpec(value, &request, error)) {
+    return false;
+  }
+  options->effects.push_back(std::move(request));
+  return true;
+}
+
+bool HandleQuiet(std::string_view, RenderOptions* options, std::string*) {
+  options->quiet = true;
+  return true;
+}
+
+bool HandleHelp(std::string_view, RenderOptions* options, std::string*) {
+  options->mode = RenderMode::kHelp;
+  return true;
+}
+
+bool HandleListEffects(std::string_view, RenderOptions* options, std::string*) {
+  options->mode = RenderMode::kListEffects;
+  return true;
+}
+
+constexpr RenderOptionSpec kFileRenderOptions[] = {
+    {"--block", "BYTES", HandleBlock},
+    {"--effect", "SPEC", HandleEffect},
+    {"--quiet", "", HandleQuiet},
+    {"--help", "", HandleHelp},
+    {"--list-effects", "", HandleListEffects},
+};
+
+}  // namespace
+
+std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
+  return kFileRenderOptions;
+}
+
+std::vector<RenderOptionSpec> RenderOptionTable() {
+  std::vector<RenderOptionSpec> table;
+  for (const auto group : {FileRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
+    table.insert(table.end(), group.begin(), group.end());
+  }
+  return table;
+}
+
+bool ParseRenderArguments(std::span<const std::string> arguments, RenderOptions* options,
+                          std::string* error) {
+  const std::vector<RenderOptionSpec> table = RenderOptionTable();
+  bool optionsEnded = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+      options->operands.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const size_t equals = argument.find('=');
+    const std::string_view name = std::string_view(argument).substr(0, equals);
+    const auto spec = std::find_if(table.begin(), table.end(),
+                                   [name](const RenderOptionSpec& s) { return s.name == name; });
+    if (spec == table.end()) {
+      *error = "unknown option \"" + std::string(name) + "\" (see --help)";
+      return false;
+    }
+    std::string_view value;
+    if (spec->valueName.empty()) {
+      if (equals != std::string::npos) {
+        *error = std::string(name) + " takes no value";
+        return false;
+      }
+    } else if (equals != std::string::npos) {
+      value = std::string_view(argument).substr(equals + 1);
+    } else if (i + 1 < arguments.size()) {
+      value = arguments[++i];
+    } else {
+      *error = std::string(name) + " needs a value " + std::string(spec->valueName);
+      return false;
+    }
+    if (!spec->handle(value, options, error)) {
+      return false;
+    }
+  }
+  return CheckRenderOperands(*options, error);
+}
+
+bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
+  if (options.mode != RenderMode::kFileToFile) {
+    return true;
+  }
+  if (UsesDevice(options)) {
+    return CheckDeviceOperands(options, error);
+  }
+  if (options.operands.size() != 2) {
+    *error = "expected INPUT.wav and OUTPUT.wav (see --help)";
+    return false;
+  }
+  return true;
+}
+
+std::string RenderUsage() {
+  return R"(Usage:
+  tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
+  tonalith-render --help
+  tonalith-render --list-effects
+
+Runs INPUT.wav through the left and right effect chains into OUTPUT.wav, which
+gets the input's format (PCM, 8 or 16 bits, mono or stereo).
+
+  --block BYTES   block length: 128, 256, 512, 1024, 2048, 4096 or 8192 (default 1024)
+  --effect SPEC   append an effect to both chains, enabled; repeatable, in order.
+                  SPEC is NAME[:KEY=VALUE[,KEY=VALUE]...]. Every effect takes
+                  in=0..512 and out=0..512 (dry input/output mix, 256 = 100%)
+                  and enabled=0|1; a key written left.KEY or right.KEY sets one
+                  channel only. Lists separate items with ';', curve points are
+                  X:Y. --list-effects shows the effects and their keys.
+  --quiet         no progress bar (it is shown only when stderr is a terminal)
+
+Exit status: 0 done, 1 the run failed, 2 the command line was refused.
+)" + DeviceUsage();
+}

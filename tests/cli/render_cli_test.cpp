@@ -1,0 +1,177 @@
+// tonalith-render as a user runs it: generated files in, exit status,
+// stderr and the files it leaves, checked by our parser and by soxi.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/run_process.h"
+#include "tests/support/signals.h"
+#include "tests/support/test_files.h"
+#include "tests/support/wave_builder.h"
+
+using namespace test_support;
+
+namespace {
+
+class RenderCliTest : public ::testing::Test {
+ protected:
+  ProcessResult Render(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), RenderPath());
+    return RunProcess(arguments);
+  }
+  // soxi reads the file's header and reports its sample count.
+  std::string Soxi(const std::string& path) {
+    const ProcessResult r = RunProcess({"/usr/bin/soxi", "-s", path});
+    EXPECT_EQ(r.exitCode, 0) << path << ": " << r.err;
+    return r.out;
+  }
+  TempDir dir;
+  std::string input = dir.File("in.wav");
+  std::string output = dir.File("out.wav");
+};
+
+}  // namespace
+
+TEST_F(RenderCliTest, WithoutEffectsSixteenBitDataComesOutBitForBit) {
+  const struct {
+    uint16_t channels;
+    uint32_t rate;
+    int32_t frames;
+    const char* block;
+  } cases[] = {{2, 44100, 5000, "1024"},
+               {1, 8000, 4096, "128"},
+               {2, 96000, 3, "8192"},
+               {1, 22050, 12345, "256"}};
+  for (const auto& c : cases) {
+    const std::vector<int16_t> samples =
+        c.channels == 2 ? Interleave(Noise(c.frames, 1), Sine(c.frames, 1000, 44100, 32767))
+                        : Noise(c.frames, 2);
+    const Bytes data = SampleBytes(samples);
+    WriteFileBytes(input, BuildWave(PcmFormat(c.channels, c.rate, 16), data));
+    const ProcessResult r = Render({"--block", c.block, input, output});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no progress bar when stderr is not a terminal
+    const ParsedWave out = ParseWave(ReadFileBytes(output));
+    ASSERT_EQ(out.problem, "");
+    EXPECT_EQ(out.data, data);
+    EXPECT_EQ(out.format.samplesPerSec, c.rate);
+    EXPECT_EQ(Soxi(output), std::to_string(c.frames) + "\n");
+  }
+}
+
+TEST_F(RenderCliTest, SoxiAcceptsEightBitAndOddSizedOutputs) {
+  for (const uint16_t channels : {1, 2}) {
+    Bytes data(channels == 1 ? 1001 : 2002);
+    for (size_t i = 0; i < data.size(); ++i) {
+      data[i] = static_cast<uint8_t>(i * 13);
+    }
+    WriteFileBytes(input, BuildRiff({{"LIST", Bytes(5, 'x')},
+                                     {"fmt ", FormatChunkBody(PcmFormat(channels, 11025, 8), 18)},
+                                     {"data", data},
+                                     {"id3 ", Bytes(3, 0)}}));
+    const ProcessResult r = Render({"--quiet", input, output});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const ParsedWave out = ParseWave(ReadFileBytes(output));
+    ASSERT_EQ(out.problem, "");
+    EXPECT_EQ(out.chunkIds, (std::vector<std::string>{"fmt ", "data"}));
+    EXPECT_EQ(out.data.size(), data.size());
+    EXPECT_EQ(Soxi(output), "1001\n");
+  }
+}
+
+TEST_F(RenderCliTest, ReadsWhatSoxWrites) {
+  ASSERT_EQ(RunProcess({"/usr/bin/sox", "-n", "-r", "48000", "-c", "2", "-b", "16", input, "synth",
+                        "0.25", "sine", "440"})
+                .exitCode,
+            0);
+  const ProcessResult r = Render({input, output});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const ParsedWave in = ParseWave(ReadFileBytes(input));
+  EXPECT_EQ(ParseWave(ReadFileBytes(output)).data, in.data);
+  EXPECT_EQ(Soxi(output), "12000\n");
+}
+
+TEST_F(RenderCliTest, CommandLineRefusalsExitTwoWithOneLineAndNoOutput) {
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(100, 0)));
+  const std::vector<std::vector<std::string>> refused = {
+      {"--block", "100", input, output},
+      {"--effect", "nosuch", input, output},
+      {"--effect", "", input, output},
+      {"--bogus", input, output},
+      {input},
+      {input, output, "extra"},
+      {"--block"},
+  };
+  for (const auto& arguments : refused) {
+    const ProcessResult r = Render(arguments);
+    EXPECT_EQ(r.exitCode, 2) << arguments[0];
+    EXPECT_EQ(r.err.rfind("tonalith-render: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(FileExists(output)) << arguments[0];
+  }
+}
+
+TEST_F(RenderCliTest, WritingOverTheInputIsRefused) {
+  const Bytes file = BuildWave(PcmFormat(1, 8000, 16), Bytes(100, 7));
+  WriteFileBytes(input, file);
+  const ProcessResult r = Render({input, dir.Path() + "/./in.wav"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "tonalith-render: INPUT and OUTPUT are the same file\n");
+  EXPECT_EQ(ReadFileBytes(input), file);
+}
+
+TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
+  // Unusable input: the reader's message, and nothing created.
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 32), Bytes(64, 0)));
+  ProcessResult r = Render({input, output});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "UnSupported Wave Format!\n");
+  EXPECT_FALSE(FileExists(output));
+
+  r = Render({dir.File("missing.wav"), output});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Cannot read file!\n");
+
+  // An output that cannot be created.
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(64, 0)));
+  r = Render({input, dir.File("no/folder/out.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Error opening output file\n");
+
+  // A read error in the middle: the output stays, valid, with the blocks read.
+  const Bytes data = SampleBytes(Noise(1000, 3));
+  WriteFileBytes(
+      input, BuildRiff({{"fmt ", FormatChunkBody(PcmFormat(1, 8000, 16))}, {"data", data, 4000u}}));
+  r = Render({"--block", "512", input, output});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Error reading input file!!!\n");
+  const ParsedWave out = ParseWave(ReadFileBytes(output));
+  ASSERT_EQ(out.problem, "");
+  EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 1536));
+  EXPECT_EQ(Soxi(output), "768\n");
+}
+
+TEST_F(RenderCliTest, HelpAndListEffectsExitZero) {
+  ProcessResult r = Render({"--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("--effect SPEC"), std::string::npos);
+  EXPECT_EQ(r.err, "");
+  r = Render({"--list-effects"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_FALSE(r.out.empty());
+}
+
+TEST_F(RenderCliTest, DrawsAProgressBarOnlyWhenStderrIsATerminal) {
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 16), SampleBytes(Noise(2 * 20000, 8))));
+  ProcessResult r = RunProcess({RenderPath(), input, output}, /*stderrOnTerminal=*/true);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("[" + std::string(40, '#') + "] 100%"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\r\033[K"), std::string::npos);  // cleared at the end
+
+  r = RunProcess({RenderPath(), "--quiet", input, output}, /*stderrOnTerminal=*/true);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+}
