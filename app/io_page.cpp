@@ -1,0 +1,453 @@
+#include "app/io_page.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
+#include "effects/effect_chain.h"
+#include "engine/file_run.h"
+#include "engine/wave_engine.h"
+#include "ui/clamp_store.h"
+
+namespace {
+constexpr const char* kStartCaption = "Start";
+constexpr const char* kStopCaption = "Stop";
+constexpr const char* kCancelCaption = "Cancel";
+constexpr const char* kIntegerMessage = "Please enter an integer.";
+constexpr const char* kWaveFileFilter = "Wave Files (*.WAV)";
+constexpr const char* kWaveFileExtension = "WAV";
+// The first entry of the block length list; each further entry doubles it.
+constexpr int kFirstBlockLength = 256;
+
+QString DefaultFileName() {
+  return QDir::homePath() + QStringLiteral("/test.wav");
+}
+
+std::string LocalPath(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+QLineEdit* MakeDigitsEdit(QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+  edit->setAlignment(Qt::AlignRight);
+  edit->setMaximumWidth(80);
+  return edit;
+}
+}  // namespace
+
+void IOPage::ProgressBarSink::SetProgress(int32_t position) {
+  if (bar) {
+    // The bar ignores values outside its range; keep the end visible.
+    bar->setValue(std::clamp(position, 0, kProgressRange));
+  }
+}
+
+void IOPage::StartCaption::SetCaption(const std::string& caption) {
+  if (button) {
+    button->setText(QString::fromStdString(caption));
+  }
+}
+
+IOPage::IOPage(QWidget* parent) : PropertyPage(QStringLiteral("I/O"), parent) {
+  BuildControls();
+  progressSink_.bar = progress_;
+  startCaption_.button = start_;
+}
+
+void IOPage::BuildControls() {
+  blockList_ = new QComboBox(this);
+  buffersEdit_ = MakeDigitsEdit(this);
+  rateEdit_ = MakeDigitsEdit(this);
+  inputList_ = new QComboBox(this);
+  outputList_ = new QComboBox(this);
+  for (QComboBox* list : {inputList_, outputList_}) {
+    list->setMinimumContentsLength(32);
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  }
+  inputSelect_ = new QPushButton(QStringLiteral("Select"), this);
+  outputSelect_ = new QPushButton(QStringLiteral("Select"), this);
+  mono_ = new QRadioButton(QStringLiteral("Mono"), this);
+  stereo_ = new QRadioButton(QStringLiteral("Stereo"), this);
+  bits8_ = new QRadioButton(QStringLiteral("8 Bits"), this);
+  bits16_ = new QRadioButton(QStringLiteral("16 Bits"), this);
+  auto* channelGroup = new QButtonGroup(this);
+  channelGroup->addButton(mono_);
+  channelGroup->addButton(stereo_);
+  auto* bitsGroup = new QButtonGroup(this);
+  bitsGroup->addButton(bits8_);
+  bitsGroup->addButton(bits16_);
+  start_ = new QPushButton(QString::fromUtf8(kStartCaption), this);
+  start_->setMinimumWidth(96);
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, ProgressSink::kProgressRange);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  progress_->setEnabled(false);
+  processing_ = new QLabel(QStringLiteral("Processing"), this);
+  processing_->setEnabled(false);
+
+  auto* settings = new QGridLayout;
+  auto addRow = [&](int row, const char* label, QWidget* field, const char* unit) {
+    auto* caption = new QLabel(QString::fromUtf8(label), this);
+    caption->setBuddy(field);
+    settings->addWidget(caption, row, 0);
+    settings->addWidget(field, row, 1);
+    if (unit) {
+      settings->addWidget(new QLabel(QString::fromUtf8(unit), this), row, 2);
+    }
+  };
+  addRow(0, "Buffer Length", blockList_, "Bytes");
+  addRow(1, "# of Buffers", buffersEdit_, nullptr);
+  addRow(2, "Sampling Rate", rateEdit_, "Hz");
+  settings->setColumnStretch(3, 1);
+
+  auto* formats = new QGridLayout;
+  formats->addWidget(mono_, 0, 0);
+  formats->addWidget(stereo_, 1, 0);
+  formats->addWidget(bits8_, 0, 1);
+  formats->addWidget(bits16_, 1, 1);
+  formats->setHorizontalSpacing(24);
+  formats->setColumnStretch(2, 1);
+
+  auto* devices = new QGridLayout;
+  auto addDevice = [&](int row, const char* label, QComboBox* list, QPushButton* select) {
+    auto* caption = new QLabel(QString::fromUtf8(label), this);
+    caption->setBuddy(list);
+    devices->addWidget(caption, row, 0);
+    devices->addWidget(list, row, 1);
+    devices->addWidget(select, row, 2);
+  };
+  addDevice(0, "Input Device", inputList_, inputSelect_);
+  addDevice(1, "Output Device", outputList_, outputSelect_);
+  devices->setColumnStretch(1, 1);
+
+  auto* run = new QHBoxLayout;
+  run->addWidget(start_);
+  run->addSpacing(12);
+  run->addWidget(processing_);
+  run->addWidget(progress_, 1);
+
+  auto* page = new QVBoxLayout(this);
+  page->addLayout(settings);
+  page->addSpacing(6);
+  page->addLayout(formats);
+  page->addSpacing(6);
+  page->addLayout(devices);
+  page->addStretch();
+  page->addLayout(run);
+
+  connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
+  connect(inputSelect_, &QPushButton::clicked, this, &IOPage::OnInputSelect);
+  connect(outputSelect_, &QPushButton::clicked, this, &IOPage::OnOutputSelect);
+  connect(mono_, &QRadioButton::clicked, this, [this] { ExchangeFromControls(); });
+  connect(stereo_, &QRadioButton::clicked, this, [this] { ExchangeFromControls(); });
+  connect(start_, &QPushButton::clicked, this, &IOPage::OnStart);
+}
+
+void IOPage::SetEngine(WaveEngine* engine) {
+  engine_ = engine;
+}
+
+void IOPage::SetChains(EffectChain* left, EffectChain* right) {
+  leftChain_ = left;
+  rightChain_ = right;
+}
+
+void IOPage::SetFileChooser(FileChooser chooser) {
+  fileChooser_ = std::move(chooser);
+}
+
+void IOPage::OnSetActive() {
+  if (!initialized_) {
+    Initialize();
+    return;
+  }
+  ExchangeIntoControls();
+}
+
+bool IOPage::OnKillActive() {
+  return ExchangeFromControls();
+}
+
+void IOPage::Initialize() {
+  initialized_ = true;
+  inputFileName_ = DefaultFileName();
+  outputFileName_ = DefaultFileName();
+  inputList_->clear();
+  outputList_->clear();
+  inputList_->addItem(inputFileName_);
+  outputList_->addItem(outputFileName_);
+  if (engine_) {
+    for (const WaveDeviceCaps& caps : engine_->inputCaps) {
+      inputList_->addItem(QString::fromStdString(caps.productName));
+    }
+    for (const WaveDeviceCaps& caps : engine_->outputCaps) {
+      outputList_->addItem(QString::fromStdString(caps.productName));
+    }
+  }
+  // Entry 1 is the first device; without one nothing is selected.
+  inputList_->setCurrentIndex(inputList_->count() > 1 ? 1 : -1);
+  outputList_->setCurrentIndex(outputList_->count() > 1 ? 1 : -1);
+
+  blockList_->clear();
+  for (int i = 0, length = kFirstBlockLength; i < kBlockLengthEntries; ++i, length *= 2) {
+    blockList_->addItem(QString::number(length));
+  }
+  blockList_->setCurrentIndex(0);
+  stereo_->setChecked(true);
+  bits16_->setChecked(true);
+  ExchangeIntoControls();
+}
+
+bool IOPage::ReadInteger(QLineEdit* edit, int32_t* value) {
+  bool ok = false;
+  const int parsed = edit->text().trimmed().toInt(&ok);
+  if (!ok) {
+    ShowMessageBox(QString::fromUtf8(kIntegerMessage), this);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+  }
+  *value = parsed;
+  return true;
+}
+
+bool IOPage::ExchangeFromControls() {
+  if (!ReadInteger(buffersEdit_, &bufferCount_) || !ReadInteger(rateEdit_, &sampleRate_)) {
+    return false;
+  }
+  WriteEngine();
+  return true;
+}
+
+void IOPage::ExchangeIntoControls() {
+  buffersEdit_->setText(QString::number(bufferCount_));
+  rateEdit_->setText(QString::number(sampleRate_));
+  WriteEngine();
+}
+
+void IOPage::WriteEngine() {
+  if (!engine_) {
+    return;
+  }
+  ClampStore(bufferCount_, engine_->bufferCount, kMinBufferCount, kMaxBufferCount);
+  ClampStore(sampleRate_, engine_->sampleRate, kMinSampleRate, kMaxSampleRate);
+  engine_->channels = mono_->isChecked() ? 1 : 2;
+  engine_->bitsPerSample = bits8_->isChecked() ? 8 : 16;
+  // Device buffers hold half the number shown: "256" gives 128 bytes.
+  const int entry = std::max(blockList_->currentIndex(), 0);
+  engine_->blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+  // A chain that a run has prepared keeps the rate and block length it was
+  // prepared with (the delay and EQ pages read them); the next run's Prepare
+  // takes the new values anyway.
+  for (EffectChain* chain : {leftChain_, rightChain_}) {
+    if (chain && !chain->prepared) {
+      chain->sampleRate = engine_->sampleRate;
+      chain->blockLength = engine_->blockBytes;
+    }
+  }
+
+  const int input = inputList_->currentIndex();
+  engine_->inputIsFile = input == 0;
+  if (engine_->inputIsFile) {
+    engine_->inputFileName = LocalPath(inputFileName_);
+  } else {
+    engine_->inputDeviceId = input - 1;
+  }
+  const int output = outputList_->currentIndex();
+  engine_->outputIsFile = output == 0;
+  if (engine_->outputIsFile) {
+    engine_->outputFileName = LocalPath(outputFileName_);
+  } else {
+    engine_->outputDeviceId = output - 1;
+  }
+}
+
+bool IOPage::ProbeFile(const QString& path, WaveFormat* format) {
+  return ProbeWaveFile(LocalPath(path), format, probeMessages_);
+}
+
+void IOPage::TakeFileFormat(const WaveFormat& format) {
+  (format.channels == 1 ? mono_ : stereo_)->setChecked(true);
+  (format.bitsPerSample == 8 ? bits8_ : bits16_)->setChecked(true);
+  sampleRate_ = static_cast<int32_t>(format.samplesPerSec);
+}
+
+void IOPage::SetFormatButtonsEnabled(bool enabled) {
+  formatButtonsEnabled_ = enabled;
+  for (QRadioButton* button : {mono_, stereo_, bits8_, bits16_}) {
+    button->setEnabled(enabled);
+  }
+}
+
+void IOPage::OnInputSelectionChanged(int index) {
+  if (index != 0) {
+    SetFormatButtonsEnabled(true);
+    return;
+  }
+  // A file brings its own format; on a failed probe the settings stay.
+  WaveFormat format;
+  if (ProbeFile(inputFileName_, &format)) {
+    TakeFileFormat(format);
+    ExchangeIntoControls();
+  }
+  SetFormatButtonsEnabled(false);
+}
+
+void IOPage::OnInputSelect() {
+  const QString path = ChooseFile(FileDialogKind::kOpenInput);
+  WaveFormat format;
+  if (path.isEmpty() || !ProbeFile(path, &format)) {
+    return;
+  }
+  inputFileName_ = path;
+  inputList_->setItemText(0, path);
+  inputList_->setCurrentIndex(0);
+  TakeFileFormat(format);
+  ExchangeIntoControls();
+  SetFormatButtonsEnabled(false);
+}
+
+void IOPage::OnOutputSelect() {
+  const QString path = ChooseFile(FileDialogKind::kSaveOutput);
+  if (path.isEmpty()) {
+    return;
+  }
+  outputFileName_ = path;
+  outputList_->setItemText(0, path);
+  outputList_->setCurrentIndex(0);
+}
+
+QString IOPage::ChooseFile(FileDialogKind kind) {
+  if (fileChooser_) {
+    return fileChooser_(kind);
+  }
+  QFileDialog dialog(this);
+  dialog.setNameFilter(QString::fromUtf8(kWaveFileFilter));
+  dialog.setDefaultSuffix(QString::fromUtf8(kWaveFileExtension));
+  if (kind == FileDialogKind::kOpenInput) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    // A save dialog asks before it overwrites an existing file.
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return QString();
+  }
+  return dialog.selectedFiles().constFirst();
+}
+
+void IOPage::OnStart() {
+  if (fileRunActive_) {
+    // "Cancel": the run ends after the block it is working on.
+    cancelRequested_ = true;
+    return;
+  }
+  if (!engine_) {
+    return;
+  }
+  ExchangeFromControls();
+  engine_->progress = &progressSink_;
+  engine_->startButton = &startCaption_;
+  if (engine_->inputIsFile || engine_->outputIsFile) {
+    processing_->setEnabled(true);
+    progress_->setEnabled(true);
+  }
+  if (engine_->inputIsFile && engine_->outputIsFile) {
+    RunFileToFile();
+  } else if (!engine_->outputOpen) {
+    StartLiveRun();
+  } else {
+    StopLiveRun();
+  }
+}
+
+void IOPage::RunFileToFile() {
+  start_->setText(QString::fromUtf8(kCancelCaption));
+  fileRunActive_ = true;
+  cancelRequested_ = false;
+  SetRunControlsLocked(true);
+
+  FileRunSettings settings;
+  settings.inputFileName = engine_->inputFileName;
+  settings.outputFileName = engine_->outputFileName;
+  settings.blockLength = engine_->blockBytes;
+  settings.leftChain = leftChain_;
+  settings.rightChain = rightChain_;
+  settings.notifier = &engine_->Messages();
+  settings.progress = &progressSink_;
+  // Between two blocks the window repaints, the progress bar moves, the
+  // effect pages stay usable and "Cancel" is heard.
+  settings.afterBlock = [this] {
+    QCoreApplication::processEvents();
+    return cancelRequested_;
+  };
+  ProcessFileToFile(settings);
+
+  fileRunActive_ = false;
+  cancelRequested_ = false;
+  SetRunControlsLocked(false);
+  start_->setText(QString::fromUtf8(kStartCaption));
+  processing_->setEnabled(false);
+  progress_->setEnabled(false);
+  emit FileRunFinished();
+}
+
+void IOPage::StartLiveRun() {
+  engine_->CreateNotifyWindow(this);
+  engine_->OpenInput();
+  if (engine_->inputOpen) {
+    engine_->OpenOutput();
+  }
+  if (engine_->inputOpen && engine_->outputOpen) {
+    engine_->StartInput();
+    engine_->StartOutput();
+    start_->setText(QString::fromUtf8(kStopCaption));
+    return;
+  }
+  engine_->DestroyNotifyWindow();
+  engine_->CloseInput();
+  engine_->CloseOutput();
+}
+
+void IOPage::StopLiveRun() {
+  start_->setText(QString::fromUtf8(kStartCaption));
+  engine_->DestroyNotifyWindow();
+  engine_->CloseInput();
+  engine_->CloseOutput();
+  processing_->setEnabled(false);
+  progressSink_.SetProgress(0);
+  progress_->setEnabled(false);
+}
+
+void IOPage::SetRunControlsLocked(bool locked) {
+  // Only "Cancel" may act on the run while it lasts; nothing on this page can
+  // start a second one.
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{blockList_, buffersEdit_, rateEdit_, inputList_, outputList_,
+                                       inputSelect_, outputSelect_}) {
+    control->setEnabled(!locked);
+  }
+  for (QRadioButton* button : {mono_, stereo_, bits8_, bits16_}) {
+    button->setEnabled(!locked && formatButtonsEnabled_);
+  }
+}

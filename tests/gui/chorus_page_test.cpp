@@ -1,0 +1,175 @@
+// The Chorus page: its initial values, the limits it applies when its data
+// is taken, refused entries keeping the page, and the mix sliders.
+
+#include <QCheckBox>
+#include <QSlider>
+#include <QTest>
+
+#include "effects/chorus_effect.h"
+#include "effects/effect_factory.h"
+#include "support/pages_test_support.h"
+#include "ui/chorus_page.h"
+#include "ui/mix_slider.h"
+#include "ui/number_edit.h"
+
+using pages_test::ChainPair;
+using pages_test::DragSlider;
+using pages_test::RecordedMessages;
+using pages_test::TypeInto;
+
+class ChorusPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ShowsItsOwnInitialValues() {
+    ChorusPage page;
+    QCOMPARE(page.Title(), QStringLiteral("Chorus"));
+    QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Chorus"));
+    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("8000"));
+    QCOMPARE(page.InitialDelayEdit()->text(), QStringLiteral("5"));
+    QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("10"));
+    QCOMPARE(page.ModLengthEdit()->text(), QStringLiteral("2000"));
+    QCOMPARE(page.FeedbackEdit()->text(), QStringLiteral("25"));
+    QCOMPARE(page.InputMixSlider()->Position(), 256);
+    QCOMPARE(page.OutputMixSlider()->Position(), 256);
+  }
+
+  void LeavingThePageWritesItsValuesIntoBothChoruses() {
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    QCOMPARE(chains.left->record.preFilterHz, 4000.0f);  // the effect's own until then
+    QVERIFY(page.OnKillActive());
+    for (ChorusEffect* chorus : {chains.left, chains.right}) {
+      QCOMPARE(chorus->record.preFilterHz, 8000.0f);
+      QCOMPARE(chorus->record.initialDelayMs, 5.0f);
+      QCOMPARE(chorus->record.finalDelayMs, 10.0f);
+      QCOMPARE(chorus->record.modLengthMs, 2000.0f);
+      QCOMPARE(chorus->record.feedbackPercent, 25.0f);
+    }
+  }
+
+  void TypedValuesAreLimitedWhileTheEditsKeepWhatWasTyped() {
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    TypeInto(page.FeedbackEdit(), QStringLiteral("0"));
+    TypeInto(page.InitialDelayEdit(), QStringLiteral("8"));
+    TypeInto(page.FinalDelayEdit(), QStringLiteral("5"));
+    TypeInto(page.ModLengthEdit(), QStringLiteral("50"));
+    TypeInto(page.PreFilterEdit(), QStringLiteral("20000"));
+    QVERIFY(page.OnKillActive());
+    for (ChorusEffect* chorus : {chains.left, chains.right}) {
+      QCOMPARE(chorus->record.feedbackPercent, 1.0f);
+      QCOMPARE(chorus->record.initialDelayMs, 8.0f);
+      QCOMPARE(chorus->record.finalDelayMs, 9.0f);  // initial + 1
+      QCOMPARE(chorus->record.modLengthMs, 100.0f);
+      QCOMPARE(chorus->record.preFilterHz, 16000.0f);
+    }
+    QCOMPARE(page.FeedbackEdit()->text(), QStringLiteral("0"));
+    QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("5"));
+    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
+    QCOMPARE(page.feedbackPercent, 0.0f);
+
+    // Upper limits, and the final delay's floor taken from the initial delay
+    // as typed: above 100 the ceiling wins, anything else gets the floor.
+    TypeInto(page.FeedbackEdit(), QStringLiteral("300"));
+    TypeInto(page.InitialDelayEdit(), QStringLiteral("150"));
+    TypeInto(page.FinalDelayEdit(), QStringLiteral("120"));
+    TypeInto(page.ModLengthEdit(), QStringLiteral("60000"));
+    TypeInto(page.PreFilterEdit(), QStringLiteral("100"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.right->record.feedbackPercent, 100.0f);
+    QCOMPARE(chains.right->record.initialDelayMs, 100.0f);
+    QCOMPARE(chains.right->record.finalDelayMs, 100.0f);
+    QCOMPARE(chains.right->record.modLengthMs, 10000.0f);
+    QCOMPARE(chains.right->record.preFilterHz, 500.0f);
+    TypeInto(page.FinalDelayEdit(), QStringLiteral("50"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.left->record.finalDelayMs, 151.0f);
+  }
+
+  void AnEntryThatIsNotANumberKeepsThePageAndWritesNothing() {
+    RecordedMessages messages;
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    page.EnableBox()->setChecked(true);
+    TypeInto(page.PreFilterEdit(), QStringLiteral("9000"));
+    page.FinalDelayEdit()->setText(QStringLiteral("7 ms"));  // pasted
+    QVERIFY(!page.OnKillActive());
+    QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
+    QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("7 ms"));
+    QCOMPARE(page.FinalDelayEdit()->selectedText(), QStringLiteral("7 ms"));
+    QCOMPARE(chains.left->record.preFilterHz, 4000.0f);
+    QCOMPARE(chains.right->record.finalDelayMs, 10.0f);
+    QCOMPARE(chains.left->enabled, 0);
+    // An empty field is not a number either.
+    page.FinalDelayEdit()->clear();
+    page.EnableBox()->click();
+    QCOMPARE(messages.texts.size(), 2);
+    TypeInto(page.FinalDelayEdit(), QStringLiteral("12"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.left->record.finalDelayMs, 12.0f);
+    QCOMPARE(chains.left->record.preFilterHz, 9000.0f);
+  }
+
+  void EditsTakeOnlyTypedDigits() {
+    ChorusPage page;
+    NumberEdit* edit = page.ModLengthEdit();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("4x5.0-"));
+    QCOMPARE(edit->text(), QStringLiteral("450"));
+  }
+
+  void EnableBoxTakesTheDataAndEnablesBoth() {
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    page.EnableBox()->click();
+    QCOMPARE(chains.left->enabled, 1);
+    QCOMPARE(chains.right->enabled, 1);
+    QCOMPARE(chains.left->record.feedbackPercent, 25.0f);
+    page.EnableBox()->click();
+    QCOMPARE(chains.right->enabled, 0);
+  }
+
+  void MixSlidersActOnBothAtOnceTopLargest() {
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    DragSlider(page.InputMixSlider()->Slider(), 0);
+    QCOMPARE(page.InputMixSlider()->Text(), QStringLiteral("200%"));
+    QCOMPARE(chains.left->GetDryInputMix(), 512);
+    QCOMPARE(chains.right->GetDryInputMix(), 512);
+    DragSlider(page.OutputMixSlider()->Slider(), 512 - 7);
+    QCOMPARE(page.OutputMixSlider()->Text(), QStringLiteral("2%"));
+    QCOMPARE(chains.right->GetDryOutputMix(), 6);
+    // Entering the page again rounds what the levels read back.
+    DragSlider(page.InputMixSlider()->Slider(), 512 - 2);
+    QCOMPARE(page.InputMixSlider()->Text(), QStringLiteral("0%"));
+    page.OnSetActive();
+    QCOMPARE(page.InputMixSlider()->Text(), RoundedPercentText(chains.left->GetDryInputMix()));
+    QCOMPARE(page.InputMixSlider()->Text(), QStringLiteral("1%"));
+  }
+
+  void OutputSliderFollowsTheRightLevelAndItsTextTheLeft() {
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    chains.left->SetDryOutputMix(100);
+    chains.right->SetDryOutputMix(400);
+    page.OnSetActive();
+    QCOMPARE(page.OutputMixSlider()->Position(), 512 - chains.right->GetDryOutputMix());
+    QCOMPARE(page.OutputMixSlider()->Text(), QStringLiteral("39%"));
+    QCOMPARE(page.InputMixSlider()->Text(), QStringLiteral("100%"));
+  }
+};
+
+QTEST_MAIN(ChorusPageTest)
+#include "chorus_page_test.moc"

@@ -1,0 +1,206 @@
+// The Graphic EQ page: its first showing, band sliders, the frequency and
+// gain boxes, the spacing list, and both kernels redesigned at once.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <cmath>
+#include <vector>
+
+#include "effects/effect_factory.h"
+#include "effects/equalizer_effect.h"
+#include "support/pages_test_support.h"
+#include "ui/eq_page.h"
+
+using pages_test::ChainPair;
+using pages_test::DragSlider;
+
+namespace {
+// The kernel spectrum of a prepared equalizer.
+std::vector<Complex> KernelOf(const EqualizerEffect* eq) {
+  return eq->record.kernel;
+}
+
+bool SameSpectrum(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].re != b[i].re || a[i].im != b[i].im) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Both chains as a run at 44100 samples per second leaves them after the
+// I/O page stored its block length of 4096 bytes.
+void SetRunSettings(ChainPair<EqualizerEffect>& chains, int32_t blockLength) {
+  for (EffectChain* chain : {&chains.leftChain, &chains.rightChain}) {
+    chain->sampleRate = 44100;
+    chain->blockLength = blockLength;
+  }
+}
+}  // namespace
+
+class EQPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { EQPage::currentBand = 0; }
+
+  void FirstShowingGivesEveryBandOneDecibelWithTheSlidersAtZero() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    EQPage page;
+    chains.LinkTo(page);
+    QCOMPARE(chains.left->record.curvePointCount, 2);  // the flat default until shown
+    page.OnSetActive();
+    for (EqualizerEffect* eq : {chains.left, chains.right}) {
+      QCOMPARE(eq->record.curvePointCount, 16);
+    }
+    QCOMPARE(chains.left->record.curvePoints, page.LeftCurve().data());
+    QCOMPARE(chains.right->record.curvePoints, page.RightCurve().data());
+    for (int band = 0; band < 16; ++band) {
+      QCOMPARE(page.BandSlider(band)->value(), 0);
+      QCOMPARE(page.BandSlider(band)->minimum(), -20);
+      QCOMPARE(page.BandSlider(band)->maximum(), 60);
+      QCOMPARE(page.LeftCurve()[band].y, 1.0f);
+      QCOMPARE(page.RightCurve()[band].y, 1.0f);
+      QCOMPARE(page.LeftCurve()[band].x, static_cast<float>(band * 0.20943951023333332));
+    }
+    QCOMPARE(page.GainEdit()->text(), QStringLiteral("1"));
+    QCOMPARE(page.SpacingList()->count(), 4);
+    QCOMPARE(page.SpacingList()->currentText(), QStringLiteral("Linear"));
+    QCOMPARE(page.SpacingList()->itemText(3), QStringLiteral("1/4 Octaves"));
+    QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable EQ"));
+    QCOMPARE(page.Title(), QStringLiteral("Graphic EQ"));
+  }
+
+  void SliderAtTheTopSetsTwentyDecibelsAndSelectsItsBand() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    EQPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    DragSlider(page.BandSlider(3), -20);
+    QCOMPARE(page.LeftCurve()[3].y, 20.0f);
+    QCOMPARE(page.RightCurve()[3].y, 20.0f);
+    QCOMPARE(page.GainEdit()->text(), QStringLiteral("20"));
+    QCOMPARE(EQPage::currentBand, 3);
+    DragSlider(page.BandSlider(9), 60);
+    QCOMPARE(page.RightCurve()[9].y, -60.0f);
+    QCOMPARE(page.GainEdit()->text(), QStringLiteral("-60"));
+    QCOMPARE(page.LeftCurve()[3].y, 20.0f);
+    QCOMPARE(page.LeftCurve()[4].y, 1.0f);
+  }
+
+  void EndBandsArePinnedAndInnerBandsStayBetweenTheirNeighbours() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    EQPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    QSpinBox* spin = page.FrequencySpin();
+    QCOMPARE(spin->minimum(), 0);
+    QCOMPARE(spin->maximum(), 0);
+    QCOMPARE(spin->value(), 0);
+    DragSlider(page.BandSlider(15), 10);
+    QCOMPARE(spin->minimum(), 22050);
+    QCOMPARE(spin->maximum(), 22050);
+    QCOMPARE(spin->value(), 22050);
+    spin->stepUp();
+    QCOMPARE(spin->value(), 22050);
+    // Linear bands sit 1470 Hz apart; the margin is 2 x 44100 / 4096 = 21 Hz.
+    DragSlider(page.BandSlider(5), 10);
+    QVERIFY(std::abs(spin->value() - 7350) <= 1);
+    QVERIFY(std::abs(spin->minimum() - (5880 + 21)) <= 1);
+    QVERIFY(std::abs(spin->maximum() - (8820 - 21)) <= 1);
+  }
+
+  void NoMarginWhileTheBlockLengthIsUnknown() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 0);
+    EQPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    DragSlider(page.BandSlider(5), 10);
+    QVERIFY(std::abs(page.FrequencySpin()->minimum() - 5880) <= 1);
+    QVERIFY(std::abs(page.FrequencySpin()->maximum() - 8820) <= 1);
+  }
+
+  void SteppingTheFrequencyMovesTheBandWithoutARedesign() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    chains.Prepare(64, 44100);
+    EQPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    DragSlider(page.BandSlider(5), 10);
+    const std::vector<Complex> before = KernelOf(chains.left);
+    page.FrequencySpin()->setValue(7300);  // within 5880 + 1378 .. 8820 - 1378
+    const float expected = static_cast<float>(7300.0 / 44100 * 6.283185307);
+    QCOMPARE(page.LeftCurve()[5].x, expected);
+    QCOMPARE(page.RightCurve()[5].x, expected);
+    QVERIFY(SameSpectrum(KernelOf(chains.left), before));
+    // The next slider move redesigns with the new frequency.
+    DragSlider(page.BandSlider(5), 5);
+    QVERIFY(!SameSpectrum(KernelOf(chains.left), before));
+    chains.Release();
+  }
+
+  void SpacingChangeMovesEveryFrequencyAndRedesignsBothKernels() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    EQPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    chains.Prepare(64, 44100);
+    DragSlider(page.BandSlider(2), -12);
+    const EqualizerBandCurve linear = page.LeftCurve();
+    const std::vector<Complex> leftBefore = KernelOf(chains.left);
+    const std::vector<Complex> rightBefore = KernelOf(chains.right);
+
+    page.SpacingList()->setCurrentIndex(1);
+    for (int band = 0; band < 15; ++band) {
+      QVERIFY(page.LeftCurve()[band].x != linear[band].x);
+      QCOMPARE(page.LeftCurve()[band].y, linear[band].y);
+      QCOMPARE(page.RightCurve()[band].x, page.LeftCurve()[band].x);
+    }
+    QCOMPARE(page.LeftCurve()[15].x, 3.1415927f);
+    // 1/2 octave at 44100: the lowest band near 22050 x 2^-7.5 = 122 Hz.
+    QVERIFY(std::abs(page.LeftCurve()[0].x * 44100 / 6.283185307 - 121.8) < 1.0);
+    QVERIFY(!SameSpectrum(KernelOf(chains.left), leftBefore));
+    QVERIFY(!SameSpectrum(KernelOf(chains.right), rightBefore));
+
+    // The redesigned kernel is the one the new curve gives.
+    EqualizerEffect reference;
+    reference.record.curvePoints = page.LeftCurve().data();
+    reference.record.curvePointCount = 16;
+    reference.Prepare(reference.settings, 64, 44100);
+    QVERIFY(SameSpectrum(KernelOf(chains.left), KernelOf(&reference)));
+    QVERIFY(SameSpectrum(KernelOf(chains.right), KernelOf(&reference)));
+    reference.Release();
+    chains.Release();
+  }
+
+  void EnableBoxSwitchesBothEqualizers() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    EQPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    page.EnableBox()->click();
+    QCOMPARE(chains.left->enabled, 1);
+    QCOMPARE(chains.right->enabled, 1);
+    page.EnableBox()->setChecked(false);
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.rightChain.records[0].enabled, 0);
+  }
+};
+
+QTEST_MAIN(EQPageTest)
+#include "eq_page_test.moc"

@@ -1,0 +1,140 @@
+// The Reverb page: its initial values, the limits it applies when its data
+// is taken, the number of echoes, and refused entries keeping the page.
+
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QTest>
+
+#include "effects/effect_factory.h"
+#include "effects/reverb_effect.h"
+#include "support/pages_test_support.h"
+#include "ui/mix_slider.h"
+#include "ui/number_edit.h"
+#include "ui/reverb_page.h"
+
+using pages_test::ChainPair;
+using pages_test::DragSlider;
+using pages_test::RecordedMessages;
+using pages_test::TypeInto;
+
+class ReverbPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ShowsItsInitialValues() {
+    ReverbPage page;
+    QCOMPARE(page.Title(), QStringLiteral("Reverb"));
+    QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Reverb"));
+    QCOMPARE(page.EchoCountSpin()->minimum(), 2);
+    QCOMPARE(page.EchoCountSpin()->maximum(), 16);
+    QCOMPARE(page.EchoCountSpin()->value(), 6);
+    QCOMPARE(page.LowCutEdit()->text(), QStringLiteral("100"));
+    QCOMPARE(page.HighCutEdit()->text(), QStringLiteral("4000"));
+    QCOMPARE(page.MinEchoEdit()->text(), QStringLiteral("20"));
+    QCOMPARE(page.MaxEchoEdit()->text(), QStringLiteral("25"));
+    QCOMPARE(page.ReverbTimeEdit()->text(), QStringLiteral("1000"));
+  }
+
+  void TypedValuesAreLimitedWhileTheEditsKeepWhatWasTyped() {
+    ChainPair<ReverbEffect> chains(kReverbEffectId);
+    ReverbPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    TypeInto(page.LowCutEdit(), QStringLiteral("20"));
+    TypeInto(page.HighCutEdit(), QStringLiteral("30000"));
+    TypeInto(page.MinEchoEdit(), QStringLiteral("30"));
+    TypeInto(page.MaxEchoEdit(), QStringLiteral("10"));
+    TypeInto(page.ReverbTimeEdit(), QStringLiteral("5000"));
+    page.EchoCountSpin()->setValue(16);
+    QVERIFY(page.OnKillActive());
+    for (ReverbEffect* reverb : {chains.left, chains.right}) {
+      QCOMPARE(reverb->record.lowCutHz, 50.0f);
+      QCOMPARE(reverb->record.highCutHz, 22000.0f);
+      QCOMPARE(reverb->record.minEchoMs, 30.0f);
+      QCOMPARE(reverb->record.maxEchoMs, 31.0f);
+      QCOMPARE(reverb->record.reverbTimeMs, 4000.0f);
+      QCOMPARE(reverb->record.requestedEchoCount, 16);
+      QCOMPARE(reverb->record.echoCount, 6);  // until the next start
+    }
+    QCOMPARE(page.HighCutEdit()->text(), QStringLiteral("30000"));
+    QCOMPARE(page.MaxEchoEdit()->text(), QStringLiteral("10"));
+
+    TypeInto(page.LowCutEdit(), QStringLiteral("800"));
+    TypeInto(page.HighCutEdit(), QStringLiteral("200"));
+    TypeInto(page.MinEchoEdit(), QStringLiteral("0.5"));
+    TypeInto(page.MaxEchoEdit(), QStringLiteral("250"));
+    TypeInto(page.ReverbTimeEdit(), QStringLiteral("20"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.left->record.lowCutHz, 500.0f);
+    QCOMPARE(chains.left->record.highCutHz, 1000.0f);
+    QCOMPARE(chains.left->record.minEchoMs, 1.0f);
+    QCOMPARE(chains.left->record.maxEchoMs, 100.0f);
+    QCOMPARE(chains.left->record.reverbTimeMs, 100.0f);
+  }
+
+  void MaximumEchoFloorFollowsTheMinimumAsTyped() {
+    ChainPair<ReverbEffect> chains(kReverbEffectId);
+    ReverbPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    // A minimum above 100 is stored as 100, but the maximum's floor is the
+    // typed minimum + 1: above 100 the ceiling wins, otherwise the floor.
+    TypeInto(page.MinEchoEdit(), QStringLiteral("150"));
+    TypeInto(page.MaxEchoEdit(), QStringLiteral("120"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.left->record.minEchoMs, 100.0f);
+    QCOMPARE(chains.left->record.maxEchoMs, 100.0f);
+    TypeInto(page.MaxEchoEdit(), QStringLiteral("50"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.right->record.maxEchoMs, 151.0f);
+    TypeInto(page.MinEchoEdit(), QStringLiteral("40"));
+    TypeInto(page.MaxEchoEdit(), QStringLiteral("40.5"));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.right->record.maxEchoMs, 41.0f);
+  }
+
+  void AnEntryThatIsNotANumberKeepsThePageAndWritesNothing() {
+    RecordedMessages messages;
+    ChainPair<ReverbEffect> chains(kReverbEffectId);
+    ReverbPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    TypeInto(page.LowCutEdit(), QStringLiteral("300"));
+    TypeInto(page.ReverbTimeEdit(), QStringLiteral("long"));
+    page.EchoCountSpin()->setValue(3);
+    page.EnableBox()->click();
+    QVERIFY(!page.OnKillActive());
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("Please enter a number."),
+                                          QStringLiteral("Please enter a number.")}));
+    QCOMPARE(page.ReverbTimeEdit()->text(), QStringLiteral("long"));
+    QCOMPARE(chains.left->record.lowCutHz, 100.0f);
+    QCOMPARE(chains.left->record.requestedEchoCount, 6);
+    QCOMPARE(chains.left->enabled, 0);
+    // Infinities pass no bound, so they are refused too.
+    TypeInto(page.ReverbTimeEdit(), QStringLiteral("inf"));
+    QVERIFY(!page.OnKillActive());
+    TypeInto(page.ReverbTimeEdit(), QStringLiteral(" 2500 "));
+    QVERIFY(page.OnKillActive());
+    QCOMPARE(chains.left->record.reverbTimeMs, 2500.0f);
+    QCOMPARE(chains.right->record.requestedEchoCount, 3);
+    QCOMPARE(chains.right->enabled, 1);
+  }
+
+  void MixSlidersSetEveryCombGainOfBoth() {
+    ChainPair<ReverbEffect> chains(kReverbEffectId);
+    ReverbPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    QCOMPARE(page.InputMixSlider()->Text(), QStringLiteral("100%"));
+    DragSlider(page.OutputMixSlider()->Slider(), 0);
+    QCOMPARE(page.OutputMixSlider()->Text(), QStringLiteral("200%"));
+    for (ReverbEffect* reverb : {chains.left, chains.right}) {
+      QCOMPARE(reverb->GetDryOutputMix(), 512);
+    }
+    DragSlider(page.InputMixSlider()->Slider(), 512);
+    QCOMPARE(chains.right->GetDryInputMix(), 0);
+  }
+};
+
+QTEST_MAIN(ReverbPageTest)
+#include "reverb_page_test.moc"

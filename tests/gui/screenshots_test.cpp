@@ -1,0 +1,95 @@
+// Every page of the program laid out in the sheet: each one gets the room it
+// asks for, and none is empty. With TONALITH_SCREENSHOT_DIR set, each page and
+// the effect choice dialog are also saved there as PNG files.
+
+#include <QDir>
+#include <QPixmap>
+#include <QtTest>
+
+#include "app/effect_choice_dialog.h"
+#include "app/effect_pages.h"
+#include "tests/gui/support/app_harness.h"
+
+using gui_test::ClickTab;
+using gui_test::StartedApp;
+
+namespace {
+// "Graphic EQ" -> "graphic-eq", "I/O" -> "io", "Filt.Mod." -> "filt-mod".
+QString FileStem(const QString& caption) {
+  QString stem;
+  for (const QChar c : caption.toLower()) {
+    if (c.isLetterOrNumber()) {
+      stem += c;
+    } else if (!stem.isEmpty() && !stem.endsWith(QLatin1Char('-')) && c != QLatin1Char('/')) {
+      stem += QLatin1Char('-');
+    }
+  }
+  while (stem.endsWith(QLatin1Char('-'))) {
+    stem.chop(1);
+  }
+  return stem;
+}
+
+// Where to save the pictures; empty when they are not wanted.
+QString OutputFolder() {
+  return qEnvironmentVariable("TONALITH_SCREENSHOT_DIR");
+}
+
+void Save(const QPixmap& picture, const QString& stem) {
+  const QString folder = OutputFolder();
+  if (!folder.isEmpty()) {
+    QDir().mkpath(folder);
+    QVERIFY(picture.save(QDir(folder).filePath(stem + QStringLiteral(".png"))));
+  }
+}
+}  // namespace
+
+class ScreenshotsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ChoiceDialogRenders();
+  void EveryPageFitsTheSheet();
+};
+
+void ScreenshotsTest::ChoiceDialogRenders() {
+  EffectChoiceDialog dialog;
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  const QPixmap picture = dialog.grab();
+  QVERIFY(!picture.isNull());
+  Save(picture, QStringLiteral("choice"));
+}
+
+void ScreenshotsTest::EveryPageFitsTheSheet() {
+  QStringList saved;
+  const int kinds = static_cast<int>(EffectPageKinds().size());
+  for (int first = 0; first < kinds; first += 2) {
+    StartedApp program(first, (first + 1) % kinds);
+    QVERIFY(program.started);
+    EffectsSheet& sheet = program.Sheet();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    for (int tab = 0; tab < sheet.count(); ++tab) {
+      const QString stem = FileStem(sheet.tabText(tab));
+      if (saved.contains(stem)) {
+        continue;
+      }
+      ClickTab(sheet, tab);
+      QCOMPARE(sheet.currentIndex(), tab);
+      QWidget* page = sheet.widget(tab);
+      QCoreApplication::processEvents();
+      // The sheet is sized to its largest page: every page has its room.
+      QVERIFY2(page->width() >= page->minimumSizeHint().width() &&
+                   page->height() >= page->minimumSizeHint().height(),
+               qPrintable(sheet.tabText(tab)));
+      const QPixmap picture = sheet.grab();
+      QVERIFY(!picture.isNull());
+      Save(picture, stem);
+      saved.push_back(stem);
+    }
+  }
+  QCOMPARE(saved.size(), 2 + kinds);
+}
+
+QTEST_MAIN(ScreenshotsTest)
+#include "screenshots_test.moc"

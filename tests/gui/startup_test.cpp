@@ -1,0 +1,220 @@
+// Start-up of the desktop program: the effect choice and its rules, the
+// sheet's tabs and the chains it fills, the single instance, and the order in
+// which closing takes the program down.
+
+#include <QComboBox>
+#include <QLockFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/effect_choice_dialog.h"
+#include "app/effect_pages.h"
+#include "effects/effect_factory.h"
+#include "tests/gui/support/app_harness.h"
+#include "ui/effect_pair_page.h"
+
+using gui_test::ListIndexOf;
+using gui_test::PickInList;
+using gui_test::StartedApp;
+using gui_test::TabCaptions;
+
+namespace {
+// The type ids held by a chain, head first, with their enabled flags.
+QList<int> ChainTypes(const EffectChain& chain) {
+  QList<int> types;
+  for (const Effect* node = chain.head; node; node = node->next) {
+    types.push_back(node->typeId);
+  }
+  return types;
+}
+bool AnyEnabled(const EffectChain& chain) {
+  for (const Effect* node = chain.head; node; node = node->next) {
+    if (node->enabled) {
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ChoiceListsHoldEveryEffectInOrder();
+  void ChoosingTheOtherListsEffectInAJumpsPastIt();
+  void ChoosingTheOtherListsEffectInBJumpsPastIt();
+  void DefaultsLoadChorusThenReverb();
+  void DelayAndEqualizerLoadInTheirOrder();
+  void EveryPageIsConstructedButOnlyChosenOnesAreLinked();
+  void SecondStartInTheSameSessionEndsSilently();
+  void SecondProgramEndsSilently();
+  void ClosingRemovesPagesThenEffectsThenDevices();
+};
+
+void StartupTest::ChoiceListsHoldEveryEffectInOrder() {
+  EffectChoiceDialog dialog;
+  QCOMPARE(dialog.windowTitle(), QStringLiteral("Tonalith V1.00 (August 3, 1997)"));
+  QStringList texts;
+  for (int i = 0; i < dialog.ListA()->count(); ++i) {
+    texts.push_back(dialog.ListA()->itemText(i));
+    QCOMPARE(dialog.ListB()->itemText(i), dialog.ListA()->itemText(i));
+  }
+  QCOMPARE(texts, QStringList({"Equalizer", "Compression", "Distorsion", "AutoWAH", "Delay",
+                               "Filter Mod.", "Chorus", "Reverb"}));
+  QCOMPARE(dialog.ListA()->currentText(), QStringLiteral("Chorus"));
+  QCOMPARE(dialog.ListB()->currentText(), QStringLiteral("Reverb"));
+  QCOMPARE(dialog.pickA, ListIndexOf("Chorus"));
+  QCOMPARE(dialog.pickB, ListIndexOf("Reverb"));
+  QCOMPARE(dialog.OkButton()->text(), QStringLiteral("OK"));
+}
+
+void StartupTest::ChoosingTheOtherListsEffectInAJumpsPastIt() {
+  EffectChoiceDialog dialog;
+  const int reverb = ListIndexOf("Reverb");
+  const int count = dialog.ListA()->count();
+  PickInList(dialog.ListA(), reverb);
+  // Past the last entry the list wraps to the first, "Equalizer".
+  QCOMPARE(dialog.ListA()->currentIndex(), (reverb + 1) % count);
+  QCOMPARE(dialog.pickA, (reverb + 1) % count);
+  QCOMPARE(dialog.ListA()->currentText(), QStringLiteral("Equalizer"));
+  QCOMPARE(dialog.pickB, reverb);
+
+  // Any other choice is taken as it is.
+  PickInList(dialog.ListA(), ListIndexOf("Delay"));
+  QCOMPARE(dialog.pickA, ListIndexOf("Delay"));
+  QCOMPARE(dialog.ListA()->currentText(), QStringLiteral("Delay"));
+}
+
+void StartupTest::ChoosingTheOtherListsEffectInBJumpsPastIt() {
+  EffectChoiceDialog dialog;
+  const int chorus = ListIndexOf("Chorus");
+  PickInList(dialog.ListB(), chorus);
+  QCOMPARE(dialog.ListB()->currentText(), QStringLiteral("Reverb"));
+  QCOMPARE(dialog.pickB, ListIndexOf("Reverb"));
+  QCOMPARE(dialog.pickA, chorus);
+}
+
+void StartupTest::DefaultsLoadChorusThenReverb() {
+  StartedApp program;
+  QVERIFY(program.started);
+  EffectsSheet& sheet = program.Sheet();
+  QCOMPARE(sheet.windowTitle(), QStringLiteral("Tonalith V1.00"));
+  QVERIFY(sheet.isVisible());
+  QCOMPARE(TabCaptions(sheet), QStringList({"I/O", "Config", "Chorus", "Reverb"}));
+  QCOMPARE(sheet.pickA, ListIndexOf("Chorus"));
+  QCOMPARE(sheet.pickB, ListIndexOf("Reverb"));
+  QCOMPARE(sheet.currentIndex(), 0);
+  const QList<int> expected = {kChorusEffectId, kReverbEffectId};
+  QCOMPARE(ChainTypes(sheet.LeftChain()), expected);
+  QCOMPARE(ChainTypes(sheet.RightChain()), expected);
+  QVERIFY(!AnyEnabled(sheet.LeftChain()));
+  QVERIFY(!AnyEnabled(sheet.RightChain()));
+}
+
+void StartupTest::DelayAndEqualizerLoadInTheirOrder() {
+  StartedApp program(ListIndexOf("Delay"), ListIndexOf("Equalizer"));
+  QVERIFY(program.started);
+  EffectsSheet& sheet = program.Sheet();
+  QCOMPARE(TabCaptions(sheet), QStringList({"I/O", "Config", "Delay", "Graphic EQ"}));
+  const QList<int> expected = {kDelayEffectId, kEqualizerEffectId};
+  QCOMPARE(ChainTypes(sheet.LeftChain()), expected);
+  QCOMPARE(ChainTypes(sheet.RightChain()), expected);
+  QVERIFY(!AnyEnabled(sheet.LeftChain()));
+}
+
+void StartupTest::EveryPageIsConstructedButOnlyChosenOnesAreLinked() {
+  StartedApp program;
+  EffectsSheet& sheet = program.Sheet();
+  const int chorus = ListIndexOf("Chorus");
+  const int reverb = ListIndexOf("Reverb");
+  for (int i = 0; i < static_cast<int>(EffectPageKinds().size()); ++i) {
+    auto* page = qobject_cast<EffectPairPage*>(sheet.EffectPage(i));
+    QVERIFY(page);
+    if (i == chorus) {
+      QCOMPARE(page->LeftEffect(), sheet.LeftChain().head);
+      QCOMPARE(page->RightEffect(), sheet.RightChain().head);
+    } else if (i == reverb) {
+      QCOMPARE(page->LeftEffect(), sheet.LeftChain().tail);
+      QCOMPARE(page->RightEffect(), sheet.RightChain().tail);
+    } else {
+      QCOMPARE(page->LeftEffect(), nullptr);
+      QCOMPARE(page->RightEffect(), nullptr);
+      QVERIFY(!page->isVisible());
+    }
+  }
+}
+
+void StartupTest::SecondStartInTheSameSessionEndsSilently() {
+  gui_test::MessageLog messages;
+  StartedApp first;
+  QVERIFY(first.started);
+  const QStringList tabsBefore = TabCaptions(first.Sheet());
+
+  EffectsApp second(first.LockPath());
+  bool dialogShown = false;
+  gui_test::AnswerChoiceDialog([&](EffectChoiceDialog&) { dialogShown = true; });
+  QVERIFY(!second.Start(std::make_unique<SimulatedWaveService>()));
+  QCoreApplication::processEvents();
+  QVERIFY(!dialogShown);
+  QCOMPARE(second.Sheet(), nullptr);
+  QVERIFY(messages.texts.isEmpty());
+  QCOMPARE(TabCaptions(first.Sheet()), tabsBefore);
+  QVERIFY(first.Sheet().isVisible());
+}
+
+void StartupTest::SecondProgramEndsSilently() {
+  const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../tonalith");
+  if (!QFileInfo::exists(program)) {
+    QSKIP("the tonalith program is not built");
+  }
+  // A private runtime folder, holding the lock a running instance holds.
+  QTemporaryDir runtime;
+  QVERIFY(runtime.isValid());
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  environment.insert(QStringLiteral("TONALITH_WAVE_BACKEND"), QStringLiteral("simulated"));
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+  QLockFile running(EffectsApp::DefaultInstanceLockPath());
+  qunsetenv("XDG_RUNTIME_DIR");
+  QVERIFY(running.tryLock(0));
+
+  QProcess second;
+  second.setProcessEnvironment(environment);
+  second.start(program, {});
+  QVERIFY(second.waitForFinished(20000));
+  QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(second.exitCode(), 0);
+  QCOMPARE(second.readAllStandardOutput(), QByteArray());
+  QCOMPARE(second.readAllStandardError(), QByteArray());
+}
+
+void StartupTest::ClosingRemovesPagesThenEffectsThenDevices() {
+  gui_test::MessageLog messages;
+  auto program = std::make_unique<StartedApp>(0, 1);
+  EffectsSheet& sheet = program->Sheet();
+  SimulatedWaveService& service = program->Service();
+  // A live run from device 1 to device 1.
+  sheet.IO().StartButtonWidget()->click();
+  QCOMPARE(sheet.IO().StartButtonWidget()->text(), QStringLiteral("Stop"));
+  QCOMPARE(service.OpenDeviceCount(), 2);
+
+  QVERIFY(sheet.close());
+  QCOMPARE(sheet.count(), 0);
+  QCOMPARE(sheet.LeftChain().count, 0);
+  QCOMPARE(sheet.RightChain().count, 0);
+  QCOMPARE(sheet.LeftChain().head, nullptr);
+  // The devices stay open until the sheet itself is destroyed.
+  QCOMPARE(service.OpenDeviceCount(), 2);
+  QCOMPARE(program->Log().closes, 0);
+  program->Quit();
+  QCOMPARE(program->Log().closes, 2);
+  QCOMPARE(program->Log().openWhenDestroyed, 0);
+  QVERIFY(messages.texts.isEmpty());
+}
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"

@@ -1,0 +1,91 @@
+#include "tests/gui/support/app_harness.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+
+#include "app/effect_choice_dialog.h"
+#include "app/effect_pages.h"
+
+namespace gui_test {
+
+MessageLog::MessageLog() {
+  previous_ = SetMessageRecorder([this](const QString& text) { texts.push_back(text); });
+}
+
+MessageLog::~MessageLog() {
+  SetMessageRecorder(std::move(previous_));
+}
+
+void PickInList(QComboBox* list, int index) {
+  list->setCurrentIndex(index);
+  emit list->activated(index);
+}
+
+namespace {
+void AnswerWhenOpen(const std::function<void(EffectChoiceDialog&)>& answer, int attemptsLeft) {
+  auto* dialog = qobject_cast<EffectChoiceDialog*>(QApplication::activeModalWidget());
+  if (!dialog) {
+    if (attemptsLeft > 0) {
+      QTimer::singleShot(10, [answer, attemptsLeft] { AnswerWhenOpen(answer, attemptsLeft - 1); });
+    }
+    return;
+  }
+  if (answer) {
+    answer(*dialog);
+  }
+  dialog->OkButton()->click();
+}
+}  // namespace
+
+void AnswerChoiceDialog(std::function<void(EffectChoiceDialog&)> answer) {
+  QTimer::singleShot(0, [answer] { AnswerWhenOpen(answer, 500); });
+}
+
+int ListIndexOf(const char* listText) {
+  const auto kinds = EffectPageKinds();
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    if (QString::fromUtf8(kinds[i].listText) == QString::fromUtf8(listText)) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+StartedApp::StartedApp(int pickA, int pickB, int inputs, int outputs) {
+  Start(
+      [pickA, pickB](EffectChoiceDialog& dialog) {
+        PickInList(dialog.ListA(), pickA);
+        PickInList(dialog.ListB(), pickB);
+      },
+      inputs, outputs);
+}
+
+StartedApp::StartedApp() {
+  Start(nullptr, 2, 2);
+}
+
+void StartedApp::Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs) {
+  lockPath_ = lockFolder_.filePath(QStringLiteral("instance.lock"));
+  auto service = std::make_unique<LoggedWaveService>(inputs, outputs, log_);
+  service_ = service.get();
+  app_ = std::make_unique<EffectsApp>(lockPath_);
+  AnswerChoiceDialog(std::move(answer));
+  started = app_->Start(std::move(service));
+}
+
+QStringList TabCaptions(const EffectsSheet& sheet) {
+  QStringList captions;
+  for (int i = 0; i < sheet.count(); ++i) {
+    captions.push_back(sheet.tabText(i));
+  }
+  return captions;
+}
+
+void ClickTab(EffectsSheet& sheet, int index) {
+  sheet.tabBar()->setCurrentIndex(index);
+}
+
+}  // namespace gui_test

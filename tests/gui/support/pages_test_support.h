@@ -1,0 +1,77 @@
+#pragma once
+// Helpers for the effect page tests: a left and a right chain holding one
+// effect of a type each, a page linked to them, message boxes recorded, and
+// the user's ways of changing a control.
+
+#include <QLineEdit>
+#include <QSlider>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <cstdint>
+
+#include "effects/effect.h"
+#include "effects/effect_chain.h"
+#include "ui/message_box.h"
+
+namespace pages_test {
+
+// Collects every message box text while it lives.
+class RecordedMessages {
+ public:
+  RecordedMessages() {
+    previous_ = SetMessageRecorder([this](const QString& text) { texts << text; });
+  }
+  ~RecordedMessages() { SetMessageRecorder(previous_); }
+  RecordedMessages(const RecordedMessages&) = delete;
+  RecordedMessages& operator=(const RecordedMessages&) = delete;
+
+  QStringList texts;
+
+ private:
+  MessageRecorder previous_;
+};
+
+// Both chains with one effect of `typeId` each, as start-up builds them.
+template <typename EffectClass>
+struct ChainPair {
+  explicit ChainPair(int32_t typeId) {
+    left = dynamic_cast<EffectClass*>(leftChain.Append(typeId));
+    right = dynamic_cast<EffectClass*>(rightChain.Append(typeId));
+  }
+  template <typename Page>
+  void LinkTo(Page& page) {
+    page.Link(left, right, &leftChain, &rightChain);
+  }
+  // Prepares both chains as a run's start does.
+  void Prepare(int32_t blockLength, int32_t sampleRate) {
+    leftChain.Prepare(blockLength, sampleRate);
+    rightChain.Prepare(blockLength, sampleRate);
+  }
+  void Release() {
+    leftChain.Release();
+    rightChain.Release();
+  }
+
+  EffectChain leftChain;
+  EffectChain rightChain;
+  EffectClass* left = nullptr;
+  EffectClass* right = nullptr;
+};
+
+// The user drags a slider's thumb to `position`.
+inline void DragSlider(QSlider* slider, int position) {
+  slider->setSliderDown(true);
+  slider->setSliderPosition(position);
+  slider->setSliderDown(false);
+}
+
+// The user replaces an edit's text by typing `text`.
+inline void TypeInto(QLineEdit* edit, const QString& text) {
+  edit->setFocus();
+  edit->selectAll();
+  edit->del();
+  edit->insert(text);
+}
+
+}  // namespace pages_test

@@ -1,0 +1,90 @@
+#include "ui/chorus_page.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "effects/chorus_effect.h"
+#include "ui/clamp_store.h"
+#include "ui/mix_slider.h"
+#include "ui/number_edit.h"
+#include "ui/page_form.h"
+
+ChorusPage::ChorusPage(QWidget* parent) : EffectPairPage(QStringLiteral("Chorus"), parent) {
+  BuildControls();
+}
+
+void ChorusPage::BuildControls() {
+  enableBox_ = new QCheckBox(QStringLiteral("Enable Chorus"), this);
+  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
+  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+
+  auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
+  PageForm form(parameters);
+  preFilterEdit_ = form.AddNumber(QStringLiteral("Pre.Filter Cutoff"), QStringLiteral("Hz"));
+  initialDelayEdit_ = form.AddNumber(QStringLiteral("Initial Delay"), QStringLiteral("msec."));
+  finalDelayEdit_ = form.AddNumber(QStringLiteral("Final Delay"), QStringLiteral("msec."));
+  modLengthEdit_ = form.AddNumber(QStringLiteral("Mod. Length"), QStringLiteral("msec."));
+  feedbackEdit_ = form.AddNumber(QStringLiteral("Feedback"), QStringLiteral("%"));
+  for (NumberEdit* edit :
+       {preFilterEdit_, initialDelayEdit_, finalDelayEdit_, modLengthEdit_, feedbackEdit_}) {
+    edit->SetDigitsOnly(true);
+  }
+  preFilterEdit_->ShowValue(preFilterHz);
+  initialDelayEdit_->ShowValue(initialDelayMs);
+  finalDelayEdit_->ShowValue(finalDelayMs);
+  modLengthEdit_->ShowValue(modLengthMs);
+  feedbackEdit_->ShowValue(feedbackPercent);
+
+  auto* row = new QHBoxLayout;
+  row->addWidget(inputMix_);
+  row->addWidget(outputMix_);
+  row->addSpacing(12);
+  row->addWidget(parameters, 1, Qt::AlignTop);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(enableBox_);
+  layout->addLayout(row, 1);
+
+  connect(enableBox_, &QCheckBox::clicked, this, [this] { TakeData(); });
+  connect(inputMix_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryInputMixBoth(position); });
+  connect(outputMix_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryOutputMixBoth(position); });
+}
+
+void ChorusPage::OnSetActive() {
+  enableBox_->setChecked(LeftEnabled());
+  ShowMixLevels(inputMix_, outputMix_);
+}
+
+bool ChorusPage::OnKillActive() {
+  return TakeData();
+}
+
+bool ChorusPage::TakeData() {
+  if (!preFilterEdit_->TakeValue(preFilterHz) || !initialDelayEdit_->TakeValue(initialDelayMs) ||
+      !finalDelayEdit_->TakeValue(finalDelayMs) || !modLengthEdit_->TakeValue(modLengthMs) ||
+      !feedbackEdit_->TakeValue(feedbackPercent)) {
+    return false;
+  }
+  using S = ChorusSettings;
+  for (Effect* effect : {left_, right_}) {
+    auto* chorus = dynamic_cast<ChorusEffect*>(effect);
+    if (chorus == nullptr) {
+      continue;
+    }
+    S& s = chorus->record;
+    ClampStore(preFilterHz, s.preFilterHz, S::kMinPreFilterHz, S::kMaxPreFilterHz);
+    ClampStore(initialDelayMs, s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxInitialDelayMs);
+    // The lower bound follows the initial delay as typed, before its limits.
+    ClampStore(finalDelayMs, s.finalDelayMs, initialDelayMs + S::kFinalDelayMinGapMs,
+               S::kMaxFinalDelayMs);
+    ClampStore(modLengthMs, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
+    ClampStore(feedbackPercent, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
+  }
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}

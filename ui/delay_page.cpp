@@ -1,0 +1,102 @@
+#include "ui/delay_page.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "effects/effect_chain.h"
+#include "ui/mix_slider.h"
+#include "ui/slider_column.h"
+
+DelayPage::DelayPage(QWidget* parent) : EffectPairPage(QStringLiteral("Delay"), parent) {
+  BuildControls();
+}
+
+void DelayPage::BuildControls() {
+  enableBox_ = new QCheckBox(QStringLiteral("Enable Delay"), this);
+  // The mix sliders start at the top and the delay sliders at 0 ms, whatever
+  // the effects hold; entering the page moves the mix sliders to the levels.
+  leftInput_ = new MixSlider(QStringLiteral("Dry Input Left"), 0, this);
+  rightInput_ = new MixSlider(QStringLiteral("Dry Input Right"), 0, this);
+  leftOutput_ = new MixSlider(QStringLiteral("Dry Output Left"), 0, this);
+  rightOutput_ = new MixSlider(QStringLiteral("Dry Output Right"), 0, this);
+  leftDelay_ = new SliderColumn(QStringLiteral("Left Delay Amount"), 0, kDelaySliderMax,
+                                kDelayTickInterval, kDelaySliderMax, QStringLiteral("1 ms"), this);
+  rightDelay_ = new SliderColumn(QStringLiteral("Right Delay Amount"), 0, kDelaySliderMax,
+                                 kDelayTickInterval, kDelaySliderMax, QStringLiteral("1 ms"), this);
+
+  auto* mixes = new QGroupBox(QStringLiteral("Mix"), this);
+  auto* mixRow = new QHBoxLayout(mixes);
+  for (MixSlider* slider : {leftInput_, rightInput_, leftOutput_, rightOutput_}) {
+    mixRow->addWidget(slider);
+  }
+  auto* delays = new QGroupBox(QStringLiteral("Delay"), this);
+  auto* delayRow = new QHBoxLayout(delays);
+  delayRow->addWidget(leftDelay_);
+  delayRow->addWidget(rightDelay_);
+
+  auto* row = new QHBoxLayout;
+  row->addWidget(mixes, 2);
+  row->addWidget(delays, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(enableBox_);
+  layout->addLayout(row, 1);
+
+  connect(enableBox_, &QCheckBox::clicked, this, [this](bool checked) { EnableBoth(checked); });
+  connect(leftInput_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetMix(left_, true, position); });
+  connect(rightInput_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetMix(right_, true, position); });
+  connect(leftOutput_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetMix(left_, false, position); });
+  connect(rightOutput_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetMix(right_, false, position); });
+  connect(leftDelay_, &SliderColumn::Moved, this,
+          [this](int position) { OnDelayMoved(leftDelay_, left_, leftChain_, position); });
+  connect(rightDelay_, &SliderColumn::Moved, this,
+          [this](int position) { OnDelayMoved(rightDelay_, right_, rightChain_, position); });
+}
+
+void DelayPage::OnSetActive() {
+  enableBox_->setChecked(LeftEnabled());
+  // Only the thumbs follow the levels; the texts and the delay sliders keep
+  // what they show.
+  if (left_ != nullptr) {
+    leftInput_->ShowMix(left_->GetDryInputMix());
+    leftOutput_->ShowMix(left_->GetDryOutputMix());
+  }
+  if (right_ != nullptr) {
+    rightInput_->ShowMix(right_->GetDryInputMix());
+    rightOutput_->ShowMix(right_->GetDryOutputMix());
+  }
+}
+
+bool DelayPage::OnKillActive() {
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}
+
+int32_t DelayPage::DelayMsFromSlider(int sliderPosition) {
+  return (kDelaySliderMax - sliderPosition) / kDelayStepsPerMs;
+}
+
+void DelayPage::SetMix(Effect* effect, bool input, int32_t position) {
+  if (effect == nullptr) {
+    return;
+  }
+  if (input) {
+    effect->SetDryInputMix(position);
+  } else {
+    effect->SetDryOutputMix(position);
+  }
+}
+
+void DelayPage::OnDelayMoved(SliderColumn* slider, Effect* effect, EffectChain* chain,
+                             int position) {
+  const int32_t ms = DelayMsFromSlider(position);
+  if (auto* delay = dynamic_cast<DelayEffect*>(effect)) {
+    delay->SetDelayTime(static_cast<float>(ms), chain != nullptr ? chain->sampleRate : 0);
+  }
+  slider->SetText(QString::number(ms) + QStringLiteral(" ms"));
+}

@@ -1,0 +1,57 @@
+#include "ui/effect_pair_page.h"
+
+#include "effects/effect.h"
+#include "effects/effect_chain.h"
+#include "ui/mix_slider.h"
+
+EffectPairPage::EffectPairPage(const QString& title, QWidget* parent)
+    : PropertyPage(title, parent) {}
+
+void EffectPairPage::Link(Effect* left, Effect* right, EffectChain* leftChain,
+                          EffectChain* rightChain) {
+  left_ = left;
+  right_ = right;
+  leftChain_ = leftChain;
+  rightChain_ = rightChain;
+}
+
+void EffectPairPage::EnableBoth(bool enabled) {
+  const int32_t flag = enabled ? 1 : 0;
+  if (leftChain_ != nullptr && left_ != nullptr) {
+    leftChain_->SetEnabled(left_, flag);
+  }
+  if (rightChain_ != nullptr && right_ != nullptr) {
+    rightChain_->SetEnabled(right_, flag);
+  }
+}
+
+void EffectPairPage::SetDryInputMixBoth(int32_t position) {
+  for (Effect* effect : {left_, right_}) {
+    if (effect != nullptr) {
+      effect->SetDryInputMix(position);
+    }
+  }
+}
+
+void EffectPairPage::SetDryOutputMixBoth(int32_t position) {
+  for (Effect* effect : {left_, right_}) {
+    if (effect != nullptr) {
+      effect->SetDryOutputMix(position);
+    }
+  }
+}
+
+void EffectPairPage::ShowMixLevels(MixSlider* input, MixSlider* output) {
+  if (left_ != nullptr) {
+    input->ShowMix(left_->GetDryInputMix());
+    input->ShowRoundedPercent(left_->GetDryInputMix());
+    output->ShowRoundedPercent(left_->GetDryOutputMix());
+  }
+  if (right_ != nullptr) {
+    output->ShowMix(right_->GetDryOutputMix());
+  }
+}
+
+bool EffectPairPage::LeftEnabled() const {
+  return left_ != nullptr && (left_->enabled & 1) != 0;
+}

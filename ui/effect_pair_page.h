@@ -1,0 +1,45 @@
+#pragma once
+// What every effect page shares: the page's effect in the left and in the
+// right chain, the two chains, and the steps that treat both channels alike
+// (enabling, the two mix levels, and showing them when the page is entered).
+// A null effect or chain (one that could not be created) is skipped.
+
+#include <QString>
+#include <cstdint>
+
+#include "ui/property_page.h"
+
+class Effect;
+class EffectChain;
+class MixSlider;
+
+class EffectPairPage : public PropertyPage {
+  Q_OBJECT
+
+ public:
+  // Start-up hands the page its effect in each chain and the two chains.
+  void Link(Effect* left, Effect* right, EffectChain* leftChain, EffectChain* rightChain);
+
+  Effect* LeftEffect() const { return left_; }
+  Effect* RightEffect() const { return right_; }
+
+ protected:
+  EffectPairPage(const QString& title, QWidget* parent);
+
+  // SetEnabled of the left effect on the left chain, then of the right one.
+  void EnableBoth(bool enabled);
+  // SetDryInputMix / SetDryOutputMix on the left effect, then the right one.
+  void SetDryInputMixBoth(int32_t position);
+  void SetDryOutputMixBoth(int32_t position);
+  // Entering the page: the input slider from the left effect's input level,
+  // the output slider from the right effect's output level, both texts
+  // rounded from the left effect's levels.
+  void ShowMixLevels(MixSlider* input, MixSlider* output);
+  // The left effect's enabled flag (0 when there is none).
+  bool LeftEnabled() const;
+
+  Effect* left_ = nullptr;
+  Effect* right_ = nullptr;
+  EffectChain* leftChain_ = nullptr;
+  EffectChain* rightChain_ = nullptr;
+};

@@ -1,0 +1,67 @@
+#pragma once
+// The "Graphic EQ" page: sixteen band sliders, the frequency spacing, and
+// the selected band's frequency and gain. The page owns the 16-point band
+// curve of each equalizer, gives both channels identical values, and
+// redesigns both kernels itself whenever a band is shown.
+
+#include <array>
+#include <cstdint>
+
+#include "effects/equalizer_effect.h"
+#include "ui/effect_pair_page.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSlider;
+class QSpinBox;
+
+class EQPage : public EffectPairPage {
+  Q_OBJECT
+
+ public:
+  // Band sliders run from -20 at the top to 60 at the bottom; gain = -position.
+  static constexpr int kSliderMinimum = -static_cast<int>(kEqualizerMaxGainDb);
+  static constexpr int kSliderMaximum = -static_cast<int>(kEqualizerMinGainDb);
+
+  explicit EQPage(QWidget* parent = nullptr);
+
+  void OnSetActive() override;
+  bool OnKillActive() override;
+
+  // The band the frequency and gain boxes show: one value for the whole
+  // program, not one per page.
+  static int32_t currentBand;
+
+  // The controls and curves, for tests and screenshots.
+  QSlider* BandSlider(int band) const { return sliders_[band]; }
+  QComboBox* SpacingList() const { return spacingList_; }
+  QSpinBox* FrequencySpin() const { return frequencySpin_; }
+  QLineEdit* GainEdit() const { return gainEdit_; }
+  QCheckBox* EnableBox() const { return enableBox_; }
+  const EqualizerBandCurve& LeftCurve() const { return leftCurve_; }
+  const EqualizerBandCurve& RightCurve() const { return rightCurve_; }
+
+ private:
+  void BuildControls();
+  // First showing: hands both equalizers the page's curves.
+  void Initialize();
+  void OnSliderMoved(int band, int position);
+  void OnFrequencyStepped(int hz);
+  void OnSpacingChanged(int spacing);
+  // Shows band `band` in the boxes and redesigns both prepared kernels.
+  void ShowBand(int32_t band);
+  void RedesignKernels();
+
+  bool initialized_ = false;
+  // Never freed while the page lives: the equalizers point at them.
+  EqualizerBandCurve leftCurve_{};
+  EqualizerBandCurve rightCurve_{};
+  bool settingFrequency_ = false;
+
+  std::array<QSlider*, kEqualizerBandCount> sliders_{};
+  QCheckBox* enableBox_ = nullptr;
+  QComboBox* spacingList_ = nullptr;
+  QSpinBox* frequencySpin_ = nullptr;
+  QLineEdit* gainEdit_ = nullptr;
+};

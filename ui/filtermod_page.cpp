@@ -1,0 +1,31 @@
+#include "ui/filtermod_page.h"
+
+#include "effects/filter_modulation_effect.h"
+#include "ui/clamp_store.h"
+#include "ui/number_edit.h"
+#include "ui/page_form.h"
+
+FilterModPage::FilterModPage(QWidget* parent)
+    : SweptFilterPage(QStringLiteral("Filt.Mod."), QStringLiteral("Enable Filter Modulation"), true,
+                      parent) {
+  modulatorLengthEdit_ = Form().AddNumber(QStringLiteral("Modulator Length"), QStringLiteral("ms"));
+  modulatorLengthEdit_->SetDigitsOnly(true);
+  modulatorLengthEdit_->ShowValue(modulatorLengthMs);
+}
+
+bool FilterModPage::ReadMoreEdits() {
+  return modulatorLengthEdit_->TakeValue(modulatorLengthMs);
+}
+
+void FilterModPage::StoreInto(Effect* effect) {
+  auto* filter = dynamic_cast<FilterModulationEffect*>(effect);
+  if (filter == nullptr) {
+    return;
+  }
+  using S = FilterModulationSettings;
+  S& s = filter->record;
+  StoreSweptFilter({s.filterKind, s.sweepScaling, s.initialCutoff, s.initialResonance,
+                    s.finalCutoff, s.finalResonance});
+  ClampStore(modulatorLengthMs, s.modulatorLengthMs, S::kMinModulatorLengthMs,
+             S::kMaxModulatorLengthMs);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The "Filt.Mod." page of the filter modulation: both channels' filter type,
+// sweep scaling, initial and final cutoff and resonance, modulator length,
+// mix and enable. Its edits take digits only.
+
+#include "ui/swept_filter_page.h"
+
+class FilterModPage : public SweptFilterPage {
+  Q_OBJECT
+
+ public:
+  explicit FilterModPage(QWidget* parent = nullptr);
+
+  // The modulator length as last read from its edit (unlimited).
+  float modulatorLengthMs = 4000.0f;
+
+  NumberEdit* ModulatorLengthEdit() const { return modulatorLengthEdit_; }
+
+ protected:
+  bool ReadMoreEdits() override;
+  void StoreInto(Effect* effect) override;
+
+ private:
+  NumberEdit* modulatorLengthEdit_ = nullptr;
+};

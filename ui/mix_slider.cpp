@@ -1,0 +1,19 @@
+#include "ui/mix_slider.h"
+
+QString TruncatedPercentText(int32_t position) {
+  return QString::number(static_cast<int>(position * kPercentPerPosition)) + QLatin1Char('%');
+}
+
+QString RoundedPercentText(int32_t position) {
+  return QString::number(static_cast<int>(position * kPercentPerPosition + 0.5)) + QLatin1Char('%');
+}
+
+MixSlider::MixSlider(const QString& caption, int sliderPosition, QWidget* parent)
+    : SliderColumn(caption, 0, kMixSliderMax, kMixTickInterval, sliderPosition,
+                   QStringLiteral("100%"), parent) {
+  connect(this, &SliderColumn::Moved, this, [this](int sliderPos) {
+    const int32_t mixPosition = kMixSliderMax - sliderPos;
+    SetText(TruncatedPercentText(mixPosition));
+    emit MixMoved(mixPosition);
+  });
+}

@@ -1,0 +1,129 @@
+#pragma once
+// A curve editor: control points joined by straight lines, drawn in a white
+// plot. A left press on a point selects it, a left press on free space adds a
+// point there, and the release moves the selected point to where the button
+// came up; a right press on an inner point removes it. After every change the
+// curve is handed to the two bound effects (the shaper's transfer curve, the
+// compressor's gain curve), which rebuild their lookup tables at once when
+// they are prepared.
+//
+// The pixel points are the master copy; the value points are derived from
+// them after every change and are what the effects' curve pointers address,
+// so the graph must outlive the effects' use of the curve (it lives as long
+// as its page).
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "dsp/curve.h"
+
+class Effect;
+
+// The values at the edges of the plot.
+struct ValueRange {
+  float xLeft = 0.0f;
+  float xRight = 0.0f;
+  float yTop = 0.0f;
+  float yBottom = 0.0f;
+};
+
+class ResponseGraph : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Room in the point arrays, and the most points a curve may have.
+  static constexpr int kCapacity = 128;
+  static constexpr int kMaxPoints = 127;
+  // A press hits a point closer than this in both directions; points keep at
+  // least this many pixels between their x coordinates.
+  static constexpr int kHitDistance = 4;
+  static constexpr int kMinSpacing = 4;
+  // Colours of the point markers.
+  static constexpr QRgb kSelectedColor = 0xF01010;
+  static constexpr QRgb kPointColor = 0x1010F0;
+
+  explicit ResponseGraph(QWidget* parent = nullptr);
+
+  // Makes `plot` (in the parent's pixels) the plot area, with the control
+  // reaching `margin` pixels beyond it on every side so that the markers of
+  // points on the plot's edges show whole, and starts the curve with the two
+  // end points (xLeft, firstY) and (xRight, lastY); the right one is selected.
+  void Create(const QRect& plot, const ValueRange& range, float firstY, float lastY,
+              int margin = 0);
+
+  // Points both targets' curves at the value points and, for a prepared
+  // target, rebuilds its table now.
+  void ApplyCurve();
+
+  // Value of a pixel point and pixel of a value, through the plot mapping.
+  CurvePoint ValueOf(QPoint pixel) const;
+  QPoint PixelOf(float x, float y) const;
+  // The plot in client pixels; its right and bottom edges lie one pixel
+  // beyond the last column and row it fills.
+  QRect PlotArea() const {
+    return QRect(plotLeft_, plotTop_, plotRight_ - plotLeft_, plotBottom_ - plotTop_);
+  }
+  int PlotRight() const { return plotRight_; }
+  int PlotBottom() const { return plotBottom_; }
+
+  // The readout line for the selected point, e.g. " 16384.00 ,-3.50 dB".
+  QString ReadoutText() const;
+  // A sign character (space or "-"), the truncated integer part of the
+  // magnitude, "." and its first two decimals, truncated.
+  static QString FormatTwoDecimals(float value);
+
+  // Bound by the hosting page right after Create.
+  Effect* targetLeft = nullptr;
+  Effect* targetRight = nullptr;
+  bool showReadout = false;
+  bool showAxes = false;
+  QString xUnit;
+  QString yUnit;
+
+  // The curve. Pixel x coordinates strictly increase, at least kMinSpacing
+  // apart; the end points keep the x they were created with.
+  int32_t count = 0;
+  int32_t selectedPoint = 0;
+  std::array<CurvePoint, kCapacity> valuePoints{};
+  std::array<QPoint, kCapacity> pixelPoints{};
+  bool dragging = false;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  // Index of the first point within kHitDistance of `p` in both directions,
+  // or -1.
+  int HitTest(QPoint p) const;
+  // Inserts `p` between its neighbours and selects it; false when the curve
+  // is full or `p` is not strictly inside and clear of both neighbours.
+  bool AddPoint(QPoint p);
+  // Removes the selected point unless only two are left; the selection keeps
+  // its index, now naming the point that followed.
+  void DeleteSelectedPoint();
+  // Moves the selected point to `p`, keeping the end points' x, an inner
+  // point's x clear of its neighbours and y within the plot.
+  void MoveSelectedPoint(QPoint p);
+  void RecomputeValuePoints();
+  // Derives the values, repaints and hands the curve to the effects.
+  void CurveChanged();
+
+  ValueRange range_;
+  int plotLeft_ = 0;
+  int plotTop_ = 0;
+  int plotRight_ = 0;
+  int plotBottom_ = 0;
+  // Value units per pixel, and the value and pixel at the top-left corner.
+  float sx_ = 1.0f;
+  float sy_ = 1.0f;
+  float xLeft_ = 0.0f;
+  float yTop_ = 0.0f;
+  float plotLeftF_ = 0.0f;
+  float plotTopF_ = 0.0f;
+};

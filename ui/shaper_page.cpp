@@ -1,0 +1,109 @@
+#include "ui/shaper_page.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "effects/distortion_effect.h"
+#include "effects/effect_chain.h"
+#include "ui/clamp_store.h"
+#include "ui/mix_slider.h"
+#include "ui/number_edit.h"
+#include "ui/page_form.h"
+#include "ui/response_graph.h"
+#include "ui/slider_column.h"
+
+ShaperPage::ShaperPage(QWidget* parent) : EffectPairPage(QStringLiteral("Distorsion"), parent) {
+  BuildControls();
+}
+
+void ShaperPage::BuildControls() {
+  using S = DistortionSettings;
+  enableBox_ = new QCheckBox(QStringLiteral("Enable Distorsion"), this);
+  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
+  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  // Slider position p stands for the feedback -p, so the top is +128.
+  feedback_ = new SliderColumn(QStringLiteral("Feedback"), -S::kMaxFeedback, -S::kMinFeedback,
+                               kFeedbackTickInterval, 0, QStringLiteral("0%"), this);
+
+  auto* filter = new QWidget(this);
+  PageForm form(filter);
+  preFilterEdit_ = form.AddNumber(QStringLiteral("PreFilter Cutoff"), QStringLiteral("Hz"));
+  preFilterEdit_->SetDigitsOnly(true);
+  preFilterEdit_->ShowValue(preFilterHz);
+  form.Layout()->setContentsMargins(0, 0, 0, 0);
+
+  auto* curve = new QGroupBox(QStringLiteral("Transfer Curve"), this);
+  graph_ = new ResponseGraph(curve);
+  graph_->Create(QRect(kGraphMargin, kGraphMargin, kGraphWidth, kGraphHeight),
+                 ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY},
+                 S::kCurveMinY, S::kCurveMaxY, kGraphMargin);
+  graph_->showAxes = true;
+  graph_->showReadout = false;
+  auto* curveLayout = new QVBoxLayout(curve);
+  curveLayout->addWidget(graph_, 0, Qt::AlignCenter);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(filter);
+  right->addWidget(curve);
+  right->addStretch(1);
+
+  auto* row = new QHBoxLayout;
+  row->addWidget(inputMix_);
+  row->addWidget(outputMix_);
+  row->addWidget(feedback_);
+  row->addSpacing(12);
+  row->addLayout(right, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(enableBox_);
+  layout->addLayout(row, 1);
+
+  // The enable state is taken when the page is left.
+  connect(inputMix_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryInputMixBoth(position); });
+  connect(outputMix_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryOutputMixBoth(position); });
+  connect(feedback_, &SliderColumn::Moved, this,
+          [this](int position) { OnFeedbackMoved(position); });
+}
+
+void ShaperPage::BindGraph() {
+  graph_->targetLeft = left_;
+  graph_->targetRight = right_;
+}
+
+void ShaperPage::OnSetActive() {
+  BindGraph();
+  enableBox_->setChecked(LeftEnabled());
+  ShowMixLevels(inputMix_, outputMix_);
+}
+
+void ShaperPage::OnFeedbackMoved(int sliderPosition) {
+  const int32_t value = -sliderPosition;
+  feedback_->SetText(TruncatedPercentText(value));
+  for (Effect* effect : {left_, right_}) {
+    if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
+      shaper->record.feedback = value;
+    }
+  }
+}
+
+bool ShaperPage::OnKillActive() {
+  BindGraph();
+  graph_->ApplyCurve();
+  if (!preFilterEdit_->TakeValue(preFilterHz)) {
+    return false;
+  }
+  using F = DistortionPreFilter;
+  for (Effect* effect : {left_, right_}) {
+    auto* shaper = dynamic_cast<DistortionEffect*>(effect);
+    if (shaper != nullptr && shaper->record.preFilter) {
+      ClampStore(preFilterHz, shaper->record.preFilter->preFilterHz, F::kMinHz, F::kMaxHz);
+    }
+  }
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}

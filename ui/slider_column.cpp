@@ -1,0 +1,67 @@
+#include "ui/slider_column.h"
+
+#include <QLabel>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace {
+// Height of the slider track, in pixels.
+constexpr int kSliderHeight = 140;
+// Narrowest caption, in pixels; captions wrap onto at most two lines.
+constexpr int kCaptionMinimumWidth = 84;
+constexpr int kCaptionLines = 2;
+}  // namespace
+
+SliderColumn::SliderColumn(const QString& caption, int minimum, int maximum, int tickInterval,
+                           int position, const QString& text, QWidget* parent)
+    : QWidget(parent) {
+  valueLabel_ = new QLabel(text, this);
+  valueLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+
+  slider_ = new QSlider(Qt::Vertical, this);
+  slider_->setRange(minimum, maximum);
+  slider_->setTickPosition(QSlider::TicksBothSides);
+  slider_->setTickInterval(tickInterval);
+  slider_->setPageStep(tickInterval);
+  slider_->setInvertedAppearance(true);
+  slider_->setInvertedControls(true);
+  slider_->setValue(position);
+  slider_->setMinimumHeight(kSliderHeight);
+
+  captionLabel_ = new QLabel(caption, this);
+  captionLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  captionLabel_->setWordWrap(true);
+  // Every caption takes two lines, so that the sliders of a row line up.
+  captionLabel_->setMinimumWidth(kCaptionMinimumWidth);
+  captionLabel_->setFixedHeight(captionLabel_->fontMetrics().lineSpacing() * kCaptionLines + 2);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(valueLabel_);
+  layout->addWidget(slider_, 1, Qt::AlignHCenter);
+  layout->addWidget(captionLabel_);
+
+  connect(slider_, &QSlider::valueChanged, this, [this](int value) {
+    if (!settingPosition_) {
+      emit Moved(value);
+    }
+  });
+}
+
+int SliderColumn::Position() const {
+  return slider_->value();
+}
+
+void SliderColumn::SetPosition(int position) {
+  settingPosition_ = true;
+  slider_->setValue(position);
+  settingPosition_ = false;
+}
+
+void SliderColumn::SetText(const QString& text) {
+  valueLabel_->setText(text);
+}
+
+QString SliderColumn::Text() const {
+  return valueLabel_->text();
+}

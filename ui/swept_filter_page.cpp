@@ -1,0 +1,104 @@
+#include "ui/swept_filter_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "dsp/biquad.h"
+#include "effects/envelope_filter_effect.h"
+#include "ui/clamp_store.h"
+#include "ui/mix_slider.h"
+#include "ui/number_edit.h"
+#include "ui/page_form.h"
+
+SweptFilterPage::SweptFilterPage(const QString& title, const QString& enableCaption,
+                                 bool digitsOnly, QWidget* parent)
+    : EffectPairPage(title, parent) {
+  BuildControls(enableCaption, digitsOnly);
+}
+
+SweptFilterPage::~SweptFilterPage() = default;
+
+void SweptFilterPage::BuildControls(const QString& enableCaption, bool digitsOnly) {
+  enableBox_ = new QCheckBox(enableCaption, this);
+  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
+  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+
+  auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
+  form_ = std::make_unique<PageForm>(parameters);
+  filterTypeList_ = new QComboBox;
+  for (const char* name : kFilterKindNames) {
+    filterTypeList_->addItem(QString::fromLatin1(name));
+  }
+  filterTypeList_->setCurrentIndex(0);
+  form_->AddRow(QStringLiteral("Filter Type"), filterTypeList_);
+  scalingList_ = new QComboBox;
+  for (const char* name : kSweepScalingNames) {
+    scalingList_->addItem(QString::fromLatin1(name));
+  }
+  scalingList_->setCurrentIndex(0);
+  form_->AddRow(QStringLiteral("Freq. Scaling"), scalingList_);
+  initialCutoffEdit_ =
+      form_->AddNumber(QStringLiteral("Initial Cutoff Freq."), QStringLiteral("Hz"));
+  initialResonanceEdit_ = form_->AddNumber(QStringLiteral("Initial Resonance"));
+  finalCutoffEdit_ = form_->AddNumber(QStringLiteral("Final Cutoff Freq."), QStringLiteral("Hz"));
+  finalResonanceEdit_ = form_->AddNumber(QStringLiteral("Final Resonance"));
+  for (NumberEdit* edit :
+       {initialCutoffEdit_, initialResonanceEdit_, finalCutoffEdit_, finalResonanceEdit_}) {
+    edit->SetDigitsOnly(digitsOnly);
+  }
+  initialCutoffEdit_->ShowValue(initialCutoff);
+  initialResonanceEdit_->ShowValue(initialResonance);
+  finalCutoffEdit_->ShowValue(finalCutoff);
+  finalResonanceEdit_->ShowValue(finalResonance);
+
+  auto* row = new QHBoxLayout;
+  row->addWidget(inputMix_);
+  row->addWidget(outputMix_);
+  row->addSpacing(12);
+  row->addWidget(parameters, 1, Qt::AlignTop);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(enableBox_);
+  layout->addLayout(row, 1);
+
+  // The enable state, like the parameters, is taken when the page is left.
+  connect(inputMix_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryInputMixBoth(position); });
+  connect(outputMix_, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryOutputMixBoth(position); });
+}
+
+void SweptFilterPage::OnSetActive() {
+  enableBox_->setChecked(LeftEnabled());
+  ShowMixLevels(inputMix_, outputMix_);
+}
+
+bool SweptFilterPage::OnKillActive() {
+  return TakeData();
+}
+
+bool SweptFilterPage::TakeData() {
+  if (!initialCutoffEdit_->TakeValue(initialCutoff) ||
+      !initialResonanceEdit_->TakeValue(initialResonance) ||
+      !finalCutoffEdit_->TakeValue(finalCutoff) ||
+      !finalResonanceEdit_->TakeValue(finalResonance) || !ReadMoreEdits()) {
+    return false;
+  }
+  StoreInto(left_);
+  StoreInto(right_);
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}
+
+void SweptFilterPage::StoreSweptFilter(const SweptFilterFields& fields) const {
+  using R = SweptFilterRanges;
+  fields.filterKind = filterTypeList_->currentIndex();
+  fields.sweepScaling = scalingList_->currentIndex();
+  ClampStore(initialCutoff, fields.initialCutoff, R::kMinCutoffHz, R::kMaxCutoffHz);
+  ClampStore(initialResonance, fields.initialResonance, R::kMinResonance, R::kMaxResonance);
+  ClampStore(finalCutoff, fields.finalCutoff, R::kMinCutoffHz, R::kMaxCutoffHz);
+  // Both channels get the same limits, so that they filter alike.
+  ClampStore(finalResonance, fields.finalResonance, R::kMinResonance, R::kMaxResonance);
+}
