@@ -1,0 +1,570 @@
+#include "engine/wave_engine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "engine/file_run.h"
+#include "engine/wave_window.h"
+
+namespace msg = wave_engine_messages;
+
+namespace {
+
+class StderrNotifier : public Notifier {
+ public:
+  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+};
+
+int32_t Advance(int32_t index, int32_t ringSize) {
+  return index + 1 == ringSize ? 0 : index + 1;
+}
+
+WaveDeviceFormat DeviceFormat(const WaveFormat& format) {
+  WaveDeviceFormat device;
+  device.formatTag = format.formatTag;
+  device.channels = format.channels;
+  device.samplesPerSec = format.samplesPerSec;
+  device.avgBytesPerSec = format.avgBytesPerSec;
+  device.blockAlign = format.blockAlign;
+  device.bitsPerSample = format.bitsPerSample;
+  return device;
+}
+
+WaveBlock BlockOf(const WaveHeader& header) {
+  return WaveBlock{header.data, header.bufferLength, header.bytesRecorded};
+}
+
+}  // namespace
+
+WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service)
+    : notifier_(notifier), service_(std::move(service)) {
+  if (!notifier_) {
+    ownNotifier_ = std::make_unique<StderrNotifier>();
+    notifier_ = ownNotifier_.get();
+  }
+  if (!service_)
+    service_ = CreateWaveService();
+  inputDeviceCount = service_->DeviceCount(WaveDirection::kInput);
+  outputDeviceCount = service_->DeviceCount(WaveDirection::kOutput);
+  inputCaps.resize(static_cast<size_t>(std::max(inputDeviceCount, 0)));
+  for (int32_t i = 0; i < inputDeviceCount; ++i) {
+    service_->DeviceCaps(WaveDirection::kInput, i, &inputCaps[static_cast<size_t>(i)]);
+  }
+  outputCaps.resize(static_cast<size_t>(std::max(outputDeviceCount, 0)));
+  for (int32_t i = 0; i < outputDeviceCount; ++i) {
+    service_->DeviceCaps(WaveDirection::kOutput, i, &outputCaps[static_cast<size_t>(i)]);
+  }
+}
+
+WaveEngine::~WaveEngine() {
+  // Nothing may reach the loop while the run is taken down.
+  DestroyNotifyWindow();
+  if (outputOpen)
+    CloseOutput();
+  if (inputOpen)
+    CloseInput();
+}
+
+void WaveEngine::CreateNotifyWindow(QObject* owner) {
+  if (windowCreated)
+    return;
+  window_ = std::make_unique<WaveWindow>(*this);
+  window_->setObjectName(QStringLiteral("WAVECLASS"));
+  (void)owner;  // the engine owns the target; it needs no parent
+  windowCreated = true;
+}
+
+void WaveEngine::DestroyNotifyWindow() {
+  if (!windowCreated)
+    return;
+  window_.reset();
+  windowCreated = false;
+}
+
+void WaveEngine::SetProgress(int32_t position) {
+  if (progress)
+    progress->SetProgress(position);
+}
+
+void WaveEngine::UpdateProgress() {
+  if (state_.total == 0)
+    return;
+  const double share = static_cast<double>(state_.bytesDone) / static_cast<double>(state_.total);
+  SetProgress(static_cast<int32_t>(share * ProgressSink::kProgressRange));
+}
+
+void WaveEngine::OpenInput() {
+  if (inputOpen)
+    return;
+  state_.inputIsFile = inputIsFile;
+  state_.ringSize = std::clamp(bufferCount, kMinBufferCount, kMaxRingBuffers);
+  WaveFileState& files = WaveFiles();
+  bool opened = false;
+  if (inputIsFile) {
+    files.blockLength = static_cast<uint32_t>(blockBytes);
+    WaveBlock unused;
+    if (ReadWaveFile(kWaveOpen, inputFileName, &unused, *notifier_) == kWaveDone) {
+      state_.inputFormat = files.inputFormat;
+      state_.stream.bitsPerSample = files.inputFormat.bitsPerSample;
+      state_.stream.channels = files.inputFormat.channels;
+      files.bitsPerSample = state_.stream.bitsPerSample;
+      state_.total = files.total;
+      opened = true;
+    }
+  } else {
+    WaveFormat format;
+    format.formatTag = kWaveFormatPcm;
+    format.channels = static_cast<uint16_t>(channels);
+    format.samplesPerSec = static_cast<uint32_t>(sampleRate);
+    format.blockAlign = static_cast<uint16_t>(bitsPerSample * channels / 8);
+    format.avgBytesPerSec = format.blockAlign * static_cast<uint32_t>(sampleRate);
+    format.bitsPerSample = static_cast<uint16_t>(bitsPerSample);
+    format.extraSize = 0;
+    state_.inputFormat = format;
+    files.inputFormat = format;
+    files.outputFormat = format;
+    state_.stream.bitsPerSample = bitsPerSample;
+    state_.stream.channels = channels;
+    files.bitsPerSample = bitsPerSample;
+    WaveHandle handle = kNoWaveHandle;
+    const WaveResult result = service_->Open(WaveDirection::kInput, inputDeviceId,
+                                             DeviceFormat(format), window_.get(), &handle);
+    switch (result) {
+      case WaveResult::kOk:
+        state_.inputDevice = handle;
+        opened = true;
+        break;
+      case WaveResult::kBadDeviceId:
+        notifier_->ShowMessage(msg::kInputBadDeviceId);
+        break;
+      case WaveResult::kAllocated:
+        notifier_->ShowMessage(msg::kInputAllocated);
+        break;
+      case WaveResult::kNoDriver:
+        notifier_->ShowMessage(msg::kInputNoDriver);
+        break;
+      case WaveResult::kNoMemory:
+        notifier_->ShowMessage(msg::kInputNoMemoryOpen);
+        break;
+      case WaveResult::kBadFormat:
+        notifier_->ShowMessage(msg::kInputBadFormat);
+        break;
+      default:
+        notifier_->ShowMessage(msg::kInputOpenOther);
+        break;
+    }
+  }
+  if (opened) {
+    inputOpen = true;
+    PrepareInputBuffers();
+    Left().Prepare(state_.stream.framesPerBlock, sampleRate);
+    Right().Prepare(state_.stream.framesPerBlock, sampleRate);
+  }
+  if (inputIsFile) {
+    SetProgress(0);
+    state_.bytesDone = 0;
+    state_.endOfInput = false;
+  }
+}
+
+void WaveEngine::AllocateRing(WaveRing& ring) {
+  const uint8_t silence = state_.stream.bitsPerSample == 8 ? 0x80 : 0x00;
+  const auto count = static_cast<size_t>(state_.ringSize);
+  ring.buffers.resize(count);
+  ring.headers.assign(count, WaveHeader{});
+  for (size_t i = 0; i < count; ++i) {
+    ring.buffers[i].assign(2 * static_cast<size_t>(ring.blockLength), silence);
+    WaveHeader& header = ring.headers[i];
+    header.data = ring.buffers[i].data();
+    header.bufferLength = static_cast<uint32_t>(ring.blockLength);
+    header.loops = 1;
+  }
+  ring.next = 0;
+  ring.nextDone = 0;
+  ring.primeCount = 0;
+}
+
+void WaveEngine::FreeRing(WaveRing& ring) {
+  ring.headers = {};
+  ring.buffers = {};
+  ring.next = 0;
+  ring.nextDone = 0;
+  ring.primeCount = 0;
+}
+
+void WaveEngine::PrepareInputBuffers() {
+  state_.stream.framesPerBlock =
+      FramesPerBlock(blockBytes, state_.stream.bitsPerSample, state_.stream.channels);
+  state_.work.Allocate(state_.stream.framesPerBlock);
+  state_.input.blockLength = blockBytes;
+  AllocateRing(state_.input);
+  if (state_.inputIsFile)
+    return;
+  for (WaveHeader& header : state_.input.headers) {
+    switch (service_->PrepareHeader(state_.inputDevice, &header)) {
+      case WaveResult::kOk:
+        break;
+      case WaveResult::kInvalidHandle:
+        notifier_->ShowMessage(msg::kPrepareInvalidHandle);
+        break;
+      case WaveResult::kNoDriver:
+        notifier_->ShowMessage(msg::kInputNoDriver);
+        break;
+      case WaveResult::kNoMemory:
+        notifier_->ShowMessage(msg::kInputNoMemory);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void WaveEngine::OpenOutput() {
+  if (outputOpen)
+    return;
+  state_.outputFormat = state_.inputFormat;
+  WaveFileState& files = WaveFiles();
+  files.outputFormat = state_.outputFormat;
+  state_.outputIsFile = outputIsFile;
+  if (outputIsFile) {
+    WaveBlock unused;
+    if (WriteWaveFile(kWaveCreate, outputFileName, &unused, *notifier_) == kWaveDone) {
+      outputOpen = true;
+      files.writeFailed = 0;
+      PrepareOutputBuffers();
+    } else {
+      notifier_->ShowMessage(msg::kOpenOutputFile);
+    }
+    SetProgress(0);
+    state_.total = DiskFreeBytes(outputFileName);
+    state_.bytesDone = 0;
+    return;
+  }
+  WaveHandle handle = kNoWaveHandle;
+  const WaveResult result =
+      service_->Open(WaveDirection::kOutput, outputDeviceId, DeviceFormat(state_.outputFormat),
+                     window_.get(), &handle);
+  switch (result) {
+    case WaveResult::kOk:
+      state_.outputDevice = handle;
+      outputOpen = true;
+      PrepareOutputBuffers();
+      break;
+    case WaveResult::kBadDeviceId:
+      notifier_->ShowMessage(msg::kOutputBadDeviceId);
+      break;
+    case WaveResult::kAllocated:
+      notifier_->ShowMessage(msg::kOutputAllocated);
+      break;
+    case WaveResult::kNoDriver:
+      notifier_->ShowMessage(msg::kOutputNoDriver);
+      break;
+    case WaveResult::kNoMemory:
+      notifier_->ShowMessage(msg::kOutputNoMemoryOpen);
+      break;
+    case WaveResult::kBadFormat:
+      notifier_->ShowMessage(msg::kOutputBadFormat);
+      break;
+    default:
+      notifier_->ShowMessage(msg::kOutputOpenOther);
+      break;
+  }
+}
+
+void WaveEngine::PrepareOutputBuffers() {
+  state_.output.blockLength = blockBytes;
+  AllocateRing(state_.output);
+  if (state_.outputIsFile)
+    return;
+  // With a file source the loop prepares the last two headers when it first
+  // sends them.
+  const int32_t prepared = state_.inputIsFile ? state_.ringSize - 2 : state_.ringSize;
+  for (int32_t i = 0; i < prepared; ++i) {
+    WaveHeader& header = state_.output.headers[static_cast<size_t>(i)];
+    switch (service_->PrepareHeader(state_.outputDevice, &header)) {
+      case WaveResult::kOk:
+        break;
+      case WaveResult::kInvalidHandle:
+        notifier_->ShowMessage(msg::kPrepareInvalidHandle);
+        break;
+      case WaveResult::kNoDriver:
+        notifier_->ShowMessage(msg::kOutputNoDriver);
+        break;
+      case WaveResult::kNoMemory:
+        notifier_->ShowMessage(msg::kOutputNoMemory);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void WaveEngine::StartInput() {
+  if (!inputOpen)
+    return;
+  WaveRing& ring = state_.input;
+  ring.nextDone = 0;
+  ring.next = state_.ringSize - 2;
+  if (state_.inputIsFile)
+    return;
+  for (int32_t i = 0; i < state_.ringSize - 2; ++i) {
+    inputStarted = false;
+    switch (service_->AddBuffer(state_.inputDevice, &ring.headers[static_cast<size_t>(i)])) {
+      case WaveResult::kOk:
+        inputStarted = true;
+        break;
+      case WaveResult::kInvalidHandle:
+        notifier_->ShowMessage(msg::kInvalidDeviceId);
+        break;
+      case WaveResult::kNoDriver:
+        notifier_->ShowMessage(msg::kInputNoDriver);
+        break;
+      case WaveResult::kNoMemory:
+        notifier_->ShowMessage(msg::kInputNoMemory);
+        break;
+      case WaveResult::kUnprepared:
+        notifier_->ShowMessage(msg::kInputUnprepared);
+        break;
+      default:
+        notifier_->ShowMessage(msg::kRecordError);
+        break;
+    }
+  }
+  service_->Start(state_.inputDevice);
+}
+
+void WaveEngine::StartOutput() {
+  if (!outputOpen)
+    return;
+  WaveRing& ring = state_.output;
+  ring.nextDone = 0;
+  ring.next = state_.ringSize - 2;
+  if (state_.outputIsFile)
+    return;
+  ring.primeCount = state_.ringSize - 2;
+  for (int32_t i = 0; i < state_.ringSize - 2; ++i) {
+    outputStarted = false;
+    switch (service_->Write(state_.outputDevice, &ring.headers[static_cast<size_t>(i)])) {
+      case WaveResult::kOk:
+        outputStarted = true;
+        break;
+      case WaveResult::kInvalidHandle:
+        notifier_->ShowMessage(msg::kInvalidDeviceId);
+        break;
+      case WaveResult::kNoDriver:
+        notifier_->ShowMessage(msg::kOutputNoDriver);
+        break;
+      case WaveResult::kNoMemory:
+        notifier_->ShowMessage(msg::kOutputNoMemory);
+        break;
+      case WaveResult::kUnprepared:
+        notifier_->ShowMessage(msg::kOutputUnprepared);
+        break;
+      default:
+        notifier_->ShowMessage(msg::kPlayError);
+        break;
+    }
+  }
+}
+
+void WaveEngine::CloseInput() {
+  if (inputOpen) {
+    if (state_.inputIsFile) {
+      WaveBlock unused;
+      ReadWaveFile(kWaveClose, inputFileName, &unused, *notifier_);
+    } else {
+      if (inputStarted)
+        service_->Reset(state_.inputDevice);
+      service_->Close(state_.inputDevice);
+      state_.inputDevice = kNoWaveHandle;
+    }
+    inputOpen = false;
+    inputStarted = false;
+    FreeRing(state_.input);
+    state_.work.Free();
+  }
+  Left().Release();
+  Right().Release();
+}
+
+void WaveEngine::CloseOutput() {
+  if (!outputOpen)
+    return;
+  if (state_.outputIsFile) {
+    WaveBlock unused;
+    WriteWaveFile(kWaveClose, outputFileName, &unused, *notifier_);
+  } else {
+    if (outputStarted)
+      service_->Reset(state_.outputDevice);
+    service_->Close(state_.outputDevice);
+    state_.outputDevice = kNoWaveHandle;
+  }
+  outputOpen = false;
+  outputStarted = false;
+  FreeRing(state_.output);
+}
+
+void WaveEngine::ResetInput() {
+  service_->Reset(state_.inputDevice);
+}
+
+void WaveEngine::ResetOutput() {
+  service_->Reset(state_.outputDevice);
+}
+
+int32_t WaveEngine::WaveWindowProc(WaveMessage message, WaveHandle handle, WaveHeader* header) {
+  if (!windowCreated || !header)
+    return 0;
+  const bool play = state_.inputIsFile && !state_.outputIsFile;
+  if (message == WaveMessage::kOutputDone) {
+    if (play && outputOpen && handle == state_.outputDevice)
+      HandlePlayed(header);
+  } else if (!state_.inputIsFile && inputOpen && outputOpen && handle == state_.inputDevice) {
+    HandleRecorded(header);
+  }
+  return 0;
+}
+
+void WaveEngine::HandlePlayed(WaveHeader* played) {
+  WaveRing& out = state_.output;
+  if (service_->UnprepareHeader(state_.outputDevice, played) != WaveResult::kOk)
+    ResetOutput();
+  if (out.primeCount > 0) {
+    --out.primeCount;  // a silent priming buffer
+  } else {
+    state_.bytesDone += played->bufferLength;
+  }
+  UpdateProgress();
+  if (state_.bytesDone >= state_.total) {
+    ResetOutput();
+    StopRun();
+    return;
+  }
+  if (state_.endOfInput)
+    return;  // the last blocks are still playing
+
+  WaveBlock block = BlockOf(*played);
+  const int32_t result = ReadWaveFile(kWaveTransfer, inputFileName, &block, *notifier_);
+  if (result == kWaveNoData) {
+    state_.endOfInput = true;
+    return;
+  }
+  if (result != kWaveDone) {
+    notifier_->ShowMessage(msg::kReadInputFile);
+    ResetOutput();
+    StopRun();
+    return;
+  }
+  played->bufferLength = block.bufferLength;
+  const StreamParameters& stream = state_.stream;
+  const int32_t frames = FrameCount(block.bufferLength, stream.bitsPerSample, stream.channels);
+  const auto k = static_cast<size_t>(out.next);
+  WaveHeader& send = out.headers[k];
+  ProcessBlock(stream, Left(), Right(), state_.work, played->data, out.buffers[k].data(), frames);
+  send.data = out.buffers[k].data();
+  send.bufferLength = block.bufferLength;
+  send.flags = 0;
+  if (service_->PrepareHeader(state_.outputDevice, &send) != WaveResult::kOk)
+    ResetOutput();
+  if (service_->Write(state_.outputDevice, &send) == WaveResult::kOk) {
+    out.next = Advance(out.next, state_.ringSize);
+  } else {
+    ResetOutput();
+  }
+}
+
+void WaveEngine::HandleRecorded(WaveHeader* recorded) {
+  WaveRing& in = state_.input;
+  WaveRing& out = state_.output;
+  const int32_t ringSize = state_.ringSize;
+  const bool live = !state_.outputIsFile;
+
+  // A fresh empty buffer for the device before anything else.
+  if (service_->AddBuffer(state_.inputDevice, &in.headers[static_cast<size_t>(in.next)]) ==
+      WaveResult::kOk) {
+    in.next = Advance(in.next, ringSize);
+  } else {
+    ResetInput();
+  }
+  // Live: the block processed at the previous message goes out now.
+  if (live) {
+    if (service_->Write(state_.outputDevice, &out.headers[static_cast<size_t>(out.next)]) ==
+        WaveResult::kOk) {
+      out.next = Advance(out.next, ringSize);
+    } else {
+      ResetOutput();
+    }
+  } else {
+    out.next = Advance(out.next, ringSize);
+  }
+
+  const StreamParameters& stream = state_.stream;
+  const int32_t frames = FrameCount(recorded->bufferLength, stream.bitsPerSample, stream.channels);
+  const auto k = static_cast<size_t>(out.next);
+  WaveHeader& done = in.headers[static_cast<size_t>(in.nextDone)];
+  ProcessBlock(stream, Left(), Right(), state_.work, done.data, out.buffers[k].data(), frames);
+
+  if (service_->UnprepareHeader(state_.inputDevice, &done) != WaveResult::kOk)
+    ResetInput();
+  in.nextDone = Advance(in.nextDone, ringSize);
+
+  WaveHeader& spare = in.headers[static_cast<size_t>(in.next)];
+  spare.data = in.buffers[static_cast<size_t>(in.next)].data();
+  spare.bufferLength = static_cast<uint32_t>(in.blockLength);
+  spare.flags = 0;
+  if (service_->PrepareHeader(state_.inputDevice, &spare) != WaveResult::kOk)
+    ResetInput();
+
+  WaveHeader& processed = out.headers[k];
+  processed.data = out.buffers[k].data();
+  processed.bufferLength = recorded->bufferLength;
+  processed.flags = 0;
+  if (live) {
+    if (service_->UnprepareHeader(state_.outputDevice,
+                                  &out.headers[static_cast<size_t>(out.nextDone)]) !=
+        WaveResult::kOk) {
+      ResetOutput();
+    }
+    out.nextDone = Advance(out.nextDone, ringSize);
+    if (service_->PrepareHeader(state_.outputDevice, &processed) != WaveResult::kOk) {
+      ResetOutput();
+    }
+    return;
+  }
+
+  out.nextDone = Advance(out.nextDone, ringSize);
+  // The recorded header now describes the processed block; its own buffer
+  // comes back when it is re-armed as a spare.
+  recorded->data = processed.data;
+  state_.bytesDone += recorded->bufferLength;
+  UpdateProgress();
+  const WaveBlock block = BlockOf(*recorded);
+  if (WriteWaveFile(kWaveTransfer, outputFileName, &block, *notifier_) != kWaveDone)
+    StopRun();
+}
+
+void WaveEngine::StopRun() {
+  DestroyNotifyWindow();
+  CloseInput();
+  CloseOutput();
+  if (startButton)
+    startButton->SetCaption("Start");
+  SetProgress(0);
+}
+
+void WaveEngine::ProcessFileToFile() {
+  FileRunSettings settings;
+  settings.inputFileName = inputFileName;
+  settings.outputFileName = outputFileName;
+  settings.blockLength = blockBytes;
+  settings.leftChain = &Left();
+  settings.rightChain = &Right();
+  settings.notifier = notifier_;
+  settings.progress = progress;
+  ::ProcessFileToFile(settings);
+}
+
+uint64_t WaveEngine::DiskFreeBytes(const std::string& path) {
+  return ::DiskFreeBytes(path);
+}

@@ -1,0 +1,15 @@
+#include "platform/wave_service.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/alsa_wave_service.h"
+#include "platform/simulated_wave_service.h"
+
+std::unique_ptr<WaveService> CreateWaveService() {
+  const char* backend = std::getenv("TONALITH_WAVE_BACKEND");
+  if (backend && std::strcmp(backend, "simulated") == 0) {
+    return std::make_unique<SimulatedWaveService>();
+  }
+  return std::make_unique<AlsaWaveService>();
+}

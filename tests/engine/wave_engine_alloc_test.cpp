@@ -1,0 +1,135 @@
+// Once a run is streaming, the loop allocates nothing: every allocation in
+// this test program goes through the counting operators below.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "tests/engine/wave_engine_fixture.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<int64_t> allocations{0};
+
+void* Allocate(std::size_t size) {
+  if (counting.load(std::memory_order_relaxed))
+    allocations.fetch_add(1);
+  if (void* block = std::malloc(size == 0 ? 1 : size))
+    return block;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+
+namespace wave_engine_test {
+namespace {
+
+class CountedAllocations {
+ public:
+  CountedAllocations() {
+    allocations = 0;
+    counting = true;
+  }
+  ~CountedAllocations() { counting = false; }
+  int64_t Count() const { return allocations.load(); }
+};
+
+// The fixture's observer keeps every played block; these tests only play.
+class StreamingAllocationTest : public WaveEngineTest {
+ protected:
+  void SetUp() override {
+    WaveEngineTest::SetUp();
+    sim->SetOutputObserver([](const uint8_t*, uint32_t) {});
+    progress.positions.reserve(4096);  // the recorder's own growth is not the engine's
+  }
+};
+
+TEST_F(StreamingAllocationTest, LiveStreamingAllocatesNothingPerBlock) {
+  ASSERT_TRUE(Start());
+  for (int32_t i = 0; i < 20; ++i) {
+    sim->CompleteOutput();
+    sim->CompleteInput();
+  }
+  int64_t during = 0;
+  {
+    CountedAllocations counted;
+    for (int32_t i = 0; i < 200; ++i) {
+      sim->CompleteOutput();
+      sim->CompleteInput();
+    }
+    during = counted.Count();
+  }
+  EXPECT_EQ(during, 0);
+  Stop();
+}
+
+TEST_F(StreamingAllocationTest, RecordStreamingAllocatesNothingPerBlock) {
+  engine->outputIsFile = true;
+  engine->outputFileName = dir.File("out.wav");
+  ASSERT_TRUE(Start());
+  for (int32_t i = 0; i < 20; ++i)
+    sim->CompleteInput();
+  int64_t during = 0;
+  {
+    CountedAllocations counted;
+    for (int32_t i = 0; i < 200; ++i)
+      sim->CompleteInput();
+    during = counted.Count();
+  }
+  EXPECT_EQ(during, 0);
+  Stop();
+}
+
+TEST_F(StreamingAllocationTest, PlayStreamingAllocatesNothingPerBlock) {
+  engine->inputIsFile = true;
+  engine->inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(300 * 1024, 3));
+  ASSERT_TRUE(Start());
+  for (int32_t i = 0; i < 20; ++i)
+    sim->CompleteOutput();
+  int64_t during = 0;
+  {
+    CountedAllocations counted;
+    for (int32_t i = 0; i < 200; ++i)
+      sim->CompleteOutput();
+    during = counted.Count();
+  }
+  EXPECT_EQ(during, 0);
+  EXPECT_TRUE(engine->outputOpen);
+  Stop();
+}
+
+}  // namespace
+}  // namespace wave_engine_test

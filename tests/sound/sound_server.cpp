@@ -1,0 +1,197 @@
+#include "tests/sound/sound_server.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+extern char** environ;
+
+namespace sound_test {
+namespace {
+
+bool Exists(const std::string& program) {
+  for (const char* dir : {"/usr/bin/", "/bin/", "/usr/local/bin/"}) {
+    if (access((std::string(dir) + program).c_str(), X_OK) == 0)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+SoundServer::SoundServer() {
+  char pattern[] = "/tmp/tonalith-sound-XXXXXX";
+  if (!mkdtemp(pattern)) {
+    problem_ = "cannot create a runtime folder";
+    return;
+  }
+  folder_ = pattern;
+  chmod(folder_.c_str(), 0700);
+  if (!Exists("pulseaudio") || !Exists("pactl")) {
+    problem_ = "pulseaudio or pactl is not installed (scripts/setup.sh installs them)";
+    return;
+  }
+  const int started =
+      Run({"pulseaudio", "--daemonize=yes", "--exit-idle-time=-1", "--disallow-exit", "-n",
+           "--load=module-null-sink sink_name=tsink rate=44100 format=s16le "
+           "channels=2",
+           "--load=module-null-sink sink_name=tsink2 rate=44100 format=s16le "
+           "channels=2",
+           "--load=module-native-protocol-unix", "--log-target=stderr", "--log-level=0"},
+          {}, 20);
+  // The daemon may take a moment before it answers.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (Run({"pactl", "info"}, {}, 5) == 0)
+      return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  problem_ = "pulseaudio did not start (exit status " + std::to_string(started) + ")";
+}
+
+SoundServer::~SoundServer() {
+  // The daemon refuses "pactl exit" (it runs with --disallow-exit, which
+  // keeps clients from ending it): end it through its pid file.
+  std::ifstream pidFile(folder_ + "/pulse/pid");
+  pid_t daemon = 0;
+  if (!folder_.empty() && (pidFile >> daemon) && daemon > 1) {
+    kill(daemon, SIGTERM);
+    for (int attempt = 0; attempt < 100 && kill(daemon, 0) == 0; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (kill(daemon, 0) == 0)
+      kill(daemon, SIGKILL);
+  }
+  if (!folder_.empty()) {
+    // Give the daemon a moment to leave its socket behind before removal.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+}
+
+std::vector<std::string> SoundServer::Environment(const std::vector<std::string>& extra) const {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string text(*entry);
+    const std::string name = text.substr(0, text.find('='));
+    if (name == "XDG_RUNTIME_DIR" || name == "HOME" || name == "PULSE_SINK" ||
+        name == "PULSE_SOURCE" || name == "PULSE_SERVER" || name == "TONALITH_WAVE_BACKEND") {
+      continue;
+    }
+    environment.push_back(text);
+  }
+  environment.push_back("XDG_RUNTIME_DIR=" + folder_);
+  environment.push_back("HOME=" + folder_);
+  environment.insert(environment.end(), extra.begin(), extra.end());
+  return environment;
+}
+
+pid_t SoundServer::Spawn(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& extraEnvironment) const {
+  const std::vector<std::string> environment = Environment(extraEnvironment);
+  std::vector<char*> args;
+  for (const std::string& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envs;
+  for (const std::string& e : environment)
+    envs.push_back(const_cast<char*>(e.c_str()));
+  envs.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const std::string log = folder_ + "/client.log";
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
+  pid_t pid = -1;
+  const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envs.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return error == 0 ? pid : -1;
+}
+
+bool SoundServer::Wait(pid_t pid, double timeoutSeconds, int* status) {
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(static_cast<int64_t>(timeoutSeconds * 1000));
+  int raw = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const pid_t done = waitpid(pid, &raw, WNOHANG);
+    if (done == pid) {
+      if (status)
+        *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &raw, 0);
+  return false;
+}
+
+int SoundServer::Run(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& extraEnvironment,
+                     double timeoutSeconds) const {
+  const pid_t pid = Spawn(argv, extraEnvironment);
+  if (pid < 0)
+    return -1;
+  int status = -1;
+  return Wait(pid, timeoutSeconds, &status) ? status : -1;
+}
+
+void SoundServer::Stop(pid_t pid) {
+  if (pid <= 0)
+    return;
+  kill(pid, SIGINT);
+  if (!Wait(pid, 5))
+    return;
+}
+
+std::vector<int16_t> ReadWaveSamples(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  std::vector<int16_t> samples;
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0)
+    return samples;
+  size_t at = 12;
+  while (at + 8 <= bytes.size()) {
+    uint32_t size = 0;
+    std::memcpy(&size, bytes.data() + at + 4, 4);
+    if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
+      // parecord leaves the size open while it runs: take what is there.
+      const size_t available = bytes.size() - (at + 8);
+      const size_t count =
+          (size == 0 || size == 0xffffffffu || size > available ? available : size) / 2;
+      samples.resize(count);
+      std::memcpy(samples.data(), bytes.data() + at + 8, count * 2);
+      return samples;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return samples;
+}
+
+int64_t FindExactly(const std::vector<int16_t>& heard, const std::vector<int16_t>& wanted) {
+  if (wanted.empty() || heard.size() < wanted.size())
+    return -1;
+  for (size_t start = 0; start + wanted.size() <= heard.size(); ++start) {
+    if (heard[start] != wanted[0])
+      continue;
+    if (std::equal(wanted.begin(), wanted.end(), heard.begin() + static_cast<ptrdiff_t>(start))) {
+      return static_cast<int64_t>(start);
+    }
+  }
+  return -1;
+}
+
+}  // namespace sound_test

@@ -1,0 +1,55 @@
+#pragma once
+// A private PulseAudio daemon for one test: its own runtime folder, two null
+// sinks ("tsink", "tsink2") at 44100 Hz stereo 16-bit, stopped and removed
+// again at the end. Clients started through Spawn/Run reach it through the
+// environment (XDG_RUNTIME_DIR, HOME, PULSE_SINK, PULSE_SOURCE).
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sound_test {
+
+class SoundServer {
+ public:
+  SoundServer();
+  ~SoundServer();
+  SoundServer(const SoundServer&) = delete;
+  SoundServer& operator=(const SoundServer&) = delete;
+
+  // Empty when the daemon runs; otherwise why it could not be started.
+  const std::string& Problem() const { return problem_; }
+  const std::string& Folder() const { return folder_; }
+
+  // Starts a client in the background with the server's environment plus
+  // `extraEnvironment` ("NAME=value"). Returns its process id, or -1.
+  pid_t Spawn(const std::vector<std::string>& argv,
+              const std::vector<std::string>& extraEnvironment) const;
+  // Runs a client to its end; its exit status, or -1.
+  int Run(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+          double timeoutSeconds = 30) const;
+  // Ends a background client with SIGINT (then SIGKILL after a grace time)
+  // and reaps it.
+  static void Stop(pid_t pid);
+  // Waits for a background client to end by itself; false after the timeout
+  // (the client is then killed).
+  static bool Wait(pid_t pid, double timeoutSeconds, int* status = nullptr);
+
+ private:
+  std::vector<std::string> Environment(const std::vector<std::string>& extra) const;
+
+  std::string folder_;
+  std::string problem_;
+};
+
+// Interleaved 16-bit samples of a WAV file written by parecord or the engine
+// (the data chunk, wherever it is); empty when the file cannot be read.
+std::vector<int16_t> ReadWaveSamples(const std::string& path);
+
+// Where `wanted` first appears whole and exactly inside `heard` (sample
+// index), or -1.
+int64_t FindExactly(const std::vector<int16_t>& heard, const std::vector<int16_t>& wanted);
+
+}  // namespace sound_test
