@@ -41,8 +41,6 @@ struct SweptFilterRanges {
   static constexpr float kMaxCutoffHz = 22000.0f;
   static constexpr float kMinResonance = 0.5f;
   static constexpr float kMaxResonance = 100.0f;
-  // The right channel's final resonance alone may go down to this.
-  static constexpr float kMinRightFinalResonance = 0.01f;
 };
 
 // Fills the 128 sets: set i is designed at cut-off
