@@ -186,12 +186,12 @@ struct AlsaWaveService::Device {
     ++finishedCount;
   }
   void ArmTimer(uint64_t nanoseconds, uint64_t intervalNanoseconds = 0) {
-    itimerspec spec{};
-    spec.it_interval.tv_sec = static_cast<time_t>(intervalNanoseconds / 1000000000u);
-    spec.it_interval.tv_nsec = static_cast<long>(intervalNanoseconds % 1000000000u);
-    spec.it_value.tv_sec = static_cast<time_t>(nanoseconds / 1000000000u);
-    spec.it_value.tv_nsec = static_cast<long>(std::max<uint64_t>(nanoseconds % 1000000000u, 1));
-    timerfd_settime(timerFd, 0, &spec, nullptr);
+    itimerspec timer{};
+    timer.it_interval.tv_sec = static_cast<time_t>(intervalNanoseconds / 1000000000u);
+    timer.it_interval.tv_nsec = static_cast<long>(intervalNanoseconds % 1000000000u);
+    timer.it_value.tv_sec = static_cast<time_t>(nanoseconds / 1000000000u);
+    timer.it_value.tv_nsec = static_cast<long>(std::max<uint64_t>(nanoseconds % 1000000000u, 1));
+    timerfd_settime(timerFd, 0, &timer, nullptr);
   }
 
   WaveDirection direction = WaveDirection::kInput;
@@ -410,7 +410,8 @@ WaveResult AlsaWaveService::Start(WaveHandle handle) {
       }
     }
     const snd_pcm_sframes_t avail = snd_pcm_avail_update(device->pcm);
-    if (avail < 0 || static_cast<snd_pcm_uframes_t>(avail) >= device->periodFrames) break;
+    if (avail < 0 || static_cast<snd_pcm_uframes_t>(avail) >= device->periodFrames)
+      break;
     usleep(1000);
   }
   // The capture descriptors are valid once it has started.

@@ -47,7 +47,7 @@ class AlsaWaveService : public WaveService {
  private:
   Device* Find(WaveHandle handle);
   void Service(WaveHandle handle);
-  bool ServiceInput(Device& device);  // true when frames were read
+  bool ServiceInput(Device& device);   // true when frames were read
   bool ServiceOutput(Device& device);  // true when frames were written
   void CheckPlayed(Device& device);
   void UpdateNotifiers(Device& device);
