@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all setup build build-asan test test-release test-asan run render bench screenshots format clean
+.PHONY: all setup build build-asan test test-release test-asan test-sound-capture run render bench screenshots format clean
 
 all: build
 
@@ -29,6 +29,10 @@ test-asan: build-asan
 	  ctest --output-on-failure -j$(JOBS)
 
 test: test-release test-asan
+
+# Recording and live runs through the private sound server (see tests/sound).
+test-sound-capture: build
+	cd $(BUILD) && TONALITH_SOUND_CAPTURE_TESTS=1 ctest --output-on-failure -L sound
 
 run: build
 	@bash scripts/run.sh $(BUILD)
