@@ -5,17 +5,6 @@
 #include "cli/effect_options.h"
 #include "effects/chorus_effect.h"
 
-namespace {
-std::string Number(double value) {
-  std::string text = std::to_string(value);
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') {
-    text.pop_back();
-  }
-  return text;
-}
-}  // namespace
-
 void BindChorusOptions(EffectOptionBinder& binder) {
   using S = ChorusSettings;
   const auto cutoff = binder.Number("preFilterHz", S::kMinPreFilterHz, S::kMaxPreFilterHz);
@@ -29,31 +18,17 @@ void BindChorusOptions(EffectOptionBinder& binder) {
       binder.Number("feedbackPercent", S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string* error) {
     ChorusSettings& s = static_cast<ChorusEffect&>(effect).record;
-    const double initialMs = initial[channel].value_or(s.initialDelayMs);
-    const double finalMs = finalDelay[channel].value_or(s.finalDelayMs);
-    const double lowest = initialMs + S::kFinalDelayMinGapMs;
-    if (finalMs < lowest) {
-      *error = "--effect chorus: finalDelayMs=" + Number(finalMs) +
-               ": out of range (allowed: initialDelayMs+" + Number(S::kFinalDelayMinGapMs) + ".." +
-               Number(S::kMaxFinalDelayMs) + ", here " + Number(lowest) + ".." +
-               Number(S::kMaxFinalDelayMs) + ")";
+    if (!CheckFollowingLowerEnd("chorus", "finalDelayMs",
+                                finalDelay[channel].value_or(s.finalDelayMs), "initialDelayMs",
+                                initial[channel].value_or(s.initialDelayMs), S::kFinalDelayMinGapMs,
+                                S::kMaxFinalDelayMs, error)) {
       return false;
     }
-    if (cutoff[channel]) {
-      s.preFilterHz = static_cast<float>(*cutoff[channel]);
-    }
-    if (initial[channel]) {
-      s.initialDelayMs = static_cast<float>(*initial[channel]);
-    }
-    if (finalDelay[channel]) {
-      s.finalDelayMs = static_cast<float>(*finalDelay[channel]);
-    }
-    if (period[channel]) {
-      s.modLengthMs = static_cast<float>(*period[channel]);
-    }
-    if (feedback[channel]) {
-      s.feedbackPercent = static_cast<float>(*feedback[channel]);
-    }
+    SetIfGiven(s.preFilterHz, cutoff, channel);
+    SetIfGiven(s.initialDelayMs, initial, channel);
+    SetIfGiven(s.finalDelayMs, finalDelay, channel);
+    SetIfGiven(s.modLengthMs, period, channel);
+    SetIfGiven(s.feedbackPercent, feedback, channel);
     return true;
   });
 }

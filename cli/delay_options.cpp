@@ -7,10 +7,8 @@ void BindDelayOptions(EffectOptionBinder& binder) {
   const auto delay =
       binder.Number("delayMs", DelaySettings::kMinDelayMs, DelaySettings::kMaxDelayMs);
   binder.OnApply([delay](Effect& effect, int32_t channel, int32_t, std::string*) {
-    if (delay[channel]) {
-      // Before a run only the stored time matters: Prepare places the line.
-      static_cast<DelayEffect&>(effect).record.delayMs = static_cast<float>(*delay[channel]);
-    }
+    // Before a run only the stored time matters: Prepare places the line.
+    SetIfGiven(static_cast<DelayEffect&>(effect).record.delayMs, delay, channel);
     return true;
   });
 }

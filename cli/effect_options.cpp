@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <list>
 
 #include "effects/effect_factory.h"
 
@@ -27,12 +28,6 @@ namespace {
 // The keys every effect has: mix slider positions and the enable flag.
 constexpr int32_t kMinMixPosition = 0;
 constexpr int32_t kMaxMixPosition = 512;
-
-std::string FormatNumber(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
 
 std::string Range(double min, double max) {
   return FormatNumber(min) + ".." + FormatNumber(max);
@@ -392,6 +387,58 @@ bool AppendRequestedEffect(const EffectRequest& request, EffectChain& left, Effe
     }
     chains[channel]->SetEnabled(nodes[channel], request.enabled[channel].value_or(1));
   }
+  return true;
+}
+
+std::string FormatNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+std::string FormatDecimal(double value) {
+  std::string text = std::to_string(value);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') {
+    text.pop_back();
+  }
+  return text;
+}
+
+bool CheckFollowingLowerEnd(std::string_view effectName, std::string_view key, double value,
+                            std::string_view lowerKey, double lowerValue, double gap, double max,
+                            std::string* error) {
+  const double lowest = lowerValue + gap;
+  if (!(value < lowest)) {
+    return true;
+  }
+  *error = "--effect " + std::string(effectName) + ": " + std::string(key) + "=" +
+           FormatDecimal(value) + ": out of range (allowed: " + std::string(lowerKey) + "+" +
+           FormatDecimal(gap) + ".." + FormatDecimal(max) + ", here " + FormatDecimal(lowest) +
+           ".." + FormatDecimal(max) + ")";
+  return false;
+}
+
+bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
+                      std::string_view effectName, const CurvePoint** curvePoints,
+                      int32_t* curvePointCount, std::string* error) {
+  if (!points) {
+    return true;
+  }
+  for (size_t i = 1; i < points->size(); ++i) {
+    if (!(static_cast<float>((*points)[i].x) > static_cast<float>((*points)[i - 1].x))) {
+      *error = "--effect " + std::string(effectName) +
+               ": curve: x must stay strictly increasing as single-precision values";
+      return false;
+    }
+  }
+  static std::list<std::vector<CurvePoint>> curves;
+  std::vector<CurvePoint>& curve = curves.emplace_back();
+  for (const CurvePointValue& p : *points) {
+    curve.push_back({static_cast<float>(p.x), static_cast<float>(p.y)});
+  }
+  *curvePoints = curve.data();
+  *curvePointCount = static_cast<int32_t>(points->size());
   return true;
 }
 

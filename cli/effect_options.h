@@ -53,6 +53,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dsp/curve.h"
 #include "effects/effect.h"
 #include "effects/effect_chain.h"
 
@@ -142,6 +143,37 @@ void BindDistortionOptions(EffectOptionBinder& binder);
 void BindCompressionOptions(EffectOptionBinder& binder);
 void BindAutoWahOptions(EffectOptionBinder& binder);    // cli/swept_filter_options.cpp
 void BindFilterModOptions(EffectOptionBinder& binder);  // cli/swept_filter_options.cpp
+
+// Helpers for the apply functions.
+
+// Writes a channel's given value into `field`, converted to the field's type;
+// leaves the field alone where the key was not given.
+template <class Field, class T>
+void SetIfGiven(Field& field, const PerChannel<T>& value, int32_t channel) {
+  if (value[channel]) {
+    field = static_cast<Field>(*value[channel]);
+  }
+}
+
+// `value` as "%g" writes it.
+std::string FormatNumber(double value);
+// `value` in fixed notation with the trailing zeros (and a bare point) cut.
+std::string FormatDecimal(double value);
+
+// For a key whose lower end follows another key's value: accepts `value` at
+// or above lowerValue + gap, else sets *error to "--effect EFFECT: KEY=V: out
+// of range (allowed: LOWERKEY+GAP..MAX, here LOW..MAX)" and returns false.
+bool CheckFollowingLowerEnd(std::string_view effectName, std::string_view key, double value,
+                            std::string_view lowerKey, double lowerValue, double gap, double max,
+                            std::string* error);
+
+// Writes a channel's given curve into the effect's curve pointer and count;
+// the points live as long as the process (the effect never owns them).
+// Refuses, naming the effect, a curve whose x values stop increasing once
+// held in single precision (a segment of zero width).
+bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
+                      std::string_view effectName, const CurvePoint** curvePoints,
+                      int32_t* curvePointCount, std::string* error);
 
 // One parsed `--effect` SPEC, ready to be appended to both chains.
 struct EffectRequest {

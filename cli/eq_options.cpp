@@ -1,7 +1,6 @@
 // `--effect eq`: the EQ page's band curve, from band gains, a frequency
 // spacing and band frequencies.
 
-#include <cstdio>
 #include <list>
 #include <string>
 #include <string_view>
@@ -16,12 +15,6 @@ namespace {
 const CurvePoint* KeepCurve(const EqualizerBandCurve& curve) {
   static std::list<EqualizerBandCurve> curves;
   return curves.emplace_back(curve).data();
-}
-
-std::string Format(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
 }
 
 constexpr std::array<std::string_view, 4> kSpacingTexts = {
@@ -52,8 +45,9 @@ void BindEqOptions(EffectOptionBinder& binder) {
       const std::vector<double>& hz = *freqs[channel];
       for (size_t i = 0; i < hz.size(); ++i) {
         if (hz[i] > sampleRate / 2.0) {
-          *error = "--effect eq: freqs: " + Format(hz[i]) + " Hz is out of range (allowed: 0.." +
-                   Format(sampleRate / 2.0) + " Hz at the input's rate)";
+          *error = "--effect eq: freqs: " + FormatNumber(hz[i]) +
+                   " Hz is out of range (allowed: 0.." + FormatNumber(sampleRate / 2.0) +
+                   " Hz at the input's rate)";
           return false;
         }
         curve[i].x = EqualizerBandAngle(hz[i], sampleRate);

@@ -32,24 +32,12 @@ void BindSweptFilter(EffectOptionBinder& binder) {
   const auto finalQ = binder.Number("finalResonance", R::kMinResonance, R::kMaxResonance);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string*) {
     auto& s = static_cast<EffectClass&>(effect).record;
-    if (kind[channel]) {
-      s.filterKind = *kind[channel];
-    }
-    if (scaling[channel]) {
-      s.sweepScaling = *scaling[channel];
-    }
-    if (initialCutoff[channel]) {
-      s.initialCutoff = static_cast<float>(*initialCutoff[channel]);
-    }
-    if (initialQ[channel]) {
-      s.initialResonance = static_cast<float>(*initialQ[channel]);
-    }
-    if (finalCutoff[channel]) {
-      s.finalCutoff = static_cast<float>(*finalCutoff[channel]);
-    }
-    if (finalQ[channel]) {
-      s.finalResonance = static_cast<float>(*finalQ[channel]);
-    }
+    SetIfGiven(s.filterKind, kind, channel);
+    SetIfGiven(s.sweepScaling, scaling, channel);
+    SetIfGiven(s.initialCutoff, initialCutoff, channel);
+    SetIfGiven(s.initialResonance, initialQ, channel);
+    SetIfGiven(s.finalCutoff, finalCutoff, channel);
+    SetIfGiven(s.finalResonance, finalQ, channel);
     return true;
   });
 }
@@ -66,10 +54,8 @@ void BindFilterModOptions(EffectOptionBinder& binder) {
   const auto length =
       binder.Number("modulatorLengthMs", S::kMinModulatorLengthMs, S::kMaxModulatorLengthMs);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string*) {
-    if (length[channel]) {
-      static_cast<FilterModulationEffect&>(effect).record.modulatorLengthMs =
-          static_cast<float>(*length[channel]);
-    }
+    SetIfGiven(static_cast<FilterModulationEffect&>(effect).record.modulatorLengthMs, length,
+               channel);
     return true;
   });
 }

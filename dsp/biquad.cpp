@@ -83,41 +83,6 @@ void DesignBiquad(BiquadSection* section) {
 
 void RunBiquad(const int16_t* src, int16_t* dst, BiquadSection* section, int32_t count) {
   const Q14* c = section->coefficients;
-  const int64_t b2 = c[0];
-  const int64_t b1 = c[1];
-  const int64_t b0 = c[2];
-  const int64_t a2 = c[3];
-  const int64_t a1 = c[4];
-  int32_t* h = section->history;
-  // The ring at position p holds x[n-3], x[n-2], x[n-1] in slots p+1..p+3 and
-  // y[n-3], y[n-2], y[n-1] in slots p+4, p+5, p; each sample writes x[n] over
-  // y[n-3] at p+4 and y[n] over x[n-3] at p+1, then p steps on. The loop keeps
-  // the six values in locals and writes the ring back in the same layout.
-  int32_t p = section->ringPosition;
-  int32_t x3 = h[(p + 1) % 6];
-  int32_t x2 = h[(p + 2) % 6];
-  int32_t x1 = h[(p + 3) % 6];
-  int32_t y3 = h[(p + 4) % 6];
-  int32_t y2 = h[(p + 5) % 6];
-  int32_t y1 = h[p];
-  for (int32_t n = 0; n < count; ++n) {
-    const int32_t x0 = src[n];
-    const int32_t acc = Wrap32(b2 * x2 + b1 * x1 + b0 * x0 - a2 * y2 - a1 * y1);
-    const int32_t y0 = Saturate(acc >> kQ14Shift);
-    dst[n] = static_cast<int16_t>(y0);
-    x3 = x2;
-    x2 = x1;
-    x1 = x0;
-    y3 = y2;
-    y2 = y1;
-    y1 = y0;
-  }
-  p = (p + count) % 6;
-  h[(p + 1) % 6] = x3;
-  h[(p + 2) % 6] = x2;
-  h[(p + 3) % 6] = x1;
-  h[(p + 4) % 6] = y3;
-  h[(p + 5) % 6] = y2;
-  h[p] = y1;
-  section->ringPosition = p;
+  section->ringPosition = RunBiquadRing(src, dst, section->history, section->ringPosition, count,
+                                        [c](int32_t) { return c; });
 }

@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "dsp/saturate.h"
+#include "dsp/wrap32.h"
+
 // A filter coefficient held as value x 16384 in a 32-bit integer, limited to
 // -32767..+32767 (magnitudes below 2.0).
 using Q14 = int32_t;
@@ -50,6 +53,54 @@ struct BiquadSection {
 // written back. History and ring position are left alone, so a running
 // filter changes its response without clearing its state.
 void DesignBiquad(BiquadSection* section);
+
+// One output of the recurrence below from coefficients c (b2, b1, b0, a2, a1)
+// and the input x0 with the past inputs x1, x2 and outputs y1, y2.
+inline int32_t BiquadStep(const Q14* c, int32_t x0, int32_t x1, int32_t x2, int32_t y1,
+                          int32_t y2) {
+  const int32_t acc = Wrap32(static_cast<int64_t>(c[0]) * x2 + static_cast<int64_t>(c[1]) * x1 +
+                             static_cast<int64_t>(c[2]) * x0 - static_cast<int64_t>(c[3]) * y2 -
+                             static_cast<int64_t>(c[4]) * y1);
+  return Saturate(acc >> kQ14Shift);
+}
+
+// The RunBiquad recurrence over `count` samples with the coefficients
+// coefficientsAt(n) for sample n, on a six-slot history ring at
+// `ringPosition`; returns the new ring position. The ring at position p holds
+// x[n-3], x[n-2], x[n-1] in slots p+1..p+3 and y[n-3], y[n-2], y[n-1] in slots
+// p+4, p+5, p; each sample writes x[n] over y[n-3] at p+4 and y[n] over x[n-3]
+// at p+1, then p steps on. The loop keeps the six values in locals and writes
+// the ring back in the same layout.
+template <typename CoefficientsAt>
+int32_t RunBiquadRing(const int16_t* src, int16_t* dst, int32_t* history, int32_t ringPosition,
+                      int32_t count, CoefficientsAt coefficientsAt) {
+  int32_t p = ringPosition;
+  int32_t x3 = history[(p + 1) % 6];
+  int32_t x2 = history[(p + 2) % 6];
+  int32_t x1 = history[(p + 3) % 6];
+  int32_t y3 = history[(p + 4) % 6];
+  int32_t y2 = history[(p + 5) % 6];
+  int32_t y1 = history[p];
+  for (int32_t n = 0; n < count; ++n) {
+    const int32_t x0 = src[n];
+    const int32_t y0 = BiquadStep(coefficientsAt(n), x0, x1, x2, y1, y2);
+    dst[n] = static_cast<int16_t>(y0);
+    x3 = x2;
+    x2 = x1;
+    x1 = x0;
+    y3 = y2;
+    y2 = y1;
+    y1 = y0;
+  }
+  p = (p + count) % 6;
+  history[(p + 1) % 6] = x3;
+  history[(p + 2) % 6] = x2;
+  history[(p + 3) % 6] = x1;
+  history[(p + 4) % 6] = y3;
+  history[(p + 5) % 6] = y2;
+  history[p] = y1;
+  return p;
+}
 
 // Filters `count` samples: acc = b2 x[n-2] + b1 x[n-1] + b0 x[n] - a2 y[n-2]
 // - a1 y[n-1] in 32 bits, y[n] = acc >> 14 (arithmetic) saturated. The fed

@@ -17,7 +17,7 @@ constexpr double kPeak = 4096.0;
 ChorusEffect::ChorusEffect(float preFilterHz, float initialDelayMs, float finalDelayMs,
                            float modLengthMs, float feedbackPercent, float dryInputMix,
                            float dryOutputMix)
-    : Effect("Chorus Effect", kChorusEffectId, &record, &ChorusEffect::ProcessCallback) {
+    : FloatMixEffect("Chorus Effect", kChorusEffectId, &record, &ChorusEffect::ProcessCallback) {
   record.preFilterHz = preFilterHz;
   record.initialDelayMs = initialDelayMs;
   record.finalDelayMs = finalDelayMs;
@@ -191,22 +191,4 @@ void ChorusEffect::Release() {
   s.mix.accumulator = nullptr;
   s.lfoTable = {};
   s.lfo.table = nullptr;
-}
-
-void ChorusEffect::SetDryInputMix(int32_t position) {
-  record.dryInputMix = float_mix::LevelFromPosition(position);
-  record.gains[0] = float_mix::GainFromLevel(record.dryInputMix);
-}
-
-void ChorusEffect::SetDryOutputMix(int32_t position) {
-  record.dryOutputMix = float_mix::LevelFromPosition(position);
-  record.gains[1] = float_mix::GainFromLevel(record.dryOutputMix);
-}
-
-int32_t ChorusEffect::GetDryInputMix() const {
-  return float_mix::PositionFromLevel(record.dryInputMix);
-}
-
-int32_t ChorusEffect::GetDryOutputMix() const {
-  return float_mix::PositionFromLevel(record.dryOutputMix);
 }

@@ -11,6 +11,7 @@
 #include "dsp/mix.h"
 #include "dsp/wavetable.h"
 #include "effects/effect.h"
+#include "effects/float_mix_effect.h"
 
 struct ChorusSettings {
   std::vector<int16_t> line;  // lineLength samples while prepared
@@ -57,7 +58,7 @@ struct ChorusSettings {
   std::vector<int32_t> preFilterHistory;
 };
 
-class ChorusEffect : public Effect {
+class ChorusEffect : public FloatMixEffect<ChorusSettings> {
  public:
   ChorusEffect(float preFilterHz, float initialDelayMs, float finalDelayMs, float modLengthMs,
                float feedbackPercent, float dryInputMix, float dryOutputMix);
@@ -67,11 +68,6 @@ class ChorusEffect : public Effect {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
-
-  void SetDryInputMix(int32_t position) override;
-  void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   ChorusSettings record;
 };

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/saturate.h"
-#include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
+#include "effects/envelope_window.h"
 
 namespace {
 
@@ -26,18 +25,14 @@ void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* desti
     const float y = std::clamp(static_cast<float>(source[n]) * table[k], -32767.0f, 32767.0f);
     destination[n] = static_cast<int16_t>(std::nearbyint(y));
   }
-  for (int32_t n = 0; n < count; ++n) {
-    const int64_t sum = static_cast<int64_t>(s.dryInputGain) * source[n] +
-                        static_cast<int64_t>(s.dryOutputGain) * destination[n];
-    destination[n] = Saturate(Wrap32(sum) >> 8);
-  }
+  int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
 }
 
 }  // namespace
 
 CompressionEffect::CompressionEffect(float envelopeDelayMs)
-    : Effect("Compression Effect", kCompressionEffectId, &record,
-             &CompressionEffect::ProcessCallback) {
+    : IntMixEffect("Compression Effect", kCompressionEffectId, &record,
+                   &CompressionEffect::ProcessCallback) {
   record.envelopeDelayMs = envelopeDelayMs;
   record.curvePoints = kDefaultCurve;
   record.curvePointCount = 2;
@@ -55,21 +50,12 @@ void CompressionEffect::Prepare(void* /*settings: always this node's record*/, i
   prepared = 1;
   CompressionSettings& s = record;
   // The window: the product of the float time and the integer rate, times the
-  // double 0.002. The read position runs two ahead of the write position, so
-  // the level sums the last L - 2 scaled magnitudes; the scale 1.6 / (L + 1)
-  // brings a steady sine's level close to its peak.
+  // double 0.002.
   const int32_t length =
       static_cast<int32_t>(s.envelopeDelayMs * static_cast<float>(sampleRate) * 0.002) + 1;
-  // A window shorter than three samples would put the read position outside
-  // the ring; the page never asks for one (1 ms at 1000 Hz gives 3).
-  s.envelopeHistory.assign(static_cast<size_t>(std::max(length, 3)), 0);
-  s.envelope = std::make_unique<EnvelopeFollower>();
-  s.envelope->buffer = s.envelopeHistory.data();
-  s.envelope->length = static_cast<int32_t>(s.envelopeHistory.size());
-  s.envelope->sum = 0;
-  s.envelope->writePosition = 0;
-  s.envelope->readPosition = 2;
-  s.envelope->scale = static_cast<float>(1.6 / (s.envelope->length + 1));
+  // The page never asks for a window shorter than three samples (1 ms at
+  // 1000 Hz gives 3).
+  PrepareEnvelopeWindow(s, length);
 
   s.blockLength = std::max(blockLength, 1);
   s.levels.assign(static_cast<size_t>(s.blockLength), 0);
@@ -113,25 +99,8 @@ void CompressionEffect::Release() {
   }
   prepared = 0;
   CompressionSettings& s = record;
-  s.envelopeHistory = {};
-  s.envelope.reset();
+  ReleaseEnvelopeWindow(s);
   s.levels = {};
   s.gainTable = {};
   s.blockLength = 0;
-}
-
-void CompressionEffect::SetDryInputMix(int32_t position) {
-  record.dryInputGain = int_mix::GainFromPosition(position);
-}
-
-void CompressionEffect::SetDryOutputMix(int32_t position) {
-  record.dryOutputGain = int_mix::GainFromPosition(position);
-}
-
-int32_t CompressionEffect::GetDryInputMix() const {
-  return int_mix::PositionFromGain(record.dryInputGain);
-}
-
-int32_t CompressionEffect::GetDryOutputMix() const {
-  return int_mix::PositionFromGain(record.dryOutputGain);
 }

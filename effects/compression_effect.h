@@ -15,6 +15,7 @@
 #include "dsp/curve.h"
 #include "dsp/envelope_follower.h"
 #include "effects/effect.h"
+#include "effects/int_mix_effect.h"
 
 struct CompressionSettings {
   static constexpr int32_t kGainTableSize = 257;
@@ -48,7 +49,7 @@ struct CompressionSettings {
 // factors (a prepared effect's table).
 void RebuildGainTable(CompressionSettings* settings);
 
-class CompressionEffect : public Effect {
+class CompressionEffect : public IntMixEffect<CompressionSettings> {
  public:
   explicit CompressionEffect(float envelopeDelayMs);
   ~CompressionEffect() override;
@@ -61,11 +62,6 @@ class CompressionEffect : public Effect {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
-
-  void SetDryInputMix(int32_t position) override;
-  void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   CompressionSettings record;
 };

@@ -6,7 +6,7 @@
 #include "effects/effect_factory.h"
 
 DelayEffect::DelayEffect(float delayMs, float dryInputMix, float dryOutputMix)
-    : Effect("Delay Effect", kDelayEffectId, &record, &DelayEffect::ProcessCallback) {
+    : FloatMixEffect("Delay Effect", kDelayEffectId, &record, &DelayEffect::ProcessCallback) {
   record.delayMs = delayMs;
   record.busy = 0;
   record.dryInputMix = dryInputMix;
@@ -90,22 +90,4 @@ void DelayEffect::SetDelayTime(float newMs, int32_t sampleRate) {
     s.readIndex = read;
   }
   s.delayMs = newMs;
-}
-
-void DelayEffect::SetDryInputMix(int32_t position) {
-  record.dryInputMix = float_mix::LevelFromPosition(position);
-  record.gains[0] = float_mix::GainFromLevel(record.dryInputMix);
-}
-
-void DelayEffect::SetDryOutputMix(int32_t position) {
-  record.dryOutputMix = float_mix::LevelFromPosition(position);
-  record.gains[1] = float_mix::GainFromLevel(record.dryOutputMix);
-}
-
-int32_t DelayEffect::GetDryInputMix() const {
-  return float_mix::PositionFromLevel(record.dryInputMix);
-}
-
-int32_t DelayEffect::GetDryOutputMix() const {
-  return float_mix::PositionFromLevel(record.dryOutputMix);
 }

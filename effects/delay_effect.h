@@ -8,6 +8,7 @@
 
 #include "dsp/mix.h"
 #include "effects/effect.h"
+#include "effects/float_mix_effect.h"
 
 struct DelaySettings {
   // Ring buffer of past input, lineLength samples while prepared.
@@ -33,7 +34,7 @@ struct DelaySettings {
   std::vector<int32_t> accumulator;
 };
 
-class DelayEffect : public Effect {
+class DelayEffect : public FloatMixEffect<DelaySettings> {
  public:
   DelayEffect(float delayMs, float dryInputMix, float dryOutputMix);
   ~DelayEffect() override;
@@ -49,11 +50,6 @@ class DelayEffect : public Effect {
   // delay replays older samples and a shorter one skips ahead. With no rate
   // known yet (0), only the stored time changes.
   void SetDelayTime(float newMs, int32_t sampleRate);
-
-  void SetDryInputMix(int32_t position) override;
-  void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   DelaySettings record;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
 
@@ -30,18 +29,14 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
     p = y;
   }
   s.lastOutput = p;
-  for (int32_t n = 0; n < count; ++n) {
-    const int64_t sum = static_cast<int64_t>(s.dryInputGain) * source[n] +
-                        static_cast<int64_t>(s.dryOutputGain) * destination[n];
-    destination[n] = Saturate(Wrap32(sum) >> 8);
-  }
+  int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
 }
 
 }  // namespace
 
 DistortionEffect::DistortionEffect()
-    : Effect("Distorsion Effect", kDistortionEffectId, &record,
-             &DistortionEffect::ProcessCallback) {
+    : IntMixEffect("Distorsion Effect", kDistortionEffectId, &record,
+                   &DistortionEffect::ProcessCallback) {
   record.preFilter = std::make_unique<DistortionPreFilter>();
   record.curvePoints = kIdentityCurve;
   record.curvePointCount = 2;
@@ -118,20 +113,4 @@ void DistortionEffect::Release() {
   pre.history = {};
   pre.section.coefficients = nullptr;
   pre.section.history = nullptr;
-}
-
-void DistortionEffect::SetDryInputMix(int32_t position) {
-  record.dryInputGain = int_mix::GainFromPosition(position);
-}
-
-void DistortionEffect::SetDryOutputMix(int32_t position) {
-  record.dryOutputGain = int_mix::GainFromPosition(position);
-}
-
-int32_t DistortionEffect::GetDryInputMix() const {
-  return int_mix::PositionFromGain(record.dryInputGain);
-}
-
-int32_t DistortionEffect::GetDryOutputMix() const {
-  return int_mix::PositionFromGain(record.dryOutputGain);
 }

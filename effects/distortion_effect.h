@@ -15,6 +15,7 @@
 #include "dsp/biquad.h"
 #include "dsp/curve.h"
 #include "effects/effect.h"
+#include "effects/int_mix_effect.h"
 
 // The pre-filter: a section followed by its cut-off in hertz.
 struct DistortionPreFilter {
@@ -59,7 +60,7 @@ struct DistortionSettings {
 // Samples the current curve into the shape table (a prepared effect's).
 void RebuildShapeTable(DistortionSettings* settings);
 
-class DistortionEffect : public Effect {
+class DistortionEffect : public IntMixEffect<DistortionSettings> {
  public:
   DistortionEffect();
   ~DistortionEffect() override;
@@ -72,11 +73,6 @@ class DistortionEffect : public Effect {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
-
-  void SetDryInputMix(int32_t position) override;
-  void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   DistortionSettings record;
 };

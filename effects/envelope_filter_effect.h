@@ -8,6 +8,7 @@
 // The coefficient bank and the swept per-sample filter are shared with the
 // filter modulation, which drives them with an oscillator instead.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "dsp/biquad.h"
 #include "dsp/envelope_follower.h"
 #include "effects/effect.h"
+#include "effects/int_mix_effect.h"
 
 // How the 128 sets are spaced between the initial and the final values. The
 // names double as the texts the filter pages list, in this order.
@@ -59,6 +61,48 @@ int32_t RunSweptBiquad(const int16_t* source, int16_t* destination, const Coeffi
                        const int16_t* setIndices, int32_t* history, int32_t ringPosition,
                        int32_t count);
 
+// The swept filter both filter records hold (coefficientBank, filterHistory,
+// historyPosition, the integer mix gains, the band kind and scaling, the
+// initial and final cut-off and resonance, blockLength).
+
+// Designs the bank from the record's values and clears the filter history.
+template <typename Record>
+void PrepareSweptFilter(Record& s, int32_t sampleRate) {
+  s.coefficientBank.assign(kCoefficientSetCount, CoefficientSet{});
+  BuildCoefficientBank(s.coefficientBank.data(), s.initialCutoff, s.finalCutoff, s.initialResonance,
+                       s.finalResonance, s.filterKind, s.sweepScaling, sampleRate);
+  s.filterHistory.assign(8, 0);
+  s.historyPosition = 0;
+}
+
+// Filters one block with set setIndices[n] for sample n, then mixes it with
+// the unprocessed input.
+template <typename Record>
+void SweepAndMix(Record& s, const int16_t* source, int16_t* destination, const int16_t* setIndices,
+                 int32_t count) {
+  s.historyPosition = RunSweptBiquad(source, destination, s.coefficientBank.data(), setIndices,
+                                     s.filterHistory.data(), s.historyPosition, count);
+  int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
+}
+
+// Hands `count` samples to `filterBlock` in pieces of at most blockLength
+// (nothing while unprepared).
+template <typename Record, typename BlockFn>
+void RunSweptBlocks(Record& s, const int16_t* source, int16_t* destination, int32_t count,
+                    BlockFn filterBlock) {
+  for (int32_t done = 0; s.blockLength > 0 && done < count; done += s.blockLength) {
+    filterBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
+  }
+}
+
+// Frees the bank and the filter history.
+template <typename Record>
+void ReleaseSweptFilter(Record& s) {
+  s.coefficientBank = {};
+  s.filterHistory = {};
+  s.blockLength = 0;
+}
+
 struct EnvelopeFilterSettings {
   // The follower and its history ring, from Prepare to Release.
   std::unique_ptr<EnvelopeFollower> envelope;
@@ -80,7 +124,7 @@ struct EnvelopeFilterSettings {
   std::vector<int16_t> setIndices;                // levels >> 8: the set of each sample
 };
 
-class EnvelopeFilterEffect : public Effect {
+class EnvelopeFilterEffect : public IntMixEffect<EnvelopeFilterSettings> {
  public:
   // Only the first three arguments are used; the final resonance starts equal
   // to the initial one.
@@ -93,13 +137,6 @@ class EnvelopeFilterEffect : public Effect {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
-  // Nothing calls Process for this class; it does nothing.
-  void Process(const int16_t* source, int16_t* destination, int32_t count) override;
-
-  void SetDryInputMix(int32_t position) override;
-  void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   EnvelopeFilterSettings record;
 };

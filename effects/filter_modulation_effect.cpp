@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/saturate.h"
-#include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
 
 namespace {
@@ -16,13 +14,7 @@ void FilterBlock(FilterModulationSettings& s, const int16_t* source, int16_t* de
                  int32_t count) {
   RunWavetable(source, s.levels.data(), s.modulator.get(), count);
   // The modulator values 0..127 are the set indices themselves.
-  s.historyPosition = RunSweptBiquad(source, destination, s.coefficientBank.data(), s.levels.data(),
-                                     s.filterHistory.data(), s.historyPosition, count);
-  for (int32_t n = 0; n < count; ++n) {
-    const int64_t sum = static_cast<int64_t>(s.dryInputGain) * source[n] +
-                        static_cast<int64_t>(s.dryOutputGain) * destination[n];
-    destination[n] = Saturate(Wrap32(sum) >> 8);
-  }
+  SweepAndMix(s, source, destination, s.levels.data(), count);
 }
 
 }  // namespace
@@ -36,8 +28,8 @@ int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs) {
 FilterModulationEffect::FilterModulationEffect(float initialCutoff, float initialResonance,
                                                float finalCutoff, float, float, float dryInputMix,
                                                float dryOutputMix)
-    : Effect("Filter Modulation", kFilterModulationEffectId, &record,
-             &FilterModulationEffect::ProcessCallback) {
+    : IntMixEffect("Filter Modulation", kFilterModulationEffectId, &record,
+                   &FilterModulationEffect::ProcessCallback) {
   record.initialCutoff = initialCutoff;
   record.initialResonance = initialResonance;
   record.finalCutoff = finalCutoff;
@@ -74,19 +66,13 @@ void FilterModulationEffect::Prepare(void* /*settings: always this node's record
 
   s.blockLength = std::max(blockLength, 1);
   s.levels.assign(static_cast<size_t>(s.blockLength) + 1, 0);
-  s.coefficientBank.assign(kCoefficientSetCount, CoefficientSet{});
-  BuildCoefficientBank(s.coefficientBank.data(), s.initialCutoff, s.finalCutoff, s.initialResonance,
-                       s.finalResonance, s.filterKind, s.sweepScaling, sampleRate);
-  s.filterHistory.assign(8, 0);
-  s.historyPosition = 0;
+  PrepareSweptFilter(s, sampleRate);
 }
 
 int32_t FilterModulationEffect::ProcessCallback(const int16_t* source, int16_t* destination,
                                                 void* settings, int32_t count) {
   auto& s = *static_cast<FilterModulationSettings*>(settings);
-  for (int32_t done = 0; s.blockLength > 0 && done < count; done += s.blockLength) {
-    FilterBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
-  }
+  RunSweptBlocks(s, source, destination, count, FilterBlock);
   return 0;
 }
 
@@ -99,25 +85,5 @@ void FilterModulationEffect::Release() {
   s.modulatorTable = {};
   s.modulator.reset();
   s.levels = {};
-  s.coefficientBank = {};
-  s.filterHistory = {};
-  s.blockLength = 0;
-}
-
-void FilterModulationEffect::Process(const int16_t*, int16_t*, int32_t) {}
-
-void FilterModulationEffect::SetDryInputMix(int32_t position) {
-  record.dryInputGain = int_mix::GainFromPosition(position);
-}
-
-void FilterModulationEffect::SetDryOutputMix(int32_t position) {
-  record.dryOutputGain = int_mix::GainFromPosition(position);
-}
-
-int32_t FilterModulationEffect::GetDryInputMix() const {
-  return int_mix::PositionFromGain(record.dryInputGain);
-}
-
-int32_t FilterModulationEffect::GetDryOutputMix() const {
-  return int_mix::PositionFromGain(record.dryOutputGain);
+  ReleaseSweptFilter(s);
 }

@@ -15,6 +15,7 @@
 #include "dsp/wavetable.h"
 #include "effects/effect.h"
 #include "effects/envelope_filter_effect.h"
+#include "effects/int_mix_effect.h"
 
 struct FilterModulationSettings {
   // The oscillator and its 256-entry table, from Prepare to Release.
@@ -44,7 +45,7 @@ struct FilterModulationSettings {
 inline constexpr int32_t kModulatorTableLength = 256;
 int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs);
 
-class FilterModulationEffect : public Effect {
+class FilterModulationEffect : public IntMixEffect<FilterModulationSettings> {
  public:
   // Arguments 4 and 5 are not used: the modulator length starts at 4000 ms
   // and the final resonance equal to the initial one. The mix levels (6, 7)
@@ -58,13 +59,6 @@ class FilterModulationEffect : public Effect {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
-  // Nothing calls Process for this class; it does nothing.
-  void Process(const int16_t* source, int16_t* destination, int32_t count) override;
-
-  void SetDryInputMix(int32_t position) override;
-  void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   FilterModulationSettings record;
 };

@@ -40,7 +40,7 @@ int32_t AvoidSmallDivisors(int32_t a) {
 ReverbEffect::ReverbEffect(float minEchoMs, float maxEchoMs, float lowCutHz, float highCutHz,
                            float reverbTimeMs, int32_t echoCount, float dryInputMix,
                            float dryOutputMix)
-    : Effect("Reverb Effect", kReverbEffectId, &record, &ReverbEffect::ProcessCallback) {
+    : FloatMixEffect("Reverb Effect", kReverbEffectId, &record, &ReverbEffect::ProcessCallback) {
   record.minEchoMs = minEchoMs;
   record.maxEchoMs = maxEchoMs;
   record.lowCutHz = lowCutHz;
@@ -159,11 +159,6 @@ void ReverbEffect::Release() {
   s.allpass2.buffer = nullptr;
 }
 
-void ReverbEffect::SetDryInputMix(int32_t position) {
-  record.dryInputMix = float_mix::LevelFromPosition(position);
-  record.gains[0] = float_mix::GainFromLevel(record.dryInputMix);
-}
-
 void ReverbEffect::SetDryOutputMix(int32_t position) {
   record.dryOutputMix = float_mix::LevelFromPosition(position);
   // The count is the prepared one (or the constructor's); held inside the
@@ -172,12 +167,4 @@ void ReverbEffect::SetDryOutputMix(int32_t position) {
   for (int32_t i = 1; i <= n; ++i) {
     record.gains[static_cast<size_t>(i)] = CombOutputGain(record.dryOutputMix, n);
   }
-}
-
-int32_t ReverbEffect::GetDryInputMix() const {
-  return float_mix::PositionFromLevel(record.dryInputMix);
-}
-
-int32_t ReverbEffect::GetDryOutputMix() const {
-  return float_mix::PositionFromLevel(record.dryOutputMix);
 }

@@ -12,6 +12,7 @@
 #include "dsp/comb.h"
 #include "dsp/mix.h"
 #include "effects/effect.h"
+#include "effects/float_mix_effect.h"
 
 inline constexpr int32_t kMaxReverbCombs = 16;
 
@@ -69,7 +70,7 @@ struct ReverbSettings {
 // factors so that the echoes of different combs rarely coincide.
 int32_t AvoidSmallDivisors(int32_t a);
 
-class ReverbEffect : public Effect {
+class ReverbEffect : public FloatMixEffect<ReverbSettings> {
  public:
   ReverbEffect(float minEchoMs, float maxEchoMs, float lowCutHz, float highCutHz,
                float reverbTimeMs, int32_t echoCount, float dryInputMix, float dryOutputMix);
@@ -80,11 +81,8 @@ class ReverbEffect : public Effect {
                                  int32_t count);
   void Release() override;
 
-  void SetDryInputMix(int32_t position) override;
   // Spreads the level over the N comb gains: each gets level / N x 512.
   void SetDryOutputMix(int32_t position) override;
-  int32_t GetDryInputMix() const override;
-  int32_t GetDryOutputMix() const override;
 
   ReverbSettings record;
 };

@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QVBoxLayout>
 
 #include "effects/chorus_effect.h"
 #include "ui/clamp_store.h"
@@ -18,9 +17,7 @@ ChorusPage::ChorusPage(QWidget* parent) : EffectPairPage(QStringLiteral("Chorus"
 }
 
 void ChorusPage::BuildControls() {
-  enableBox_ = new QCheckBox(QStringLiteral("Enable Chorus"), this);
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  BuildMixControls(QStringLiteral("Enable Chorus"), enableBox_, inputMix_, outputMix_);
 
   auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
   PageForm form(parameters);
@@ -39,25 +36,13 @@ void ChorusPage::BuildControls() {
   modLengthEdit_->ShowValue(modLengthMs);
   feedbackEdit_->ShowValue(feedbackPercent);
 
-  auto* row = new QHBoxLayout;
-  row->addWidget(inputMix_);
-  row->addWidget(outputMix_);
-  row->addSpacing(12);
-  row->addWidget(parameters, 1, Qt::AlignTop);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(enableBox_);
-  layout->addLayout(row, 1);
+  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
 
   connect(enableBox_, &QCheckBox::clicked, this, [this] { TakeData(); });
-  connect(inputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryInputMixBoth(position); });
-  connect(outputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryOutputMixBoth(position); });
 }
 
 void ChorusPage::OnSetActive() {
-  enableBox_->setChecked(LeftEnabled());
-  ShowMixLevels(inputMix_, outputMix_);
+  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
 }
 
 bool ChorusPage::OnKillActive() {

@@ -21,9 +21,8 @@ CompressionPage::CompressionPage(QWidget* parent)
 
 void CompressionPage::BuildControls() {
   using S = CompressionSettings;
-  enableBox_ = new QCheckBox(QStringLiteral("Enable Compression"), this);
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  // The enable state and the envelope time are taken when the page is left.
+  BuildMixControls(QStringLiteral("Enable Compression"), enableBox_, inputMix_, outputMix_);
 
   auto* envelope = new QWidget(this);
   PageForm form(envelope);
@@ -54,20 +53,7 @@ void CompressionPage::BuildControls() {
   right->addWidget(curve);
   right->addStretch(1);
 
-  auto* row = new QHBoxLayout;
-  row->addWidget(inputMix_);
-  row->addWidget(outputMix_);
-  row->addSpacing(12);
-  row->addLayout(right, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(enableBox_);
-  layout->addLayout(row, 1);
-
-  // The enable state and the envelope time are taken when the page is left.
-  connect(inputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryInputMixBoth(position); });
-  connect(outputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryOutputMixBoth(position); });
+  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addLayout(right, 1);
 }
 
 void CompressionPage::BindGraph() {
@@ -77,8 +63,7 @@ void CompressionPage::BindGraph() {
 
 void CompressionPage::OnSetActive() {
   BindGraph();
-  enableBox_->setChecked(LeftEnabled());
-  ShowMixLevels(inputMix_, outputMix_);
+  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
 }
 
 bool CompressionPage::OnKillActive() {

@@ -1,5 +1,9 @@
 #include "ui/effect_pair_page.h"
 
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
 #include "effects/effect.h"
 #include "effects/effect_chain.h"
 #include "ui/mix_slider.h"
@@ -54,4 +58,36 @@ void EffectPairPage::ShowMixLevels(MixSlider* input, MixSlider* output) {
 
 bool EffectPairPage::LeftEnabled() const {
   return left_ != nullptr && (left_->enabled & 1) != 0;
+}
+
+void EffectPairPage::BuildMixControls(const QString& enableCaption, QCheckBox*& enableBox,
+                                      MixSlider*& input, MixSlider*& output) {
+  enableBox = new QCheckBox(enableCaption, this);
+  input = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
+  output = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  connect(input, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryInputMixBoth(position); });
+  connect(output, &MixSlider::MixMoved, this,
+          [this](int32_t position) { SetDryOutputMixBoth(position); });
+}
+
+QHBoxLayout* EffectPairPage::LayOutMixRow(QCheckBox* enableBox, MixSlider* input, MixSlider* output,
+                                          QWidget* extra) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(input);
+  row->addWidget(output);
+  if (extra != nullptr) {
+    row->addWidget(extra);
+  }
+  row->addSpacing(12);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(enableBox);
+  layout->addLayout(row, 1);
+  return row;
+}
+
+void EffectPairPage::ShowEnableAndMixLevels(QCheckBox* enableBox, MixSlider* input,
+                                            MixSlider* output) {
+  enableBox->setChecked(LeftEnabled());
+  ShowMixLevels(input, output);
 }

@@ -12,6 +12,8 @@
 class Effect;
 class EffectChain;
 class MixSlider;
+class QCheckBox;
+class QHBoxLayout;
 
 class EffectPairPage : public PropertyPage {
   Q_OBJECT
@@ -37,6 +39,21 @@ class EffectPairPage : public PropertyPage {
   void ShowMixLevels(MixSlider* input, MixSlider* output);
   // The left effect's enabled flag (0 when there is none).
   bool LeftEnabled() const;
+
+  // The controls of a page with one pair of mix sliders: the enable box
+  // with `enableCaption` and the "Dry Input Mix" / "Dry Output Mix" sliders
+  // at 100 %, which act at once through SetDryInputMixBoth and
+  // SetDryOutputMixBoth.
+  void BuildMixControls(const QString& enableCaption, QCheckBox*& enableBox, MixSlider*& input,
+                        MixSlider*& output);
+  // Lays the page out: the enable box on top and below it a row of the two
+  // sliders, `extra` (when not null) and a gap; returns the row, to which
+  // the caller adds its parameters.
+  QHBoxLayout* LayOutMixRow(QCheckBox* enableBox, MixSlider* input, MixSlider* output,
+                            QWidget* extra = nullptr);
+  // Entering the page: the enable box from the left effect, then
+  // ShowMixLevels.
+  void ShowEnableAndMixLevels(QCheckBox* enableBox, MixSlider* input, MixSlider* output);
 
   Effect* left_ = nullptr;
   Effect* right_ = nullptr;

@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 #include "effects/reverb_effect.h"
 #include "ui/clamp_store.h"
@@ -23,9 +22,7 @@ ReverbPage::ReverbPage(QWidget* parent) : EffectPairPage(QStringLiteral("Reverb"
 }
 
 void ReverbPage::BuildControls() {
-  enableBox_ = new QCheckBox(QStringLiteral("Enable Reverb"), this);
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  BuildMixControls(QStringLiteral("Enable Reverb"), enableBox_, inputMix_, outputMix_);
 
   auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
   PageForm form(parameters);
@@ -47,25 +44,13 @@ void ReverbPage::BuildControls() {
   maxEchoEdit_->ShowValue(maxEchoMs);
   reverbTimeEdit_->ShowValue(reverbTimeMs);
 
-  auto* row = new QHBoxLayout;
-  row->addWidget(inputMix_);
-  row->addWidget(outputMix_);
-  row->addSpacing(12);
-  row->addWidget(parameters, 1, Qt::AlignTop);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(enableBox_);
-  layout->addLayout(row, 1);
+  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
 
   connect(enableBox_, &QCheckBox::clicked, this, [this] { TakeData(); });
-  connect(inputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryInputMixBoth(position); });
-  connect(outputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryOutputMixBoth(position); });
 }
 
 void ReverbPage::OnSetActive() {
-  enableBox_->setChecked(LeftEnabled());
-  ShowMixLevels(inputMix_, outputMix_);
+  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
 }
 
 bool ReverbPage::OnKillActive() {

@@ -22,9 +22,8 @@ ShaperPage::ShaperPage(QWidget* parent) : EffectPairPage(QStringLiteral("Distors
 
 void ShaperPage::BuildControls() {
   using S = DistortionSettings;
-  enableBox_ = new QCheckBox(QStringLiteral("Enable Distorsion"), this);
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  // The enable state is taken when the page is left.
+  BuildMixControls(QStringLiteral("Enable Distorsion"), enableBox_, inputMix_, outputMix_);
   // Slider position p stands for the feedback -p, so the top is +128.
   feedback_ = new SliderColumn(QStringLiteral("Feedback"), -S::kMaxFeedback, -S::kMinFeedback,
                                kFeedbackTickInterval, 0, QStringLiteral("0%"), this);
@@ -51,21 +50,8 @@ void ShaperPage::BuildControls() {
   right->addWidget(curve);
   right->addStretch(1);
 
-  auto* row = new QHBoxLayout;
-  row->addWidget(inputMix_);
-  row->addWidget(outputMix_);
-  row->addWidget(feedback_);
-  row->addSpacing(12);
-  row->addLayout(right, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(enableBox_);
-  layout->addLayout(row, 1);
+  LayOutMixRow(enableBox_, inputMix_, outputMix_, feedback_)->addLayout(right, 1);
 
-  // The enable state is taken when the page is left.
-  connect(inputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryInputMixBoth(position); });
-  connect(outputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryOutputMixBoth(position); });
   connect(feedback_, &SliderColumn::Moved, this,
           [this](int position) { OnFeedbackMoved(position); });
 }
@@ -77,8 +63,7 @@ void ShaperPage::BindGraph() {
 
 void ShaperPage::OnSetActive() {
   BindGraph();
-  enableBox_->setChecked(LeftEnabled());
-  ShowMixLevels(inputMix_, outputMix_);
+  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
 }
 
 void ShaperPage::OnFeedbackMoved(int sliderPosition) {

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QVBoxLayout>
 
 #include "dsp/biquad.h"
 #include "effects/envelope_filter_effect.h"
@@ -22,9 +21,8 @@ SweptFilterPage::SweptFilterPage(const QString& title, const QString& enableCapt
 SweptFilterPage::~SweptFilterPage() = default;
 
 void SweptFilterPage::BuildControls(const QString& enableCaption, bool digitsOnly) {
-  enableBox_ = new QCheckBox(enableCaption, this);
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  // The enable state, like the parameters, is taken when the page is left.
+  BuildMixControls(enableCaption, enableBox_, inputMix_, outputMix_);
 
   auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
   form_ = std::make_unique<PageForm>(parameters);
@@ -54,25 +52,11 @@ void SweptFilterPage::BuildControls(const QString& enableCaption, bool digitsOnl
   finalCutoffEdit_->ShowValue(finalCutoff);
   finalResonanceEdit_->ShowValue(finalResonance);
 
-  auto* row = new QHBoxLayout;
-  row->addWidget(inputMix_);
-  row->addWidget(outputMix_);
-  row->addSpacing(12);
-  row->addWidget(parameters, 1, Qt::AlignTop);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(enableBox_);
-  layout->addLayout(row, 1);
-
-  // The enable state, like the parameters, is taken when the page is left.
-  connect(inputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryInputMixBoth(position); });
-  connect(outputMix_, &MixSlider::MixMoved, this,
-          [this](int32_t position) { SetDryOutputMixBoth(position); });
+  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
 }
 
 void SweptFilterPage::OnSetActive() {
-  enableBox_->setChecked(LeftEnabled());
-  ShowMixLevels(inputMix_, outputMix_);
+  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
 }
 
 bool SweptFilterPage::OnKillActive() {
