@@ -31,6 +31,21 @@ bool Exists(const std::string& program) {
 }  // namespace
 
 SoundServer::SoundServer() {
+  Start();
+}
+
+SoundServer::~SoundServer() {
+  Shutdown();
+}
+
+void SoundServer::Restart() {
+  Shutdown();
+  folder_.clear();
+  problem_.clear();
+  Start();
+}
+
+void SoundServer::Start() {
   char pattern[] = "/tmp/tonalith-sound-XXXXXX";
   if (!mkdtemp(pattern)) {
     problem_ = "cannot create a runtime folder";
@@ -59,7 +74,7 @@ SoundServer::SoundServer() {
   problem_ = "pulseaudio did not start (exit status " + std::to_string(started) + ")";
 }
 
-SoundServer::~SoundServer() {
+void SoundServer::Shutdown() {
   // The daemon refuses "pactl exit" (it runs with --disallow-exit, which
   // keeps clients from ending it): end it through its pid file.
   std::ifstream pidFile(folder_ + "/pulse/pid");

@@ -19,6 +19,9 @@ class SoundServer {
   SoundServer(const SoundServer&) = delete;
   SoundServer& operator=(const SoundServer&) = delete;
 
+  // Stops the daemon and starts a fresh one in a new runtime folder.
+  void Restart();
+
   // Empty when the daemon runs; otherwise why it could not be started.
   const std::string& Problem() const { return problem_; }
   const std::string& Folder() const { return folder_; }
@@ -38,6 +41,8 @@ class SoundServer {
   static bool Wait(pid_t pid, double timeoutSeconds, int* status = nullptr);
 
  private:
+  void Start();
+  void Shutdown();
   std::vector<std::string> Environment(const std::vector<std::string>& extra) const;
 
   std::string folder_;
