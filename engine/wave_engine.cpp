@@ -9,6 +9,19 @@
 
 namespace msg = wave_engine_messages;
 
+// The message each failing wave service result of one operation shows. A
+// result whose entry is null shows `other`, and nothing when that is null too.
+struct ResultMessages {
+  const char* badDeviceId = nullptr;
+  const char* allocated = nullptr;
+  const char* invalidHandle = nullptr;
+  const char* noDriver = nullptr;
+  const char* noMemory = nullptr;
+  const char* badFormat = nullptr;
+  const char* unprepared = nullptr;
+  const char* other = nullptr;
+};
+
 namespace {
 
 class StderrNotifier : public Notifier {
@@ -33,6 +46,59 @@ WaveDeviceFormat DeviceFormat(const WaveFormat& format) {
 
 WaveBlock BlockOf(const WaveHeader& header) {
   return WaveBlock{header.data, header.bufferLength, header.bytesRecorded};
+}
+
+const ResultMessages kInputOpenMessages{.badDeviceId = msg::kInputBadDeviceId,
+                                        .allocated = msg::kInputAllocated,
+                                        .noDriver = msg::kInputNoDriver,
+                                        .noMemory = msg::kInputNoMemoryOpen,
+                                        .badFormat = msg::kInputBadFormat,
+                                        .other = msg::kInputOpenOther};
+const ResultMessages kOutputOpenMessages{.badDeviceId = msg::kOutputBadDeviceId,
+                                         .allocated = msg::kOutputAllocated,
+                                         .noDriver = msg::kOutputNoDriver,
+                                         .noMemory = msg::kOutputNoMemoryOpen,
+                                         .badFormat = msg::kOutputBadFormat,
+                                         .other = msg::kOutputOpenOther};
+// A header that cannot be prepared shows these and nothing else.
+const ResultMessages kInputPrepareMessages{.invalidHandle = msg::kPrepareInvalidHandle,
+                                           .noDriver = msg::kInputNoDriver,
+                                           .noMemory = msg::kInputNoMemory};
+const ResultMessages kOutputPrepareMessages{.invalidHandle = msg::kPrepareInvalidHandle,
+                                            .noDriver = msg::kOutputNoDriver,
+                                            .noMemory = msg::kOutputNoMemory};
+const ResultMessages kAddBufferMessages{.invalidHandle = msg::kInvalidDeviceId,
+                                        .noDriver = msg::kInputNoDriver,
+                                        .noMemory = msg::kInputNoMemory,
+                                        .unprepared = msg::kInputUnprepared,
+                                        .other = msg::kRecordError};
+const ResultMessages kWriteMessages{.invalidHandle = msg::kInvalidDeviceId,
+                                    .noDriver = msg::kOutputNoDriver,
+                                    .noMemory = msg::kOutputNoMemory,
+                                    .unprepared = msg::kOutputUnprepared,
+                                    .other = msg::kPlayError};
+
+const char* MessageFor(WaveResult result, const ResultMessages& messages) {
+  switch (result) {
+    case WaveResult::kOk:
+      return nullptr;
+    case WaveResult::kBadDeviceId:
+      return messages.badDeviceId ? messages.badDeviceId : messages.other;
+    case WaveResult::kAllocated:
+      return messages.allocated ? messages.allocated : messages.other;
+    case WaveResult::kInvalidHandle:
+      return messages.invalidHandle ? messages.invalidHandle : messages.other;
+    case WaveResult::kNoDriver:
+      return messages.noDriver ? messages.noDriver : messages.other;
+    case WaveResult::kNoMemory:
+      return messages.noMemory ? messages.noMemory : messages.other;
+    case WaveResult::kBadFormat:
+      return messages.badFormat ? messages.badFormat : messages.other;
+    case WaveResult::kUnprepared:
+      return messages.unprepared ? messages.unprepared : messages.other;
+    default:
+      return messages.other;
+  }
 }
 
 }  // namespace
@@ -64,6 +130,13 @@ WaveEngine::~WaveEngine() {
     CloseOutput();
   if (inputOpen)
     CloseInput();
+}
+
+bool WaveEngine::Report(WaveResult result, const ResultMessages& messages) {
+  if (const char* text = MessageFor(result, messages)) {
+    notifier_->ShowMessage(text);
+  }
+  return result == WaveResult::kOk;
 }
 
 void WaveEngine::CreateNotifyWindow(QObject* owner) {
@@ -130,29 +203,9 @@ void WaveEngine::OpenInput() {
     WaveHandle handle = kNoWaveHandle;
     const WaveResult result = service_->Open(WaveDirection::kInput, inputDeviceId,
                                              DeviceFormat(format), window_.get(), &handle);
-    switch (result) {
-      case WaveResult::kOk:
-        state_.inputDevice = handle;
-        opened = true;
-        break;
-      case WaveResult::kBadDeviceId:
-        notifier_->ShowMessage(msg::kInputBadDeviceId);
-        break;
-      case WaveResult::kAllocated:
-        notifier_->ShowMessage(msg::kInputAllocated);
-        break;
-      case WaveResult::kNoDriver:
-        notifier_->ShowMessage(msg::kInputNoDriver);
-        break;
-      case WaveResult::kNoMemory:
-        notifier_->ShowMessage(msg::kInputNoMemoryOpen);
-        break;
-      case WaveResult::kBadFormat:
-        notifier_->ShowMessage(msg::kInputBadFormat);
-        break;
-      default:
-        notifier_->ShowMessage(msg::kInputOpenOther);
-        break;
+    if (Report(result, kInputOpenMessages)) {
+      state_.inputDevice = handle;
+      opened = true;
     }
   }
   if (opened) {
@@ -202,21 +255,7 @@ void WaveEngine::PrepareInputBuffers() {
   if (state_.inputIsFile)
     return;
   for (WaveHeader& header : state_.input.headers) {
-    switch (service_->PrepareHeader(state_.inputDevice, &header)) {
-      case WaveResult::kOk:
-        break;
-      case WaveResult::kInvalidHandle:
-        notifier_->ShowMessage(msg::kPrepareInvalidHandle);
-        break;
-      case WaveResult::kNoDriver:
-        notifier_->ShowMessage(msg::kInputNoDriver);
-        break;
-      case WaveResult::kNoMemory:
-        notifier_->ShowMessage(msg::kInputNoMemory);
-        break;
-      default:
-        break;
-    }
+    Report(service_->PrepareHeader(state_.inputDevice, &header), kInputPrepareMessages);
   }
 }
 
@@ -245,30 +284,10 @@ void WaveEngine::OpenOutput() {
   const WaveResult result =
       service_->Open(WaveDirection::kOutput, outputDeviceId, DeviceFormat(state_.outputFormat),
                      window_.get(), &handle);
-  switch (result) {
-    case WaveResult::kOk:
-      state_.outputDevice = handle;
-      outputOpen = true;
-      PrepareOutputBuffers();
-      break;
-    case WaveResult::kBadDeviceId:
-      notifier_->ShowMessage(msg::kOutputBadDeviceId);
-      break;
-    case WaveResult::kAllocated:
-      notifier_->ShowMessage(msg::kOutputAllocated);
-      break;
-    case WaveResult::kNoDriver:
-      notifier_->ShowMessage(msg::kOutputNoDriver);
-      break;
-    case WaveResult::kNoMemory:
-      notifier_->ShowMessage(msg::kOutputNoMemoryOpen);
-      break;
-    case WaveResult::kBadFormat:
-      notifier_->ShowMessage(msg::kOutputBadFormat);
-      break;
-    default:
-      notifier_->ShowMessage(msg::kOutputOpenOther);
-      break;
+  if (Report(result, kOutputOpenMessages)) {
+    state_.outputDevice = handle;
+    outputOpen = true;
+    PrepareOutputBuffers();
   }
 }
 
@@ -282,21 +301,7 @@ void WaveEngine::PrepareOutputBuffers() {
   const int32_t prepared = state_.inputIsFile ? state_.ringSize - 2 : state_.ringSize;
   for (int32_t i = 0; i < prepared; ++i) {
     WaveHeader& header = state_.output.headers[static_cast<size_t>(i)];
-    switch (service_->PrepareHeader(state_.outputDevice, &header)) {
-      case WaveResult::kOk:
-        break;
-      case WaveResult::kInvalidHandle:
-        notifier_->ShowMessage(msg::kPrepareInvalidHandle);
-        break;
-      case WaveResult::kNoDriver:
-        notifier_->ShowMessage(msg::kOutputNoDriver);
-        break;
-      case WaveResult::kNoMemory:
-        notifier_->ShowMessage(msg::kOutputNoMemory);
-        break;
-      default:
-        break;
-    }
+    Report(service_->PrepareHeader(state_.outputDevice, &header), kOutputPrepareMessages);
   }
 }
 
@@ -309,27 +314,9 @@ void WaveEngine::StartInput() {
   if (state_.inputIsFile)
     return;
   for (int32_t i = 0; i < state_.ringSize - 2; ++i) {
-    inputStarted = false;
-    switch (service_->AddBuffer(state_.inputDevice, &ring.headers[static_cast<size_t>(i)])) {
-      case WaveResult::kOk:
-        inputStarted = true;
-        break;
-      case WaveResult::kInvalidHandle:
-        notifier_->ShowMessage(msg::kInvalidDeviceId);
-        break;
-      case WaveResult::kNoDriver:
-        notifier_->ShowMessage(msg::kInputNoDriver);
-        break;
-      case WaveResult::kNoMemory:
-        notifier_->ShowMessage(msg::kInputNoMemory);
-        break;
-      case WaveResult::kUnprepared:
-        notifier_->ShowMessage(msg::kInputUnprepared);
-        break;
-      default:
-        notifier_->ShowMessage(msg::kRecordError);
-        break;
-    }
+    inputStarted =
+        Report(service_->AddBuffer(state_.inputDevice, &ring.headers[static_cast<size_t>(i)]),
+               kAddBufferMessages);
   }
   service_->Start(state_.inputDevice);
 }
@@ -344,27 +331,9 @@ void WaveEngine::StartOutput() {
     return;
   ring.primeCount = state_.ringSize - 2;
   for (int32_t i = 0; i < state_.ringSize - 2; ++i) {
-    outputStarted = false;
-    switch (service_->Write(state_.outputDevice, &ring.headers[static_cast<size_t>(i)])) {
-      case WaveResult::kOk:
-        outputStarted = true;
-        break;
-      case WaveResult::kInvalidHandle:
-        notifier_->ShowMessage(msg::kInvalidDeviceId);
-        break;
-      case WaveResult::kNoDriver:
-        notifier_->ShowMessage(msg::kOutputNoDriver);
-        break;
-      case WaveResult::kNoMemory:
-        notifier_->ShowMessage(msg::kOutputNoMemory);
-        break;
-      case WaveResult::kUnprepared:
-        notifier_->ShowMessage(msg::kOutputUnprepared);
-        break;
-      default:
-        notifier_->ShowMessage(msg::kPlayError);
-        break;
-    }
+    outputStarted =
+        Report(service_->Write(state_.outputDevice, &ring.headers[static_cast<size_t>(i)]),
+               kWriteMessages);
   }
 }
 

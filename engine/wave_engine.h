@@ -97,6 +97,8 @@ struct WaveStreamState {
   bool endOfInput = false;
 };
 
+struct ResultMessages;
+
 class WaveEngine {
  public:
   // Enumerates the devices of `service` (the process's backend when null).
@@ -180,6 +182,8 @@ class WaveEngine {
   void HandlePlayed(WaveHeader* header);
   void HandleRecorded(WaveHeader* header);
   void SetProgress(int32_t position);
+  // Shows the message `messages` gives for a failed result; true for success.
+  bool Report(WaveResult result, const ResultMessages& messages);
   void UpdateProgress();
   void PrepareChains();
   void ReleaseChains();
