@@ -76,7 +76,6 @@ WaveResult OpenError(int error) {
 
 constexpr int32_t kQueueCapacity = 128;
 constexpr unsigned kPeriodMicroseconds = 10000;
-constexpr int kFirstPeriodWaitMilliseconds = 300;
 constexpr uint64_t kBackoffNanoseconds = 2000000;
 constexpr unsigned kInputBufferMicroseconds = 1000000;
 constexpr unsigned kOutputBufferMicroseconds = 250000;
@@ -87,11 +86,9 @@ WaveResult OpenPcm(const std::string& name, WaveDirection direction, const WaveD
                    snd_pcm_t** out) {
   const snd_pcm_stream_t stream =
       direction == WaveDirection::kInput ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
-  // Capture is opened in blocking mode and only ever asked for frames it has
-  // (the PulseAudio plugin's non-blocking capture stalls now and then).
-  const int mode = SND_PCM_NONBLOCK;
+  // Non-blocking: the UI thread's event loop waits on the PCM's descriptors.
   snd_pcm_t* pcm = nullptr;
-  int error = snd_pcm_open(&pcm, name.c_str(), stream, mode);
+  int error = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
   if (error < 0)
     return OpenError(error);
   // Closed again on every failure below.
@@ -202,7 +199,6 @@ struct AlsaWaveService::Device {
   QPointer<WaveEventTarget> target;
   uint32_t bytesPerFrame = 1;
   uint32_t rate = 1;
-  snd_pcm_uframes_t periodFrames = 1;
   std::vector<pollfd> fds;
   std::vector<Notifier> notifiers;
   int timerFd = -1;
@@ -376,9 +372,9 @@ WaveResult AlsaWaveService::Start(WaveHandle handle) {
     return WaveResult::kInvalidHandle;
   if (device->started)
     return WaveResult::kOk;
-  // A fresh PCM for the start: frames captured since the device was opened
-  // would only delay the run, and such a backlog stalls the PulseAudio
-  // plugin's capture for good.
+  // A fresh PCM for the start: some PCMs (the PulseAudio plugin's) capture
+  // from the moment they are prepared, and frames piled up since the device
+  // was opened would only delay a live run.
   snd_pcm_t* fresh = nullptr;
   snd_pcm_close(device->pcm);
   device->pcm = nullptr;
@@ -386,34 +382,10 @@ WaveResult AlsaWaveService::Start(WaveHandle handle) {
     return WaveResult::kOther;
   }
   device->pcm = fresh;
-  snd_pcm_uframes_t bufferFrames = 0;
-  snd_pcm_get_params(device->pcm, &bufferFrames, &device->periodFrames);
-  device->periodFrames = std::max<snd_pcm_uframes_t>(device->periodFrames, 1);
   const int error = snd_pcm_start(device->pcm);
   if (error < 0)
     return OpenError(error) == WaveResult::kNoDriver ? WaveResult::kNoDriver : WaveResult::kOther;
   device->started = true;
-  // Asking the PulseAudio plugin for frames before its first period has
-  // arrived can stall its capture: wait (briefly, once) for that period.
-  for (int waited = 0; waited < kFirstPeriodWaitMilliseconds; ++waited) {
-    {
-      std::array<pollfd, 8> fds{};
-      const int count = std::min(snd_pcm_poll_descriptors_count(device->pcm), 8);
-      const int got = count > 0 ? snd_pcm_poll_descriptors(device->pcm, fds.data(),
-                                                           static_cast<unsigned>(count))
-                                : 0;
-      if (got > 0) {
-        ::poll(fds.data(), static_cast<nfds_t>(got), 1);
-        unsigned short revents = 0;
-        snd_pcm_poll_descriptors_revents(device->pcm, fds.data(), static_cast<unsigned>(got),
-                                         &revents);
-      }
-    }
-    const snd_pcm_sframes_t avail = snd_pcm_avail_update(device->pcm);
-    if (avail < 0 || static_cast<snd_pcm_uframes_t>(avail) >= device->periodFrames)
-      break;
-    usleep(1000);
-  }
   // The capture descriptors are valid once it has started.
   RefreshPollDescriptors(*device);
   UpdateNotifiers(*device);
