@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all setup build build-asan test test-release test-asan test-sound-capture run render bench screenshots format clean
+.PHONY: all setup build build-asan test test-release test-asan test-sound run render bench screenshots format clean
 
 all: build
 
@@ -30,9 +30,9 @@ test-asan: build-asan
 
 test: test-release test-asan
 
-# Recording and live runs through the private sound server (see tests/sound).
-test-sound-capture: build
-	cd $(BUILD) && TONALITH_SOUND_CAPTURE_TESTS=1 ctest --output-on-failure -L sound
+# Only the runs through a private sound server (see tests/sound).
+test-sound: build
+	cd $(BUILD) && ctest --output-on-failure -L sound
 
 run: build
 	@bash scripts/run.sh $(BUILD)

@@ -53,8 +53,8 @@ void SoundServer::Start() {
   }
   folder_ = pattern;
   chmod(folder_.c_str(), 0700);
-  if (!Exists("pulseaudio") || !Exists("pactl")) {
-    problem_ = "pulseaudio or pactl is not installed (scripts/setup.sh installs them)";
+  if (!Exists("pulseaudio") || !Exists("pactl") || !Exists("pacat")) {
+    problem_ = "pulseaudio, pactl or pacat is not installed (scripts/setup.sh installs them)";
     return;
   }
   const int started =
@@ -66,15 +66,34 @@ void SoundServer::Start() {
            "--load=module-native-protocol-unix", "--log-target=stderr", "--log-level=0"},
           {}, 20);
   // The daemon may take a moment before it answers.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (Run({"pactl", "info"}, {}, 5) == 0)
-      return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  bool answers = false;
+  for (int attempt = 0; attempt < 100 && !answers; ++attempt) {
+    answers = Run({"pactl", "info"}, {}, 5) == 0;
+    if (!answers)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  problem_ = "pulseaudio did not start (exit status " + std::to_string(started) + ")";
+  if (!answers) {
+    problem_ = "pulseaudio did not start (exit status " + std::to_string(started) + ")";
+    return;
+  }
+  for (const char* sink : {"tsink", "tsink2"}) {
+    const pid_t player = Spawn({"pacat", "--playback", "--latency-msec=10", "--format=s16le",
+                                "--rate=44100", "--channels=2", "/dev/zero"},
+                               {std::string("PULSE_SINK=") + sink});
+    if (player <= 0) {
+      problem_ = "pacat could not be started";
+      return;
+    }
+    keepAlive_.push_back(player);
+  }
+  // The sinks take up the low latency when their current idle block ends.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2200));
 }
 
 void SoundServer::Shutdown() {
+  for (const pid_t player : keepAlive_)
+    Stop(player);
+  keepAlive_.clear();
   // The daemon refuses "pactl exit" (it runs with --disallow-exit, which
   // keeps clients from ending it): end it through its pid file.
   std::ifstream pidFile(folder_ + "/pulse/pid");

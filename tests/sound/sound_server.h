@@ -3,6 +3,12 @@
 // sinks ("tsink", "tsink2") at 44100 Hz stereo 16-bit, stopped and removed
 // again at the end. Clients started through Spawn/Run reach it through the
 // environment (XDG_RUNTIME_DIR, HOME, PULSE_SINK, PULSE_SOURCE).
+//
+// An idle null sink renders in blocks of two seconds, so a capture from its
+// monitor would see its first frames only up to two seconds late (and miss
+// what was played meanwhile). Each sink therefore gets a silent low-latency
+// stream for the daemon's life, which keeps it rendering in real time as a
+// sound card does; silence adds nothing to what else is played into it.
 
 #include <sys/types.h>
 
@@ -47,6 +53,7 @@ class SoundServer {
 
   std::string folder_;
   std::string problem_;
+  std::vector<pid_t> keepAlive_;
 };
 
 // Interleaved 16-bit samples of a WAV file written by parecord or the engine
