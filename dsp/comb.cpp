@@ -1,7 +1,6 @@
 #include "dsp/comb.h"
 
-#include <algorithm>
-
+#include "dsp/ring_runs.h"
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 
@@ -11,29 +10,17 @@ void RunComb(const int16_t* src, int16_t* dst, CombDelay* comb, int32_t count) {
   const int32_t g = comb->gain;
   int32_t write = comb->writePosition;
   int32_t read = comb->readPosition;
-  // Runs of samples in which neither position wraps, each sample in order:
-  // y = buffer[read]; out = y; buffer[write] = sat(x - (y g >> 8)).
-  for (int32_t done = 0; done < count;) {
-    const int32_t run = std::min({count - done, length - read, length - write});
-    const int16_t* x = src + done;
-    int16_t* out = dst + done;
-    int16_t* from = buffer + read;
-    int16_t* to = buffer + write;
-    for (int32_t k = 0; k < run; ++k) {
-      const int32_t y = from[k];
-      out[k] = static_cast<int16_t>(y);
-      to[k] = Saturate(Wrap32(static_cast<int64_t>(x[k]) - (Mul32(y, g) >> 8)));
-    }
-    done += run;
-    read += run;
-    write += run;
-    if (read == length) {
-      read = 0;
-    }
-    if (write == length) {
-      write = 0;
-    }
-  }
+  // Each sample in order: y = buffer[read]; out = y;
+  // buffer[write] = sat(x - (y g >> 8)).
+  ForEachRingRun(count, length, read, write,
+                 [&](int32_t done, int32_t from, int32_t to, int32_t n) {
+                   for (int32_t k = 0; k < n; ++k) {
+                     const int32_t y = buffer[from + k];
+                     dst[done + k] = static_cast<int16_t>(y);
+                     buffer[to + k] =
+                         Saturate(Wrap32(static_cast<int64_t>(src[done + k]) - (Mul32(y, g) >> 8)));
+                   }
+                 });
   comb->writePosition = write;
   comb->readPosition = read;
 }
