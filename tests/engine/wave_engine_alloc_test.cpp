@@ -75,24 +75,26 @@ class StreamingAllocationTest : public WaveEngineTest {
     sim->SetOutputObserver([](const uint8_t*, uint32_t) {});
     progress.positions.reserve(4096);  // the recorder's own growth is not the engine's
   }
+
+  // Allocations made during 200 blocks of `step`, after 20 to settle in.
+  template <typename Step>
+  static int64_t AllocationsWhileStreaming(Step step) {
+    for (int32_t i = 0; i < 20; ++i)
+      step();
+    CountedAllocations counted;
+    for (int32_t i = 0; i < 200; ++i)
+      step();
+    return counted.Count();
+  }
 };
 
 TEST_F(StreamingAllocationTest, LiveStreamingAllocatesNothingPerBlock) {
   ASSERT_TRUE(Start());
-  for (int32_t i = 0; i < 20; ++i) {
-    sim->CompleteOutput();
-    sim->CompleteInput();
-  }
-  int64_t during = 0;
-  {
-    CountedAllocations counted;
-    for (int32_t i = 0; i < 200; ++i) {
-      sim->CompleteOutput();
-      sim->CompleteInput();
-    }
-    during = counted.Count();
-  }
-  EXPECT_EQ(during, 0);
+  EXPECT_EQ(AllocationsWhileStreaming([this] {
+              sim->CompleteOutput();
+              sim->CompleteInput();
+            }),
+            0);
   Stop();
 }
 
@@ -100,16 +102,7 @@ TEST_F(StreamingAllocationTest, RecordStreamingAllocatesNothingPerBlock) {
   engine->outputIsFile = true;
   engine->outputFileName = dir.File("out.wav");
   ASSERT_TRUE(Start());
-  for (int32_t i = 0; i < 20; ++i)
-    sim->CompleteInput();
-  int64_t during = 0;
-  {
-    CountedAllocations counted;
-    for (int32_t i = 0; i < 200; ++i)
-      sim->CompleteInput();
-    during = counted.Count();
-  }
-  EXPECT_EQ(during, 0);
+  EXPECT_EQ(AllocationsWhileStreaming([this] { sim->CompleteInput(); }), 0);
   Stop();
 }
 
@@ -117,16 +110,7 @@ TEST_F(StreamingAllocationTest, PlayStreamingAllocatesNothingPerBlock) {
   engine->inputIsFile = true;
   engine->inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(300 * 1024, 3));
   ASSERT_TRUE(Start());
-  for (int32_t i = 0; i < 20; ++i)
-    sim->CompleteOutput();
-  int64_t during = 0;
-  {
-    CountedAllocations counted;
-    for (int32_t i = 0; i < 200; ++i)
-      sim->CompleteOutput();
-    during = counted.Count();
-  }
-  EXPECT_EQ(during, 0);
+  EXPECT_EQ(AllocationsWhileStreaming([this] { sim->CompleteOutput(); }), 0);
   EXPECT_TRUE(engine->outputOpen);
   Stop();
 }
