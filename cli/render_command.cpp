@@ -1,6 +1,5 @@
 #include "cli/render_command.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include "cli/device_run.h"
 #include "cli/terminal_output.h"
 #include "effects/effect_chain.h"
+#include "engine/file_identity.h"
 #include "engine/file_run.h"
 #include "engine/wave_file.h"
 
@@ -16,14 +16,6 @@ namespace {
 
 void PrintRefusal(const std::string& error) {
   std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
-}
-
-// Writing the output over the input would destroy the input while it is read.
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
 }
 
 // The input's sampling rate, which the effects' values are applied at. False

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/block_processor.h"
+#include "engine/file_identity.h"
 #include "engine/wave_file.h"
 
 namespace {
@@ -34,6 +35,11 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   const std::string& input = settings.inputFileName;
   const std::string& output = settings.outputFileName;
   const auto blockLength = static_cast<uint32_t>(std::max(settings.blockLength, 1));
+  // Creating the output would truncate the input before it is read.
+  if (SameFile(input, output)) {
+    notifier.ShowMessage(msg::kOutputIsInput);
+    return FileRunResult::kOutputIsInput;
+  }
 
   files.blockLength = blockLength;
   files.bitsPerSample = 16;

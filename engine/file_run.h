@@ -19,6 +19,7 @@ namespace file_run_messages {
 inline constexpr const char* kCannotOpenOutput = "Error opening output file";
 inline constexpr const char* kReadError = "Error reading input file!!!";
 inline constexpr const char* kWriteError = "Error writing output file!!!";
+inline constexpr const char* kOutputIsInput = "The output file is the input file!";
 }  // namespace file_run_messages
 
 // Called after each block has been written and the progress set. It may
@@ -39,6 +40,7 @@ struct FileRunSettings {
 
 enum class FileRunResult {
   kCompleted,      // the whole input was processed and the output closed
+  kOutputIsInput,  // both names reach one file; refused before either was opened
   kInputRefused,   // the reader's message was shown; nothing was created
   kOutputRefused,  // "Error opening output file"; the input was closed again
   kReadError,      // mid-run; the output holds the blocks written before

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "engine/wave_file.h"
@@ -146,6 +149,31 @@ TEST_F(FileRunTest, ARefusedInputCreatesNoOutput) {
   EXPECT_EQ(notifier.messages, std::vector<std::string>{"UnSupported Wave Format!"});
   EXPECT_FALSE(FileExists(output));
   EXPECT_TRUE(progress.positions.empty());
+}
+
+TEST_F(FileRunTest, AnOutputThatReachesTheInputIsRefusedBeforeAnythingIsOpened) {
+  const Bytes file = BuildWave(PcmFormat(2, 22050, 16), SampleBytes(Noise(4000, 3)));
+  WriteFileBytes(input, file);
+  ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0700), 0);
+  ASSERT_EQ(symlink(input.c_str(), dir.File("symbolic.wav").c_str()), 0);
+  ASSERT_EQ(link(input.c_str(), dir.File("hard.wav").c_str()), 0);
+  OffsetEffect plus(1);
+  LinkedTestEffects l(left, {&plus});
+  for (const std::string& name : {input, dir.Path() + "/./in.wav", dir.Path() + "/sub/../in.wav",
+                                  dir.File("symbolic.wav"), dir.File("hard.wav")}) {
+    notifier.messages.clear();
+    output = name;
+    EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kOutputIsInput) << name;
+    EXPECT_EQ(notifier.messages, std::vector<std::string>{"The output file is the input file!"});
+    EXPECT_EQ(ReadFileBytes(input), file) << name;
+  }
+  // A symbolic link taken as the input is refused the same way.
+  input = dir.File("symbolic.wav");
+  output = dir.File("hard.wav");
+  EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kOutputIsInput);
+  EXPECT_EQ(plus.state.prepares, 0);
+  EXPECT_TRUE(progress.positions.empty());
+  EXPECT_EQ(ReadFileBytes(dir.File("in.wav")), file);
 }
 
 TEST_F(FileRunTest, AnOutputThatCannotBeCreatedIsReportedAndTheInputClosed) {
