@@ -60,15 +60,21 @@ void IOPage::ProgressBarSink::SetProgress(int32_t position) {
 }
 
 void IOPage::StartCaption::SetCaption(const std::string& caption) {
-  if (button) {
-    button->setText(QString::fromStdString(caption));
+  if (page == nullptr) {
+    return;
+  }
+  page->start_->setText(QString::fromStdString(caption));
+  // The engine sets "Start" when a run ends by itself (end of the input, a
+  // failed write): the stream's settings may change again.
+  if (caption == kStartCaption) {
+    page->SetRunControlsLocked(false);
   }
 }
 
 IOPage::IOPage(QWidget* parent) : PropertyPage(QStringLiteral("I/O"), parent) {
   BuildControls();
   progressSink_.bar = progress_;
-  startCaption_.button = start_;
+  startCaption_.page = this;
 }
 
 void IOPage::BuildControls() {
@@ -365,6 +371,13 @@ void IOPage::OnStart() {
   if (!engine_) {
     return;
   }
+  // A device run (live, record or play) is stopped by the button and by
+  // nothing else: its chains and buffers were prepared for the settings it
+  // opened with, whatever the page shows now.
+  if (engine_->Running()) {
+    StopLiveRun();
+    return;
+  }
   ExchangeFromControls();
   engine_->progress = &progressSink_;
   engine_->startButton = &startCaption_;
@@ -374,10 +387,8 @@ void IOPage::OnStart() {
   }
   if (engine_->inputIsFile && engine_->outputIsFile) {
     RunFileToFile();
-  } else if (!engine_->outputOpen) {
-    StartLiveRun();
   } else {
-    StopLiveRun();
+    StartLiveRun();
   }
 }
 
@@ -422,6 +433,7 @@ void IOPage::StartLiveRun() {
     engine_->StartInput();
     engine_->StartOutput();
     start_->setText(QString::fromUtf8(kStopCaption));
+    SetRunControlsLocked(true);
     return;
   }
   engine_->DestroyNotifyWindow();
@@ -437,11 +449,12 @@ void IOPage::StopLiveRun() {
   processing_->setEnabled(false);
   progressSink_.SetProgress(0);
   progress_->setEnabled(false);
+  SetRunControlsLocked(false);
 }
 
 void IOPage::SetRunControlsLocked(bool locked) {
-  // Only "Cancel" may act on the run while it lasts; nothing on this page can
-  // start a second one.
+  // While a run lasts, the settings that define its stream stay as it opened
+  // with them; only the button ("Stop", "Cancel") acts on it.
   for (QWidget* control :
        std::initializer_list<QWidget*>{blockList_, buffersEdit_, rateEdit_, inputList_, outputList_,
                                        inputSelect_, outputSelect_}) {

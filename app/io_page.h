@@ -93,7 +93,7 @@ class IOPage : public PropertyPage {
   class StartCaption : public StartButton {
    public:
     void SetCaption(const std::string& caption) override;
-    QPushButton* button = nullptr;
+    IOPage* page = nullptr;
   };
 
   void BuildControls();

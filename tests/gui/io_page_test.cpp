@@ -45,6 +45,26 @@ void SelectFiles(IOPage& page, const QString& input, const QString& output) {
   page.OutputSelectButton()->click();
 }
 
+// The controls that define a run's stream. While a run lasts all of them
+// are locked; once it is over all are free but the format buttons, which a
+// file source keeps off.
+QList<QWidget*> StreamControls(const IOPage& page) {
+  return {page.BlockLengthList(),   page.BufferCountEdit(), page.SampleRateEdit(),
+          page.InputList(),         page.OutputList(),      page.InputSelectButton(),
+          page.OutputSelectButton()};
+}
+bool StreamControlsLocked(const IOPage& page) {
+  QList<QWidget*> controls = StreamControls(page);
+  controls << page.MonoButton() << page.StereoButton() << page.Bits8Button() << page.Bits16Button();
+  return std::none_of(controls.begin(), controls.end(),
+                      [](const QWidget* control) { return control->isEnabled(); });
+}
+bool StreamControlsFree(const IOPage& page) {
+  const QList<QWidget*> controls = StreamControls(page);
+  return std::all_of(controls.begin(), controls.end(),
+                     [](const QWidget* control) { return control->isEnabled(); });
+}
+
 struct ProgressTrace {
   QList<int> values;
   QStringList captions;
@@ -63,10 +83,12 @@ class IOPageTest : public QObject {
   void MissingDefaultFileDisablesFormatButtonsOnly();
   void SelectedEightBitMonoFileSetsAndLocksTheFormat();
   void FileToFileRunShowsCancelAndFillsTheBar();
+  void OutputThatIsTheInputIsRefusedAndTheInputKept();
   void CancelEndsTheRunWithAValidShorterFile();
   void ClosingDuringAFileRunEndsItFirst();
   void LiveRunStartsAndStopsFromThePage();
   void PlayRunEndsByItself();
+  void ADeviceRunIsStoppedWhateverTheListsShow();
   void BusyOutputDeviceGivesOneMessageAndStaysIdle();
   void NoOutputDeviceLeavesTheOutputListUnselected();
 
@@ -297,6 +319,38 @@ void IOPageTest::FileToFileRunShowsCancelAndFillsTheBar() {
   QVERIFY(written.data == data);
 }
 
+void IOPageTest::OutputThatIsTheInputIsRefusedAndTheInputKept() {
+  MessageLog messages;
+  QTemporaryDir folder;
+  const QString input =
+      WriteWave(folder, "take.wav", ts::PcmFormat(2, 22050, 16), StereoRamp(5000));
+  const ts::Bytes original = ts::ReadFileBytes(input.toStdString());
+  QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+  QVERIFY(QFile::link(input, folder.filePath(QStringLiteral("link.wav"))));
+  StartedApp program;
+  IOPage& page = program.Sheet().IO();
+  const QStringList outputs = {input, folder.path() + QStringLiteral("/./take.wav"),
+                               folder.path() + QStringLiteral("/sub/../take.wav"),
+                               folder.filePath(QStringLiteral("link.wav"))};
+  for (const QString& output : outputs) {
+    messages.texts.clear();
+    SelectFiles(page, input, output);
+    page.StartButtonWidget()->click();
+    QCOMPARE(messages.texts, QStringList({"The output file is the input file!"}));
+    QVERIFY(ts::ReadFileBytes(input.toStdString()) == original);
+    QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Start"));
+    QCOMPARE(page.ProgressBar()->value(), 0);
+    QVERIFY(StreamControlsFree(page));
+  }
+  // Another output runs.
+  const QString other = folder.filePath(QStringLiteral("other.wav"));
+  SelectFiles(page, input, other);
+  page.StartButtonWidget()->click();
+  QCOMPARE(messages.texts.size(), 1);
+  QVERIFY(ts::ParseWave(ts::ReadFileBytes(other.toStdString())).data ==
+          ts::ParseWave(original).data);
+}
+
 void IOPageTest::CancelEndsTheRunWithAValidShorterFile() {
   MessageLog messages;
   QTemporaryDir folder;
@@ -383,8 +437,9 @@ void IOPageTest::LiveRunStartsAndStopsFromThePage() {
   QCOMPARE(service.QueuedCount(WaveDirection::kInput), 4);   // 6 - 2 spares
   QCOMPARE(service.QueuedCount(WaveDirection::kOutput), 4);  // 4 silent buffers
   QVERIFY(sheet.LeftChain().prepared);
-  // The page's controls stay usable while the sound runs.
-  QVERIFY(page.InputList()->isEnabled());
+  // The stream stays as it was opened: its controls wait for the run's end.
+  QVERIFY(StreamControlsLocked(page));
+  QVERIFY(page.StartButtonWidget()->isEnabled());
   // The devices keep pace: a buffer played, a buffer recorded, ...
   for (int i = 0; i < 10; ++i) {
     QVERIFY(service.CompleteOutput());
@@ -401,6 +456,7 @@ void IOPageTest::LiveRunStartsAndStopsFromThePage() {
   QVERIFY(!sheet.LeftChain().prepared);
   QCOMPARE(page.ProgressBar()->value(), 0);
   QVERIFY(!page.ProgressBar()->isEnabled());
+  QVERIFY(StreamControlsFree(page));
   QVERIFY(messages.texts.isEmpty());
 
   // A second click starts a new run.
@@ -425,6 +481,7 @@ void IOPageTest::PlayRunEndsByItself() {
   page.StartButtonWidget()->click();
   QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Stop"));
   QVERIFY(page.ProgressBar()->isEnabled());
+  QVERIFY(StreamControlsLocked(page));
   QCOMPARE(service.LastFormat(WaveDirection::kOutput).samplesPerSec, uint32_t{22050});
   int rounds = 0;
   while (service.CompleteOutput() && rounds < 100) {
@@ -437,6 +494,59 @@ void IOPageTest::PlayRunEndsByItself() {
   QVERIFY(page.ProgressBar()->isEnabled());
   QVERIFY(page.ProcessingLabel()->isEnabled());
   QVERIFY(messages.texts.isEmpty());
+  // The controls are free again; the file keeps the format buttons off.
+  QVERIFY(StreamControlsFree(page));
+  QVERIFY(!page.MonoButton()->isEnabled());
+}
+
+void IOPageTest::ADeviceRunIsStoppedWhateverTheListsShow() {
+  MessageLog messages;
+  QTemporaryDir folder;
+  const ts::Bytes data = StereoRamp(20000);
+  const QString input = WriteWave(folder, "in.wav", ts::PcmFormat(2, 22050, 16), data);
+  const QString output = folder.filePath(QStringLiteral("out.wav"));
+  StartedApp program;
+  EffectsSheet& sheet = program.Sheet();
+  IOPage& page = sheet.IO();
+  SimulatedWaveService& service = program.Service();
+  SelectFiles(page, input, output);
+  PickInList(page.InputList(), 1);
+  PickInList(page.OutputList(), 1);
+  page.BlockLengthList()->setCurrentIndex(3);
+  // Effects with stream state, prepared for the live run's block length.
+  for (EffectChain* chain : {&sheet.LeftChain(), &sheet.RightChain()}) {
+    for (Effect* node = chain->head; node; node = node->next) {
+      chain->SetEnabled(node, 1);
+    }
+  }
+  const std::array<WaveDirection, 2> directions = {WaveDirection::kInput, WaveDirection::kOutput};
+  for (const WaveDirection direction : directions) {
+    // A live run, and a record run from the same device.
+    if (direction == WaveDirection::kOutput) {
+      PickInList(page.OutputList(), 0);
+    }
+    page.StartButtonWidget()->click();
+    QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Stop"));
+    QVERIFY(StreamControlsLocked(page));
+    QVERIFY(service.CompleteInput());
+    // Both lists on their file entries, as far as the page can be made to
+    // show it: the click still only stops the device run.
+    page.InputList()->setCurrentIndex(0);
+    page.OutputList()->setCurrentIndex(0);
+    page.StartButtonWidget()->click();
+    QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Start"));
+    QCOMPARE(service.OpenDeviceCount(), 0);
+    QVERIFY(!sheet.Engine().outputOpen);
+    QVERIFY(!sheet.LeftChain().prepared);
+    QVERIFY(StreamControlsFree(page));
+    QVERIFY(page.MonoButton()->isEnabled());
+    PickInList(page.InputList(), 1);
+  }
+  QVERIFY(messages.texts.isEmpty());
+  // The input was never written, and the record run's output is whole.
+  QVERIFY(ts::ParseWave(ts::ReadFileBytes(input.toStdString())).data == data);
+  QCOMPARE(QString::fromStdString(ts::ParseWave(ts::ReadFileBytes(output.toStdString())).problem),
+           QString());
 }
 
 void IOPageTest::BusyOutputDeviceGivesOneMessageAndStaysIdle() {
