@@ -1,10 +1,12 @@
 #include "effects/chorus_effect.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
+#include "effects/parameter_limit.h"
 
 namespace {
 constexpr int32_t kTableLength = 256;
@@ -63,8 +65,19 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
   s.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
   s.gains[1] = float_mix::GainFromLevel(s.dryOutputMix);
 
-  // The line starts at the longest delay: F samples between write and read.
-  const auto finalDelay = static_cast<int32_t>(s.finalDelayMs * sr * 0.001);
+  // The line, the sweep and the oscillator are sized from these three; a
+  // value out of range would give a line of negative or absurd length or an
+  // oscillator without a period.
+  using S = ChorusSettings;
+  const float initialDelayMs =
+      LimitParameter(s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxFinalDelayMs);
+  const float finalDelayMs =
+      LimitParameter(s.finalDelayMs, S::kMinInitialDelayMs, S::kMaxFinalDelayMs);
+  const float modLengthMs = LimitParameter(s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
+
+  // The line starts at the longest delay: F samples between write and read,
+  // at least one, so that the read position starts inside the line.
+  const int32_t finalDelay = std::max(static_cast<int32_t>(finalDelayMs * sr * 0.001), 1);
   s.lineLength = finalDelay + blockLength;
   s.writeIndex = 0;
   s.readIndex = blockLength;
@@ -85,14 +98,14 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
   // The oscillator's depth makes the read position gain the whole sweep of
   // D samples over the rising half period: the sum S of the truncated half
   // sine over M + 1 points is what the table delivers there.
-  const auto halfPeriod = static_cast<int32_t>(s.modLengthMs * sr * 0.0005);
+  const auto halfPeriod = static_cast<int32_t>(modLengthMs * sr * 0.0005);
   int64_t sineSum = 0;
   for (int32_t k = 0; k <= halfPeriod; ++k) {
     sineSum += static_cast<int32_t>(std::sin(static_cast<double>(k) / halfPeriod * kPi) * kPeak);
   }
-  const double period = s.modLengthMs * sr * 0.001;
+  const double period = modLengthMs * sr * 0.001;
   lfo.increment = static_cast<int32_t>(kTableLength / period * kPeak);
-  const double sweep = (s.finalDelayMs - s.initialDelayMs) * sr * 0.001;
+  const double sweep = (finalDelayMs - initialDelayMs) * sr * 0.001;
   lfo.depth = static_cast<int32_t>(sweep / (static_cast<double>(sineSum) / kPeak) * kPeak);
 
   s.modulation.assign(block, 0);

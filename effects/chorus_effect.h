@@ -35,10 +35,11 @@ struct ChorusSettings {
   float modLengthMs = 4000.0f;
   static constexpr float kMinModLengthMs = 100.0f;
   static constexpr float kMaxModLengthMs = 10000.0f;
-  // Shortest delay of the sweep in ms.
+  // Shortest delay of the sweep in ms; at most one gap below the final
+  // delay's limit, so that the final delay always has room above it.
   float initialDelayMs = 5.0f;
   static constexpr float kMinInitialDelayMs = 1.0f;
-  static constexpr float kMaxInitialDelayMs = 100.0f;
+  static constexpr float kMaxInitialDelayMs = 99.0f;
   // Longest delay of the sweep in ms: at least kFinalDelayMinGapMs above the
   // initial delay, at most kMaxFinalDelayMs.
   float finalDelayMs = 10.0f;
@@ -57,6 +58,9 @@ struct ChorusSettings {
   std::vector<Q14> preFilterCoefficients;
   std::vector<int32_t> preFilterHistory;
 };
+
+static_assert(ChorusSettings::kMaxInitialDelayMs + ChorusSettings::kFinalDelayMinGapMs ==
+              ChorusSettings::kMaxFinalDelayMs);
 
 class ChorusEffect : public FloatMixEffect<ChorusSettings> {
  public:

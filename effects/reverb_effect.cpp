@@ -5,6 +5,7 @@
 
 #include "dsp/saturate.h"
 #include "effects/effect_factory.h"
+#include "effects/parameter_limit.h"
 
 namespace {
 constexpr int32_t kAllpassGain = 180;
@@ -92,12 +93,19 @@ void ReverbEffect::Prepare(void* /*settings: always this node's record*/, int32_
   s.mix.accumulator = s.accumulator.data();
   s.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
 
-  const auto first = static_cast<int32_t>(s.minEchoMs * sr * 0.001);
+  // The comb lengths and their feedback come from these three; a value out
+  // of range would give lines of negative or absurd length.
+  using S = ReverbSettings;
+  const float minEchoMs = LimitParameter(s.minEchoMs, S::kMinMinEchoMs, S::kMaxMaxEchoMs);
+  const float maxEchoMs = LimitParameter(s.maxEchoMs, S::kMinMinEchoMs, S::kMaxMaxEchoMs);
+  const float reverbTimeMs =
+      LimitParameter(s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
+  const auto first = static_cast<int32_t>(minEchoMs * sr * 0.001);
   const auto perMs = static_cast<int32_t>(sr * 0.001);
-  const auto last = static_cast<int32_t>(s.maxEchoMs * sr * 0.001);
+  const auto last = static_cast<int32_t>(maxEchoMs * sr * 0.001);
   const int32_t step = (last - first) / (n - 1);
   // Feedback that takes the longest echo down by 60 dB over reverbTimeMs.
-  auto g = static_cast<float>(std::pow(0.001, static_cast<double>(s.maxEchoMs / s.reverbTimeMs)));
+  auto g = static_cast<float>(std::pow(0.001, static_cast<double>(maxEchoMs / reverbTimeMs)));
   for (int32_t i = 0; i < n; ++i) {
     CombDelay& comb = s.combs[static_cast<size_t>(i)];
     comb.delay = AvoidSmallDivisors(first + i * step);

@@ -36,10 +36,11 @@ struct ReverbSettings {
   static constexpr float kMaxHighCutHz = 22000.0f;
   AllpassDelay allpass1;
   AllpassDelay allpass2;
-  // Echo time of the first comb in ms.
+  // Echo time of the first comb in ms; at most one gap below the longest
+  // echo's limit, so that the last comb always has room above it.
   float minEchoMs = 20.0f;
   static constexpr float kMinMinEchoMs = 1.0f;
-  static constexpr float kMaxMinEchoMs = 100.0f;
+  static constexpr float kMaxMinEchoMs = 99.0f;
   // Echo time of the last comb in ms: at least kMaxEchoMinGapMs above the
   // first comb's, at most kMaxMaxEchoMs.
   float maxEchoMs = 25.0f;
@@ -64,6 +65,9 @@ struct ReverbSettings {
   std::vector<int32_t> allpass1Line;
   std::vector<int32_t> allpass2Line;
 };
+
+static_assert(ReverbSettings::kMaxMinEchoMs + ReverbSettings::kMaxEchoMinGapMs ==
+              ReverbSettings::kMaxMaxEchoMs);
 
 // Raises `a` by one for each of 2, 3, ..., 100 in turn that divides it (each
 // divisor tested once, in order), keeping delay lengths clear of small common

@@ -64,8 +64,9 @@ bool ChorusPage::TakeData() {
     S& s = chorus->record;
     ClampStore(preFilterHz, s.preFilterHz, S::kMinPreFilterHz, S::kMaxPreFilterHz);
     ClampStore(initialDelayMs, s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxInitialDelayMs);
-    // The lower bound follows the initial delay as typed, before its limits.
-    ClampStore(finalDelayMs, s.finalDelayMs, initialDelayMs + S::kFinalDelayMinGapMs,
+    // The lower bound follows the initial delay as stored: the final delay
+    // stays above it and within its own limit, whatever was typed.
+    ClampStore(finalDelayMs, s.finalDelayMs, s.initialDelayMs + S::kFinalDelayMinGapMs,
                S::kMaxFinalDelayMs);
     ClampStore(modLengthMs, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
     ClampStore(feedbackPercent, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);

@@ -74,8 +74,9 @@ bool ReverbPage::TakeData() {
     ClampStore(lowCutHz, s.lowCutHz, S::kMinLowCutHz, S::kMaxLowCutHz);
     ClampStore(highCutHz, s.highCutHz, S::kMinHighCutHz, S::kMaxHighCutHz);
     ClampStore(minEchoMs, s.minEchoMs, S::kMinMinEchoMs, S::kMaxMinEchoMs);
-    // The lower bound follows the minimum as typed, before its limits.
-    ClampStore(maxEchoMs, s.maxEchoMs, minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
+    // The lower bound follows the minimum as stored: the longest echo stays
+    // above the shortest and within its own limit, whatever was typed.
+    ClampStore(maxEchoMs, s.maxEchoMs, s.minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
     ClampStore(reverbTimeMs, s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
   }
   EnableBoth(enableBox_->isChecked());

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 
 #include "effects/effect_factory.h"
@@ -326,4 +327,28 @@ TEST(ChorusEffect, ParametersWrittenWhileRunningWaitForTheNextPrepare) {
   chorus->Prepare(chorus->settings, 256, 22000);
   EXPECT_EQ(chorus->record.feedbackCoef, 230);
   EXPECT_EQ(chorus->record.lineLength, 1100 + 256);
+}
+
+TEST(ChorusEffect, ValuesOutOfRangeArePreparedAtTheNearestLimit) {
+  // Whatever reaches the record, Prepare builds a line longer than a block
+  // and an oscillator with a period: each impossible set sounds exactly like
+  // the set at the nearest limits.
+  constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<std::pair<Params, Params>> cases = {
+      {{8000.0f, -60.0f, -50.0f, 2000.0f, 25.0f}, {8000.0f, 1.0f, 1.0f, 2000.0f, 25.0f}},
+      {{8000.0f, -5.0f, 40.0f, 0.0f, 25.0f}, {8000.0f, 1.0f, 40.0f, 100.0f, 25.0f}},
+      {{8000.0f, 5.0f, 1e9f, -300.0f, 25.0f}, {8000.0f, 5.0f, 100.0f, 100.0f, 25.0f}},
+      {{8000.0f, kNan, kNan, kNan, 25.0f}, {8000.0f, 1.0f, 1.0f, 100.0f, 25.0f}},
+      {{8000.0f, 5.0f, 10.0f, 1e9f, 25.0f}, {8000.0f, 5.0f, 10.0f, 10000.0f, 25.0f}},
+  };
+  const Block input = test_signals::Noise(3000, 23);
+  for (const auto& [impossible, limited] : cases) {
+    auto chorus = MakeChorus(impossible);
+    chorus->Prepare(chorus->settings, 256, 22050);
+    auto expected = MakeChorus(limited);
+    expected->Prepare(expected->settings, 256, 22050);
+    EXPECT_EQ(chorus->record.lineLength, expected->record.lineLength) << limited.final;
+    EXPECT_EQ(chorus->record.lfo.depth, expected->record.lfo.depth) << limited.period;
+    EXPECT_EQ(RunChorus(*chorus, input, {256, 7}), RunChorus(*expected, input, {256, 7}));
+  }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "effects/effect_factory.h"
@@ -304,5 +305,29 @@ TEST(ReverbEffect, LoudInputNeverYieldsMinus32768) {
   reverb->Prepare(reverb->settings, 256, 44100);
   for (const auto& [name, input] : test_signals::Catalogue(30000)) {
     EXPECT_TRUE(test_signals::NeverMinus32768(RunReverb(*reverb, input, {256}))) << name;
+  }
+}
+
+TEST(ReverbEffect, ValuesOutOfRangeArePreparedAtTheNearestLimit) {
+  // Whatever reaches the record, Prepare builds combs of sane lengths: each
+  // impossible set sounds exactly like the set at the nearest limits.
+  constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<std::pair<Params, Params>> cases = {
+      {{-5.0f, -4.0f, 100.0f, 4000.0f, 1000.0f, 6}, {1.0f, 1.0f, 100.0f, 4000.0f, 1000.0f, 6}},
+      {{-30.0f, 50.0f, 100.0f, 4000.0f, 1000.0f, 4}, {1.0f, 50.0f, 100.0f, 4000.0f, 1000.0f, 4}},
+      {{20.0f, 1e9f, 100.0f, 4000.0f, 1000.0f, 6}, {20.0f, 100.0f, 100.0f, 4000.0f, 1000.0f, 6}},
+      {{kNan, kNan, 100.0f, 4000.0f, kNan, 3}, {1.0f, 1.0f, 100.0f, 4000.0f, 100.0f, 3}},
+      {{20.0f, 25.0f, 100.0f, 4000.0f, -1.0f, 6}, {20.0f, 25.0f, 100.0f, 4000.0f, 100.0f, 6}},
+      {{20.0f, 25.0f, 100.0f, 4000.0f, 0.0f, 6}, {20.0f, 25.0f, 100.0f, 4000.0f, 100.0f, 6}},
+  };
+  const Block input = test_signals::Noise(3000, 17);
+  for (const auto& [impossible, limited] : cases) {
+    auto reverb = MakeReverb(impossible);
+    reverb->Prepare(reverb->settings, 256, 22050);
+    auto expected = MakeReverb(limited);
+    expected->Prepare(expected->settings, 256, 22050);
+    EXPECT_EQ(CombDelays(reverb->record), CombDelays(expected->record)) << limited.minEcho;
+    EXPECT_EQ(CombGains(reverb->record), CombGains(expected->record)) << limited.time;
+    EXPECT_EQ(RunReverb(*reverb, input, {256}), RunReverb(*expected, input, {256}));
   }
 }

@@ -73,8 +73,7 @@ class ChorusPageTest : public QObject {
     QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
     QCOMPARE(page.feedbackPercent, 0.0f);
 
-    // Upper limits, and the final delay's floor taken from the initial delay
-    // as typed: above 100 the ceiling wins, anything else gets the floor.
+    // Upper limits; the initial delay leaves room for the final one above it.
     TypeInto(page.FeedbackEdit(), QStringLiteral("300"));
     TypeInto(page.InitialDelayEdit(), QStringLiteral("150"));
     TypeInto(page.FinalDelayEdit(), QStringLiteral("120"));
@@ -82,13 +81,40 @@ class ChorusPageTest : public QObject {
     TypeInto(page.PreFilterEdit(), QStringLiteral("100"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.right->record.feedbackPercent, 100.0f);
-    QCOMPARE(chains.right->record.initialDelayMs, 100.0f);
+    QCOMPARE(chains.right->record.initialDelayMs, 99.0f);
     QCOMPARE(chains.right->record.finalDelayMs, 100.0f);
     QCOMPARE(chains.right->record.modLengthMs, 10000.0f);
     QCOMPARE(chains.right->record.preFilterHz, 500.0f);
-    TypeInto(page.FinalDelayEdit(), QStringLiteral("50"));
-    QVERIFY(page.OnKillActive());
-    QCOMPARE(chains.left->record.finalDelayMs, 151.0f);
+  }
+
+  void FinalDelayStaysAboveTheStoredInitialDelayAndWithinItsLimit() {
+    ChainPair<ChorusEffect> chains(kChorusEffectId);
+    ChorusPage page;
+    chains.LinkTo(page);
+    page.OnSetActive();
+    // Typed initial and final delays, then what both choruses store. The
+    // edits take digits only; a pasted sign still reaches them.
+    struct Case {
+      const char* initial;
+      const char* final;
+      float storedInitial;
+      float storedFinal;
+    };
+    for (const Case& c : {Case{"150", "50", 99.0f, 100.0f}, Case{"150", "120", 99.0f, 100.0f},
+                          Case{"-20", "-5", 1.0f, 2.0f}, Case{"-50", "30", 1.0f, 30.0f},
+                          Case{"8", "5", 8.0f, 9.0f}, Case{"5", "10", 5.0f, 10.0f}}) {
+      page.InitialDelayEdit()->setText(QString::fromUtf8(c.initial));
+      page.FinalDelayEdit()->setText(QString::fromUtf8(c.final));
+      QVERIFY(page.OnKillActive());
+      for (ChorusEffect* chorus : {chains.left, chains.right}) {
+        QCOMPARE(chorus->record.initialDelayMs, c.storedInitial);
+        QCOMPARE(chorus->record.finalDelayMs, c.storedFinal);
+      }
+      // The next run prepares a line longer than a block.
+      chains.Prepare(256, 44100);
+      QVERIFY(chains.left->record.lineLength > 256);
+      chains.Release();
+    }
   }
 
   void AnEntryThatIsNotANumberKeepsThePageAndWritesNothing() {

@@ -72,25 +72,37 @@ class ReverbPageTest : public QObject {
     QCOMPARE(chains.left->record.reverbTimeMs, 100.0f);
   }
 
-  void MaximumEchoFloorFollowsTheMinimumAsTyped() {
+  void MaximumEchoStaysAboveTheStoredMinimumAndWithinItsLimit() {
     ChainPair<ReverbEffect> chains(kReverbEffectId);
     ReverbPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    // A minimum above 100 is stored as 100, but the maximum's floor is the
-    // typed minimum + 1: above 100 the ceiling wins, otherwise the floor.
-    TypeInto(page.MinEchoEdit(), QStringLiteral("150"));
-    TypeInto(page.MaxEchoEdit(), QStringLiteral("120"));
-    QVERIFY(page.OnKillActive());
-    QCOMPARE(chains.left->record.minEchoMs, 100.0f);
-    QCOMPARE(chains.left->record.maxEchoMs, 100.0f);
-    TypeInto(page.MaxEchoEdit(), QStringLiteral("50"));
-    QVERIFY(page.OnKillActive());
-    QCOMPARE(chains.right->record.maxEchoMs, 151.0f);
-    TypeInto(page.MinEchoEdit(), QStringLiteral("40"));
-    TypeInto(page.MaxEchoEdit(), QStringLiteral("40.5"));
-    QVERIFY(page.OnKillActive());
-    QCOMPARE(chains.right->record.maxEchoMs, 41.0f);
+    // Typed minimum and maximum, then what both reverbs store: the maximum's
+    // floor is the stored minimum + 1, never the minimum as typed.
+    struct Case {
+      const char* min;
+      const char* max;
+      float storedMin;
+      float storedMax;
+    };
+    for (const Case& c : {Case{"150", "120", 99.0f, 100.0f}, Case{"150", "50", 99.0f, 100.0f},
+                          Case{"99.5", "10", 99.0f, 100.0f}, Case{"-20", "-5", 1.0f, 2.0f},
+                          Case{"-1e9", "50", 1.0f, 50.0f}, Case{"40", "40.5", 40.0f, 41.0f},
+                          Case{"30", "10", 30.0f, 31.0f}, Case{"20", "25", 20.0f, 25.0f}}) {
+      TypeInto(page.MinEchoEdit(), QString::fromUtf8(c.min));
+      TypeInto(page.MaxEchoEdit(), QString::fromUtf8(c.max));
+      QVERIFY(page.OnKillActive());
+      for (ReverbEffect* reverb : {chains.left, chains.right}) {
+        QCOMPARE(reverb->record.minEchoMs, c.storedMin);
+        QCOMPARE(reverb->record.maxEchoMs, c.storedMax);
+      }
+      // The next run prepares combs of positive, rising lengths.
+      chains.Prepare(256, 44100);
+      const ReverbSettings& s = chains.left->record;
+      QVERIFY(s.combs[0].delay > 0);
+      QVERIFY(s.combs[static_cast<size_t>(s.echoCount - 1)].delay >= s.combs[0].delay);
+      chains.Release();
+    }
   }
 
   void AnEntryThatIsNotANumberKeepsThePageAndWritesNothing() {
