@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "effects/effect_chain.h"
 
@@ -23,9 +24,33 @@ constexpr double kHzPerRadian = 0.15915494309644432;
 // Height of the band sliders, in pixels.
 constexpr int kBandSliderHeight = 150;
 
-// The spin box's values are 16-bit unsigned numbers.
-int AsSpinValue(float value) {
-  return static_cast<uint16_t>(static_cast<int32_t>(value));
+// The frequency box of an inner band, in whole Hz.
+struct BandLimits {
+  int lower;
+  int upper;
+  int position;
+};
+
+// The band at `hz` between neighbours at `belowHz` and `aboveHz` moves
+// between them, keeping `margin` Hz from each. Where the neighbours are too
+// close for the margin it may move anywhere strictly between them, and where
+// no whole Hz lies strictly between them it stays where it is. The limits
+// never cross and always include the band's own frequency.
+BandLimits InnerBandLimits(float belowHz, float hz, float aboveHz, int32_t margin) {
+  const int position = static_cast<int>(hz);
+  const int lowest = static_cast<int>(std::floor(belowHz)) + 1;
+  const int highest = static_cast<int>(std::ceil(aboveHz)) - 1;
+  if (lowest > highest) {
+    return {position, position, position};
+  }
+  int lower = std::max(static_cast<int>(belowHz + static_cast<float>(margin)), lowest);
+  int upper = std::min(static_cast<int>(aboveHz - static_cast<float>(margin)), highest);
+  if (lower > upper) {
+    lower = lowest;
+    upper = highest;
+  }
+  const int shown = std::clamp(position, lowest, highest);
+  return {std::min(lower, shown), std::max(upper, shown), shown};
 }
 }  // namespace
 
@@ -81,8 +106,14 @@ void EQPage::BuildControls() {
     slider->setInvertedControls(true);
     slider->setMinimumHeight(kBandSliderHeight);
     slider->setToolTip(QStringLiteral("Band %1").arg(band));
+    // Every notification of the slider counts, a press and a release
+    // without a move included: each one selects the band.
     connect(slider, &QSlider::valueChanged, this,
             [this, band](int position) { OnSliderMoved(band, position); });
+    for (auto notification : {&QSlider::sliderPressed, &QSlider::sliderReleased}) {
+      connect(slider, notification, this,
+              [this, band, slider] { OnSliderMoved(band, slider->value()); });
+    }
     bands->addWidget(slider);
     sliders_[band] = slider;
   }
@@ -155,9 +186,19 @@ void EQPage::OnFrequencyStepped(int hz) {
   if (sampleRate <= 0) {
     return;
   }
+  const int32_t band = currentBand;
+  if (band <= 0 || band >= kEqualizerBandCount - 1) {
+    return;  // the end bands are pinned
+  }
   const float x = EqualizerBandAngle(hz, sampleRate);
-  leftCurve_[currentBand].x = x;
-  rightCurve_[currentBand].x = x;
+  // The curve's x values stay strictly increasing: a frequency that does not
+  // lie strictly between the neighbours' (whole Hz round to the same angle
+  // as a neighbour's) is not taken.
+  if (!(x > leftCurve_[band - 1].x && x < leftCurve_[band + 1].x)) {
+    return;
+  }
+  leftCurve_[band].x = x;
+  rightCurve_[band].x = x;
 }
 
 void EQPage::OnSpacingChanged(int spacing) {
@@ -177,19 +218,17 @@ void EQPage::ShowBand(int32_t band) {
 
   gainEdit_->setText(QString::number(static_cast<int32_t>(leftCurve_[band].y)));
 
-  int lower = 0;
-  int upper = 0;
-  int position = 0;
+  BandLimits limits{0, 0, 0};
   if (band == kEqualizerBandCount - 1) {
-    lower = upper = position = static_cast<uint16_t>(sampleRate / 2);
+    const int nyquist = sampleRate / 2;
+    limits = {nyquist, nyquist, nyquist};
   } else if (band > 0) {
-    lower = AsSpinValue(leftCurve_[band - 1].x * hz + static_cast<float>(margin));
-    upper = AsSpinValue(leftCurve_[band + 1].x * hz - static_cast<float>(margin));
-    position = AsSpinValue(leftCurve_[band].x * hz);
+    limits = InnerBandLimits(leftCurve_[band - 1].x * hz, leftCurve_[band].x * hz,
+                             leftCurve_[band + 1].x * hz, margin);
   }
   settingFrequency_ = true;
-  frequencySpin_->setRange(std::min(lower, upper), std::max(lower, upper));
-  frequencySpin_->setValue(position);
+  frequencySpin_->setRange(limits.lower, limits.upper);
+  frequencySpin_->setValue(limits.position);
   settingFrequency_ = false;
 
   RedesignKernels();

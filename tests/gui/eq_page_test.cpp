@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <cmath>
 #include <vector>
@@ -96,6 +98,96 @@ class EQPageTest : public QObject {
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("-60"));
     QCOMPARE(page.LeftCurve()[3].y, 20.0f);
     QCOMPARE(page.LeftCurve()[4].y, 1.0f);
+  }
+
+  void APressAndReleaseWithoutAMoveSelectsTheBand() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    SetRunSettings(chains, 4096);
+    EQPage page;
+    chains.LinkTo(page);
+    page.show();
+    page.OnSetActive();
+    QSlider* slider = page.BandSlider(7);
+    slider->setValue(-6);
+    EQPage::currentBand = 0;
+    page.OnSetActive();
+    QCOMPARE(page.FrequencySpin()->value(), 0);
+    // A click on the thumb: pressed and released where it stands.
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.upsideDown = !slider->invertedAppearance();
+    const QPoint thumb =
+        slider->style()
+            ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+            .center();
+    QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
+    QCOMPARE(EQPage::currentBand, 7);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
+    QCOMPARE(slider->value(), -6);
+    QCOMPARE(EQPage::currentBand, 7);
+    QCOMPARE(page.GainEdit()->text(), QStringLiteral("6"));
+    QVERIFY(std::abs(page.FrequencySpin()->value() - 7 * 1470) <= 1);
+    // A band never moved before takes its slider's value.
+    EQPage::currentBand = 0;
+    page.BandSlider(2)->setSliderDown(true);
+    page.BandSlider(2)->setSliderDown(false);
+    QCOMPARE(EQPage::currentBand, 2);
+    QCOMPARE(page.LeftCurve()[2].y, 0.0f);
+    QCOMPARE(page.RightCurve()[2].y, 0.0f);
+  }
+
+  void BandLimitsNeverCrossAndKeepTheFrequenciesRising() {
+    ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
+    EQPage page;
+    chains.LinkTo(page);
+    // The I/O page's defaults (22000 Hz, blocks of 128 bytes, a margin of
+    // 343 Hz), a prepared block of 64 frames, and a long block.
+    for (const int32_t blockLength : {128, 64, 8192}) {
+      for (EffectChain* chain : {&chains.leftChain, &chains.rightChain}) {
+        chain->sampleRate = 22000;
+        chain->blockLength = blockLength;
+      }
+      for (int spacing = 0; spacing < 4; ++spacing) {
+        page.SpacingList()->setCurrentIndex(spacing);
+        page.OnSetActive();
+        for (int band = 1; band < 15; ++band) {
+          QSlider* slider = page.BandSlider(band);
+          DragSlider(slider, slider->value() == 0 ? -1 : 0);
+          QSpinBox* spin = page.FrequencySpin();
+          const auto hzOf = [&page](int b) {
+            return page.LeftCurve()[static_cast<size_t>(b)].x * 22000 / 6.283185307;
+          };
+          const QString where =
+              QStringLiteral("block %1 spacing %2 band %3").arg(blockLength).arg(spacing).arg(band);
+          QVERIFY2(spin->minimum() <= spin->value() && spin->value() <= spin->maximum(),
+                   qPrintable(where));
+          QVERIFY2(spin->minimum() > hzOf(band - 1), qPrintable(where));
+          QVERIFY2(spin->maximum() < hzOf(band + 1), qPrintable(where));
+          QVERIFY2(std::abs(spin->value() - hzOf(band)) < 1.0, qPrintable(where));
+          // To either limit and a step past it: the band stays between its
+          // neighbours, and so does every other.
+          for (const int target : {spin->maximum(), spin->minimum()}) {
+            spin->setValue(target);
+            spin->stepUp();
+            spin->stepDown();
+            for (int b = 1; b < 16; ++b) {
+              QVERIFY2(page.LeftCurve()[static_cast<size_t>(b)].x >
+                           page.LeftCurve()[static_cast<size_t>(b - 1)].x,
+                       qPrintable(where));
+            }
+            QCOMPARE(page.RightCurve()[static_cast<size_t>(band)].x,
+                     page.LeftCurve()[static_cast<size_t>(band)].x);
+          }
+          page.SpacingList()->setCurrentIndex(spacing == 0 ? 1 : 0);
+          page.SpacingList()->setCurrentIndex(spacing);
+        }
+      }
+    }
   }
 
   void EndBandsArePinnedAndInnerBandsStayBetweenTheirNeighbours() {
