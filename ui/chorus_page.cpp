@@ -55,6 +55,12 @@ bool ChorusPage::TakeData() {
       !feedbackEdit_->TakeValue(feedbackPercent)) {
     return false;
   }
+  WriteShownValues();
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}
+
+void ChorusPage::WriteShownValues() {
   using S = ChorusSettings;
   for (Effect* effect : {left_, right_}) {
     auto* chorus = dynamic_cast<ChorusEffect*>(effect);
@@ -71,6 +77,4 @@ bool ChorusPage::TakeData() {
     ClampStore(modLengthMs, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
     ClampStore(feedbackPercent, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
   }
-  EnableBoth(enableBox_->isChecked());
-  return true;
 }

@@ -41,6 +41,9 @@ class ChorusPage : public EffectPairPage {
   NumberEdit* ModLengthEdit() const { return modLengthEdit_; }
   NumberEdit* FeedbackEdit() const { return feedbackEdit_; }
 
+ protected:
+  void WriteShownValues() override;
+
  private:
   void BuildControls();
 

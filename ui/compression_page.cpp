@@ -67,17 +67,18 @@ void CompressionPage::OnSetActive() {
 }
 
 bool CompressionPage::OnKillActive() {
+  WriteShownValues();
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}
+
+void CompressionPage::WriteShownValues() {
   BindGraph();
   graph_->ApplyCurve();
   const float envelopeDelayMs = static_cast<float>(static_cast<uint16_t>(envelopeSpin_->value()));
-  const bool enabled = enableBox_->isChecked();
-  for (auto [effect, chain] : {std::pair{left_, leftChain_}, std::pair{right_, rightChain_}}) {
-    auto* compression = dynamic_cast<CompressionEffect*>(effect);
-    if (compression == nullptr || chain == nullptr) {
-      continue;
+  for (Effect* effect : {left_, right_}) {
+    if (auto* compression = dynamic_cast<CompressionEffect*>(effect)) {
+      compression->record.envelopeDelayMs = envelopeDelayMs;
     }
-    compression->record.envelopeDelayMs = envelopeDelayMs;
-    chain->SetEnabled(effect, enabled ? 1 : 0);
   }
-  return true;
 }

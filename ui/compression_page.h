@@ -34,6 +34,9 @@ class CompressionPage : public EffectPairPage {
   QSpinBox* EnvelopeDelaySpin() const { return envelopeSpin_; }
   ResponseGraph* Graph() const { return graph_; }
 
+ protected:
+  void WriteShownValues() override;
+
  private:
   void BuildControls();
   void BindGraph();

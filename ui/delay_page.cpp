@@ -9,22 +9,34 @@
 #include "ui/mix_slider.h"
 #include "ui/slider_column.h"
 
+namespace {
+// The text above a delay slider.
+QString DelayText(int32_t ms) {
+  return QString::number(ms) + QStringLiteral(" ms");
+}
+}  // namespace
+
 DelayPage::DelayPage(QWidget* parent) : EffectPairPage(QStringLiteral("Delay"), parent) {
   BuildControls();
 }
 
 void DelayPage::BuildControls() {
   enableBox_ = new QCheckBox(QStringLiteral("Enable Delay"), this);
-  // The mix sliders start at the top and the delay sliders at 0 ms, whatever
-  // the effects hold; entering the page moves the mix sliders to the levels.
+  // The mix sliders start at the top, whatever the effects hold; entering
+  // the page moves them to the levels. The delay sliders start at the delay
+  // their text shows, which the effects get when the page is linked.
   leftInput_ = new MixSlider(QStringLiteral("Dry Input Left"), 0, this);
   rightInput_ = new MixSlider(QStringLiteral("Dry Input Right"), 0, this);
   leftOutput_ = new MixSlider(QStringLiteral("Dry Output Left"), 0, this);
   rightOutput_ = new MixSlider(QStringLiteral("Dry Output Right"), 0, this);
-  leftDelay_ = new SliderColumn(QStringLiteral("Left Delay Amount"), 0, kDelaySliderMax,
-                                kDelayTickInterval, kDelaySliderMax, QStringLiteral("1 ms"), this);
-  rightDelay_ = new SliderColumn(QStringLiteral("Right Delay Amount"), 0, kDelaySliderMax,
-                                 kDelayTickInterval, kDelaySliderMax, QStringLiteral("1 ms"), this);
+  constexpr int kInitialPosition = kDelaySliderMax - kInitialDelayMs * kDelayStepsPerMs;
+  static_assert(DelayMsFromSlider(kInitialPosition) == kInitialDelayMs);
+  leftDelay_ =
+      new SliderColumn(QStringLiteral("Left Delay Amount"), 0, kDelaySliderMax, kDelayTickInterval,
+                       kInitialPosition, DelayText(kInitialDelayMs), this);
+  rightDelay_ =
+      new SliderColumn(QStringLiteral("Right Delay Amount"), 0, kDelaySliderMax, kDelayTickInterval,
+                       kInitialPosition, DelayText(kInitialDelayMs), this);
 
   auto* mixes = new QGroupBox(QStringLiteral("Mix"), this);
   auto* mixRow = new QHBoxLayout(mixes);
@@ -77,10 +89,6 @@ bool DelayPage::OnKillActive() {
   return true;
 }
 
-int32_t DelayPage::DelayMsFromSlider(int sliderPosition) {
-  return (kDelaySliderMax - sliderPosition) / kDelayStepsPerMs;
-}
-
 void DelayPage::SetMix(Effect* effect, bool input, int32_t position) {
   if (effect == nullptr) {
     return;
@@ -95,8 +103,17 @@ void DelayPage::SetMix(Effect* effect, bool input, int32_t position) {
 void DelayPage::OnDelayMoved(SliderColumn* slider, Effect* effect, EffectChain* chain,
                              int position) {
   const int32_t ms = DelayMsFromSlider(position);
+  SetDelay(effect, chain, ms);
+  slider->SetText(DelayText(ms));
+}
+
+void DelayPage::SetDelay(Effect* effect, EffectChain* chain, int32_t ms) {
   if (auto* delay = dynamic_cast<DelayEffect*>(effect)) {
     delay->SetDelayTime(static_cast<float>(ms), chain != nullptr ? chain->sampleRate : 0);
   }
-  slider->SetText(QString::number(ms) + QStringLiteral(" ms"));
+}
+
+void DelayPage::WriteShownValues() {
+  SetDelay(left_, leftChain_, DelayMsFromSlider(leftDelay_->Position()));
+  SetDelay(right_, rightChain_, DelayMsFromSlider(rightDelay_->Position()));
 }

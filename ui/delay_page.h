@@ -22,6 +22,9 @@ class DelayPage : public EffectPairPage {
   static constexpr int kDelaySliderMax =
       static_cast<int>(DelaySettings::kMaxDelayMs) * kDelayStepsPerMs;
   static constexpr int kDelayTickInterval = 100;
+  // The delay both sliders start at, which both effects get when the page
+  // is linked to them.
+  static constexpr int kInitialDelayMs = 1;
 
   explicit DelayPage(QWidget* parent = nullptr);
 
@@ -29,7 +32,9 @@ class DelayPage : public EffectPairPage {
   bool OnKillActive() override;
 
   // Whole milliseconds of a delay slider position.
-  static int32_t DelayMsFromSlider(int sliderPosition);
+  static constexpr int32_t DelayMsFromSlider(int sliderPosition) {
+    return (kDelaySliderMax - sliderPosition) / kDelayStepsPerMs;
+  }
 
   QCheckBox* EnableBox() const { return enableBox_; }
   MixSlider* LeftInputSlider() const { return leftInput_; }
@@ -39,10 +44,14 @@ class DelayPage : public EffectPairPage {
   SliderColumn* LeftDelaySlider() const { return leftDelay_; }
   SliderColumn* RightDelaySlider() const { return rightDelay_; }
 
+ protected:
+  void WriteShownValues() override;
+
  private:
   void BuildControls();
   void OnDelayMoved(SliderColumn* slider, Effect* effect, EffectChain* chain, int position);
   static void SetMix(Effect* effect, bool input, int32_t position);
+  static void SetDelay(Effect* effect, EffectChain* chain, int32_t ms);
 
   QCheckBox* enableBox_ = nullptr;
   MixSlider* leftInput_ = nullptr;

@@ -17,6 +17,7 @@ void EffectPairPage::Link(Effect* left, Effect* right, EffectChain* leftChain,
   right_ = right;
   leftChain_ = leftChain;
   rightChain_ = rightChain;
+  WriteShownValues();
 }
 
 void EffectPairPage::EnableBoth(bool enabled) {

@@ -20,6 +20,8 @@ class EffectPairPage : public PropertyPage {
 
  public:
   // Start-up hands the page its effect in each chain and the two chains.
+  // The page then writes the values it shows into both effects, so that a
+  // run started before the page is ever opened runs with them.
   void Link(Effect* left, Effect* right, EffectChain* leftChain, EffectChain* rightChain);
 
   Effect* LeftEffect() const { return left_; }
@@ -27,6 +29,10 @@ class EffectPairPage : public PropertyPage {
 
  protected:
   EffectPairPage(const QString& title, QWidget* parent);
+
+  // Writes the parameters the page shows (not the enable state) into both
+  // effects, as leaving the page would.
+  virtual void WriteShownValues() {}
 
   // SetEnabled of the left effect on the left chain, then of the right one.
   void EnableBoth(bool enabled);

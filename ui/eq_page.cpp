@@ -159,6 +159,12 @@ void EQPage::Initialize() {
   spacingList_->setCurrentIndex(0);
 }
 
+void EQPage::WriteShownValues() {
+  if (!initialized_) {
+    Initialize();
+  }
+}
+
 void EQPage::OnSetActive() {
   if (!initialized_) {
     Initialize();

@@ -42,9 +42,13 @@ class EQPage : public EffectPairPage {
   const EqualizerBandCurve& LeftCurve() const { return leftCurve_; }
   const EqualizerBandCurve& RightCurve() const { return rightCurve_; }
 
+ protected:
+  // Hands both equalizers the page's curves.
+  void WriteShownValues() override;
+
  private:
   void BuildControls();
-  // First showing: hands both equalizers the page's curves.
+  // Sets up the page's curves and hands them to both equalizers.
   void Initialize();
   void OnSliderMoved(int band, int position);
   void OnFrequencyStepped(int hz);

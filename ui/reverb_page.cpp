@@ -63,6 +63,12 @@ bool ReverbPage::TakeData() {
       !reverbTimeEdit_->TakeValue(reverbTimeMs)) {
     return false;
   }
+  WriteShownValues();
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}
+
+void ReverbPage::WriteShownValues() {
   using S = ReverbSettings;
   for (Effect* effect : {left_, right_}) {
     auto* reverb = dynamic_cast<ReverbEffect*>(effect);
@@ -79,6 +85,4 @@ bool ReverbPage::TakeData() {
     ClampStore(maxEchoMs, s.maxEchoMs, s.minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
     ClampStore(reverbTimeMs, s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
   }
-  EnableBoth(enableBox_->isChecked());
-  return true;
 }

@@ -43,6 +43,9 @@ class ReverbPage : public EffectPairPage {
   NumberEdit* MaxEchoEdit() const { return maxEchoEdit_; }
   NumberEdit* ReverbTimeEdit() const { return reverbTimeEdit_; }
 
+ protected:
+  void WriteShownValues() override;
+
  private:
   void BuildControls();
 

@@ -82,6 +82,18 @@ bool ShaperPage::OnKillActive() {
   if (!preFilterEdit_->TakeValue(preFilterHz)) {
     return false;
   }
+  StorePreFilter();
+  EnableBoth(enableBox_->isChecked());
+  return true;
+}
+
+void ShaperPage::WriteShownValues() {
+  BindGraph();
+  graph_->ApplyCurve();
+  StorePreFilter();
+}
+
+void ShaperPage::StorePreFilter() {
   using F = DistortionPreFilter;
   for (Effect* effect : {left_, right_}) {
     auto* shaper = dynamic_cast<DistortionEffect*>(effect);
@@ -89,6 +101,4 @@ bool ShaperPage::OnKillActive() {
       ClampStore(preFilterHz, shaper->record.preFilter->preFilterHz, F::kMinHz, F::kMaxHz);
     }
   }
-  EnableBoth(enableBox_->isChecked());
-  return true;
 }

@@ -39,10 +39,15 @@ class ShaperPage : public EffectPairPage {
   NumberEdit* PreFilterEdit() const { return preFilterEdit_; }
   ResponseGraph* Graph() const { return graph_; }
 
+ protected:
+  void WriteShownValues() override;
+
  private:
   void BuildControls();
   void BindGraph();
   void OnFeedbackMoved(int sliderPosition);
+  // The pre-filter cutoff, limited, into both effects.
+  void StorePreFilter();
 
   QCheckBox* enableBox_ = nullptr;
   MixSlider* inputMix_ = nullptr;

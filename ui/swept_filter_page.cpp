@@ -70,10 +70,14 @@ bool SweptFilterPage::TakeData() {
       !finalResonanceEdit_->TakeValue(finalResonance) || !ReadMoreEdits()) {
     return false;
   }
-  StoreInto(left_);
-  StoreInto(right_);
+  WriteShownValues();
   EnableBoth(enableBox_->isChecked());
   return true;
+}
+
+void SweptFilterPage::WriteShownValues() {
+  StoreInto(left_);
+  StoreInto(right_);
 }
 
 void SweptFilterPage::StoreSweptFilter(const SweptFilterFields& fields) const {

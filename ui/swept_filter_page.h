@@ -60,6 +60,7 @@ class SweptFilterPage : public EffectPairPage {
   virtual bool ReadMoreEdits() { return true; }
   // Writes the page's values into one effect (skipping a foreign one).
   virtual void StoreInto(Effect* effect) = 0;
+  void WriteShownValues() override;
 
   // The fields of either effect's settings record that the page writes.
   struct SweptFilterFields {

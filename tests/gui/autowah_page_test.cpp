@@ -42,7 +42,7 @@ class AutoWahPageTest : public QObject {
     AutoWahPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    QCOMPARE(chains.left->record.finalCutoff, 2500.0f);
+    QCOMPARE(chains.left->record.finalCutoff, 10000.0f);  // the page's, from the link on
     page.FilterTypeList()->setCurrentIndex(1);
     page.ScalingList()->setCurrentIndex(2);
     TypeInto(page.InitialCutoffEdit(), QStringLiteral("50"));

@@ -34,12 +34,12 @@ class ChorusPageTest : public QObject {
     QCOMPARE(page.OutputMixSlider()->Position(), 256);
   }
 
-  void LeavingThePageWritesItsValuesIntoBothChoruses() {
+  void BothChorusesHoldThePagesValuesFromTheLinkOn() {
     ChainPair<ChorusEffect> chains(kChorusEffectId);
+    QCOMPARE(chains.left->record.preFilterHz, 4000.0f);  // the effect's own
     ChorusPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    QCOMPARE(chains.left->record.preFilterHz, 4000.0f);  // the effect's own until then
     QVERIFY(page.OnKillActive());
     for (ChorusEffect* chorus : {chains.left, chains.right}) {
       QCOMPARE(chorus->record.preFilterHz, 8000.0f);
@@ -130,7 +130,7 @@ class ChorusPageTest : public QObject {
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
     QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("7 ms"));
     QCOMPARE(page.FinalDelayEdit()->selectedText(), QStringLiteral("7 ms"));
-    QCOMPARE(chains.left->record.preFilterHz, 4000.0f);
+    QCOMPARE(chains.left->record.preFilterHz, 8000.0f);
     QCOMPARE(chains.right->record.finalDelayMs, 10.0f);
     QCOMPARE(chains.left->enabled, 0);
     // An empty field is not a number either.

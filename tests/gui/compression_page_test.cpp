@@ -39,7 +39,8 @@ class CompressionPageTest : public QObject {
     CompressionPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    QCOMPARE(chains.left->record.envelopeDelayMs, 20.0f);
+    QCOMPARE(chains.left->record.envelopeDelayMs, 5.0f);  // the page's, from the link on
+    QCOMPARE(chains.left->record.curvePoints, page.Graph()->valuePoints.data());
     QVERIFY(page.OnKillActive());
     for (CompressionEffect* effect : {chains.left, chains.right}) {
       QCOMPARE(effect->record.envelopeDelayMs, 5.0f);

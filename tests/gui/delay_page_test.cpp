@@ -20,7 +20,7 @@ class DelayPageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void StartsWithMixSlidersAtTheTopAndDelaysAtZero() {
+  void StartsWithMixSlidersAtTheTopAndDelaysAtOneMillisecond() {
     DelayPage page;
     for (MixSlider* slider : {page.LeftInputSlider(), page.RightInputSlider(),
                               page.LeftOutputSlider(), page.RightOutputSlider()}) {
@@ -33,7 +33,7 @@ class DelayPageTest : public QObject {
     for (SliderColumn* slider : {page.LeftDelaySlider(), page.RightDelaySlider()}) {
       QCOMPARE(slider->Slider()->maximum(), 1000);
       QCOMPARE(slider->Slider()->tickInterval(), 100);
-      QCOMPARE(slider->Position(), 1000);
+      QCOMPARE(DelayPage::DelayMsFromSlider(slider->Position()), 1);
       QCOMPARE(slider->Text(), QStringLiteral("1 ms"));
     }
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Delay"));
@@ -57,7 +57,7 @@ class DelayPageTest : public QObject {
     DragSlider(page.LeftDelaySlider()->Slider(), 0);
     QCOMPARE(page.LeftDelaySlider()->Text(), QStringLiteral("100 ms"));
     QCOMPARE(chains.left->record.delayMs, 100.0f);
-    QCOMPARE(chains.right->record.delayMs, 10.0f);
+    QCOMPARE(chains.right->record.delayMs, 1.0f);  // the page's, from the link on
     DragSlider(page.RightDelaySlider()->Slider(), 995);
     QCOMPARE(page.RightDelaySlider()->Text(), QStringLiteral("0 ms"));
     QCOMPARE(chains.right->record.delayMs, 0.0f);
@@ -71,15 +71,15 @@ class DelayPageTest : public QObject {
     page.OnSetActive();
     DelaySettings& line = chains.left->record;
     QCOMPARE(line.lineLength, 11001);
-    QCOMPARE(line.readIndex, 10781);  // 10 ms behind the write position
-    // 10 ms -> 100 ms: 1980 samples further back.
+    QCOMPARE(line.readIndex, 10979);  // 1 ms behind the write position
+    // 1 ms -> 100 ms: 2178 samples further back.
     DragSlider(page.LeftDelaySlider()->Slider(), 0);
-    QCOMPARE(line.readIndex, 10781 - 1980);
+    QCOMPARE(line.readIndex, 10979 - 2178);
     QCOMPARE(line.delayMs, 100.0f);
     // 100 ms -> 0 ms: 2200 samples ahead, wrapping at the line's end.
     DragSlider(page.LeftDelaySlider()->Slider(), 995);
-    QCOMPARE(line.readIndex, (10781 - 1980 + 2200) % 11001);
-    QCOMPARE(chains.right->record.readIndex, 10781);
+    QCOMPARE(line.readIndex, (10979 - 2178 + 2200) % 11001);
+    QCOMPARE(chains.right->record.readIndex, 10979);
     // The delayed signal follows at once: with 0 ms it is the input itself.
     std::vector<int16_t> input(256, 1000);
     std::vector<int16_t> output(256);

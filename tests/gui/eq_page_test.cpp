@@ -59,7 +59,10 @@ class EQPageTest : public QObject {
     SetRunSettings(chains, 4096);
     EQPage page;
     chains.LinkTo(page);
-    QCOMPARE(chains.left->record.curvePointCount, 2);  // the flat default until shown
+    // The page's curves reach both equalizers when it is linked to them.
+    for (EqualizerEffect* eq : {chains.left, chains.right}) {
+      QCOMPARE(eq->record.curvePointCount, 16);
+    }
     page.OnSetActive();
     for (EqualizerEffect* eq : {chains.left, chains.right}) {
       QCOMPARE(eq->record.curvePointCount, 16);

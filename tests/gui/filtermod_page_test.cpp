@@ -37,7 +37,7 @@ class FilterModPageTest : public QObject {
     FilterModPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    QCOMPARE(chains.left->record.finalCutoff, 5000.0f);
+    QCOMPARE(chains.left->record.finalCutoff, 10000.0f);  // the page's, from the link on
     TypeInto(page.ModulatorLengthEdit(), QStringLiteral("50"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.modulatorLengthMs, 100.0f);
@@ -84,10 +84,11 @@ class FilterModPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     page.EnableBox()->setChecked(true);
+    TypeInto(page.FinalCutoffEdit(), QStringLiteral("6000"));
     page.ModulatorLengthEdit()->clear();
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
-    QCOMPARE(chains.left->record.finalCutoff, 5000.0f);
+    QCOMPARE(chains.left->record.finalCutoff, 10000.0f);
     QCOMPARE(chains.right->enabled, 0);
     TypeInto(page.ModulatorLengthEdit(), QStringLiteral("3000"));
     QVERIFY(page.OnKillActive());

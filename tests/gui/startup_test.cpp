@@ -11,9 +11,14 @@
 
 #include "app/effect_choice_dialog.h"
 #include "app/effect_pages.h"
+#include "effects/delay_effect.h"
 #include "effects/effect_factory.h"
 #include "tests/gui/support/app_harness.h"
+#include "tests/support/signals.h"
+#include "tests/support/wave_builder.h"
+#include "ui/delay_page.h"
 #include "ui/effect_pair_page.h"
+#include "ui/slider_column.h"
 
 using gui_test::ListIndexOf;
 using gui_test::PickInList;
@@ -28,6 +33,11 @@ QList<int> ChainTypes(const EffectChain& chain) {
     types.push_back(node->typeId);
   }
   return types;
+}
+void EnableAll(EffectChain& chain) {
+  for (Effect* node = chain.head; node; node = node->next) {
+    chain.SetEnabled(node, 1);
+  }
 }
 bool AnyEnabled(const EffectChain& chain) {
   for (const Effect* node = chain.head; node; node = node->next) {
@@ -49,6 +59,8 @@ class StartupTest : public QObject {
   void DefaultsLoadChorusThenReverb();
   void DelayAndEqualizerLoadInTheirOrder();
   void EveryPageIsConstructedButOnlyChosenOnesAreLinked();
+  void TheFirstRunUsesWhatThePagesShow_data();
+  void TheFirstRunUsesWhatThePagesShow();
   void SecondStartInTheSameSessionEndsSilently();
   void SecondProgramEndsSilently();
   void ClosingRemovesPagesThenEffectsThenDevices();
@@ -145,6 +157,66 @@ void StartupTest::EveryPageIsConstructedButOnlyChosenOnesAreLinked() {
       QVERIFY(!page->isVisible());
     }
   }
+}
+
+void StartupTest::TheFirstRunUsesWhatThePagesShow_data() {
+  QTest::addColumn<QString>("a");
+  QTest::addColumn<QString>("b");
+  QTest::newRow("eq, compression") << "Equalizer"
+                                   << "Compression";
+  QTest::newRow("distortion, auto-wah") << "Distorsion"
+                                        << "AutoWAH";
+  QTest::newRow("delay, filter modulation") << "Delay"
+                                            << "Filter Mod.";
+  QTest::newRow("chorus, reverb") << "Chorus"
+                                  << "Reverb";
+}
+
+void StartupTest::TheFirstRunUsesWhatThePagesShow() {
+  // Every effect enabled, a file run before any page was opened, and one
+  // after each page was opened and left untouched: the two sound the same,
+  // so the effects ran with the pages' values from the first Start on.
+  namespace ts = test_support;
+  gui_test::MessageLog messages;
+  QTemporaryDir folder;
+  const QString input = folder.filePath(QStringLiteral("in.wav"));
+  ts::WriteFileBytes(input.toStdString(), ts::BuildWave(ts::PcmFormat(2, 22050, 16),
+                                                        ts::SampleBytes(ts::Noise(2 * 8000, 5))));
+  QFETCH(QString, a);
+  QFETCH(QString, b);
+  StartedApp program(ListIndexOf(qPrintable(a)), ListIndexOf(qPrintable(b)));
+  EffectsSheet& sheet = program.Sheet();
+  IOPage& io = sheet.IO();
+  EnableAll(sheet.LeftChain());
+  EnableAll(sheet.RightChain());
+  const auto run = [&](const char* name) {
+    const QString output = folder.filePath(QString::fromUtf8(name));
+    io.SetFileChooser([&](IOPage::FileDialogKind kind) {
+      return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
+    });
+    io.InputSelectButton()->click();
+    io.OutputSelectButton()->click();
+    io.StartButtonWidget()->click();
+    return ts::ParseWave(ts::ReadFileBytes(output.toStdString())).data;
+  };
+  const ts::Bytes first = run("first.wav");
+  for (const int tab : {2, 3}) {
+    gui_test::ClickTab(sheet, tab);
+    if (auto* delay = qobject_cast<DelayPage*>(sheet.CurrentPage())) {
+      // Its sliders show the delay both effects hold.
+      for (const auto& [slider, effect] :
+           {std::pair{delay->LeftDelaySlider(), delay->LeftEffect()},
+            std::pair{delay->RightDelaySlider(), delay->RightEffect()}}) {
+        QCOMPARE(static_cast<float>(DelayPage::DelayMsFromSlider(slider->Position())),
+                 static_cast<DelayEffect*>(effect)->record.delayMs);
+      }
+    }
+    gui_test::ClickTab(sheet, 0);
+  }
+  QVERIFY(!first.empty());
+  QVERIFY(run("second.wav") == first);
+  QVERIFY(AnyEnabled(sheet.LeftChain()));
+  QVERIFY(messages.texts.isEmpty());
 }
 
 void StartupTest::SecondStartInTheSameSessionEndsSilently() {
