@@ -27,9 +27,12 @@ enum class FilterKind : int32_t {
 inline constexpr std::array<const char*, 5> kFilterKindNames = {"LowPass", "HighPass", "BandPass",
                                                                 "BandStop", "AllPass"};
 
-// Sizes of the arrays a section's owner allocates.
+// Sizes of the arrays a section's owner allocates. The history is the
+// six-slot ring of past inputs and outputs followed by the rounding remainder
+// the recursion carries from one output to the next.
 inline constexpr int32_t kBiquadCoefficientCount = 6;
-inline constexpr int32_t kBiquadHistoryCount = 6;
+inline constexpr int32_t kBiquadRemainderSlot = 6;
+inline constexpr int32_t kBiquadHistoryCount = 7;
 
 // One second-order section, embedded in an effect's settings record. The
 // owner allocates both arrays, zeroes the history and sets ringPosition to 0;
@@ -37,7 +40,8 @@ inline constexpr int32_t kBiquadHistoryCount = 6;
 struct BiquadSection {
   // b2, b1, b0, a2, a1, a0 after design, all Q14, a0 = 16384.
   Q14* coefficients = nullptr;
-  // Six slots forming one ring of past inputs and outputs.
+  // Six slots forming one ring of past inputs and outputs, then the rounding
+  // remainder (kBiquadHistoryCount words in all).
   int32_t* history = nullptr;
   int32_t ringPosition = 0;  // 0..5
   FilterKind kind = FilterKind::LowPass;
@@ -55,22 +59,30 @@ struct BiquadSection {
 void DesignBiquad(BiquadSection* section);
 
 // One output of the recurrence below from coefficients c (b2, b1, b0, a2, a1)
-// and the input x0 with the past inputs x1, x2 and outputs y1, y2.
-inline int32_t BiquadStep(const Q14* c, int32_t x0, int32_t x1, int32_t x2, int32_t y1,
-                          int32_t y2) {
+// and the input x0 with the past inputs x1, x2 and outputs y1, y2. The shift
+// rounds toward minus infinity; the part it drops, acc & 16383 (0..16383,
+// taken before saturation), is kept in `remainder` and added to the next
+// step's sum. This error feedback keeps the rounding from building up a DC
+// offset through the recursion (at low cut-offs its DC gain runs into the
+// thousands), an offset that also held the output at a constant away from 0
+// after the input stopped.
+inline int32_t BiquadStep(const Q14* c, int32_t x0, int32_t x1, int32_t x2, int32_t y1, int32_t y2,
+                          int32_t& remainder) {
   const int32_t acc = Wrap32(static_cast<int64_t>(c[0]) * x2 + static_cast<int64_t>(c[1]) * x1 +
                              static_cast<int64_t>(c[2]) * x0 - static_cast<int64_t>(c[3]) * y2 -
-                             static_cast<int64_t>(c[4]) * y1);
+                             static_cast<int64_t>(c[4]) * y1 + remainder);
+  remainder = acc & (kQ14One - 1);
   return Saturate(acc >> kQ14Shift);
 }
 
 // The RunBiquad recurrence over `count` samples with the coefficients
-// coefficientsAt(n) for sample n, on a six-slot history ring at
-// `ringPosition`; returns the new ring position. The ring at position p holds
-// x[n-3], x[n-2], x[n-1] in slots p+1..p+3 and y[n-3], y[n-2], y[n-1] in slots
-// p+4, p+5, p; each sample writes x[n] over y[n-3] at p+4 and y[n] over x[n-3]
-// at p+1, then p steps on. The loop keeps the six values in locals and writes
-// the ring back in the same layout.
+// coefficientsAt(n) for sample n, on a history of a six-slot ring at
+// `ringPosition` followed by the remainder slot; returns the new ring
+// position. The ring at position p holds x[n-3], x[n-2], x[n-1] in slots
+// p+1..p+3 and y[n-3], y[n-2], y[n-1] in slots p+4, p+5, p; each sample writes
+// x[n] over y[n-3] at p+4 and y[n] over x[n-3] at p+1, then p steps on. The
+// loop keeps the values in locals and writes the history back in the same
+// layout.
 template <typename CoefficientsAt>
 int32_t RunBiquadRing(const int16_t* src, int16_t* dst, int32_t* history, int32_t ringPosition,
                       int32_t count, CoefficientsAt coefficientsAt) {
@@ -81,9 +93,10 @@ int32_t RunBiquadRing(const int16_t* src, int16_t* dst, int32_t* history, int32_
   int32_t y3 = history[(p + 4) % 6];
   int32_t y2 = history[(p + 5) % 6];
   int32_t y1 = history[p];
+  int32_t remainder = history[kBiquadRemainderSlot];
   for (int32_t n = 0; n < count; ++n) {
     const int32_t x0 = src[n];
-    const int32_t y0 = BiquadStep(coefficientsAt(n), x0, x1, x2, y1, y2);
+    const int32_t y0 = BiquadStep(coefficientsAt(n), x0, x1, x2, y1, y2, remainder);
     dst[n] = static_cast<int16_t>(y0);
     x3 = x2;
     x2 = x1;
@@ -99,10 +112,13 @@ int32_t RunBiquadRing(const int16_t* src, int16_t* dst, int32_t* history, int32_
   history[(p + 4) % 6] = y3;
   history[(p + 5) % 6] = y2;
   history[p] = y1;
+  history[kBiquadRemainderSlot] = remainder;
   return p;
 }
 
 // Filters `count` samples: acc = b2 x[n-2] + b1 x[n-1] + b0 x[n] - a2 y[n-2]
-// - a1 y[n-1] in 32 bits, y[n] = acc >> 14 (arithmetic) saturated. The fed
-// back outputs are the saturated ones. src and dst may be the same block.
+// - a1 y[n-1] + r[n-1] in 32 bits, y[n] = acc >> 14 (arithmetic) saturated,
+// r[n] = acc & 16383 (the remainder of the shift, before saturation; 0 when
+// the history is cleared). The fed back outputs are the saturated ones. src
+// and dst may be the same block.
 void RunBiquad(const int16_t* src, int16_t* dst, BiquadSection* section, int32_t count);

@@ -16,3 +16,12 @@ inline constexpr int32_t Wrap32(int64_t value) {
 inline constexpr int32_t Mul32(int32_t a, int32_t b) {
   return Wrap32(static_cast<int64_t>(a) * b);
 }
+
+// a x b / 256 as a 32-bit product, the quotient truncated toward zero. Used
+// for the x 256 feedback gains of loops that must die out: an arithmetic
+// shift rounds toward minus infinity and keeps a small negative value alive
+// for ever ((g x -1) >> 8 = -1 for every gain g > 0), while the truncated
+// share of a loop gain below 1 is always smaller in size than its input.
+inline constexpr int32_t MulDiv256TowardZero(int32_t a, int32_t b) {
+  return Mul32(a, b) / 256;
+}

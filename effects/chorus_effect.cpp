@@ -135,8 +135,10 @@ int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destinatio
   int32_t d = line[read];
   int32_t h = line[next] - d;
   for (int32_t n = 0; n < count; ++n) {
+    // The fed-back share is truncated toward zero, so that the loop dies out
+    // after the input stops instead of circulating a -1 for ever.
     const int32_t v =
-        Saturate(Wrap32(static_cast<int64_t>(x[n]) + (Mul32(feedback, lastWet) >> 8)));
+        Saturate(Wrap32(static_cast<int64_t>(x[n]) + MulDiv256TowardZero(feedback, lastWet)));
     line[write] = static_cast<int16_t>(v);
     if (++write == length) {
       write = 0;

@@ -16,7 +16,10 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
   const int32_t* table = s.shapeTable.data();
   int32_t p = s.lastOutput;
   for (int32_t n = 0; n < count; ++n) {
-    const int32_t v = Wrap32(static_cast<int64_t>(Mul32(s.feedback, p) >> 8) + s.filtered[n]);
+    // The fed-back share is truncated toward zero: at most half the previous
+    // value in size, so the loop dies out after the input stops.
+    const int32_t v =
+        Wrap32(static_cast<int64_t>(MulDiv256TowardZero(s.feedback, p)) + s.filtered[n]);
     // The input level, clamped to the table: 0..65535 for -32768..+32767.
     const int32_t u = std::clamp(Wrap32(static_cast<int64_t>(v) + 32768), 0, 65535);
     const int32_t i = u >> 8;

@@ -54,9 +54,11 @@ void BuildCoefficientBank(CoefficientSet* bank, float initialCutoff, float final
                           float initialResonance, float finalResonance, int32_t kind,
                           int32_t scaling, int32_t sampleRate);
 
-// The RunBiquad recurrence with the coefficients of set setIndices[n] for
-// sample n; the six-slot history ring and its position carry over from block
-// to block exactly as RunBiquad's do. Returns the new ring position.
+// The RunBiquad recurrence, rounding remainder included, with the
+// coefficients of set setIndices[n] for sample n; the history (six-slot ring
+// and remainder) and the ring position carry over from block to block
+// exactly as RunBiquad's do, across every change of set. Returns the new ring
+// position.
 int32_t RunSweptBiquad(const int16_t* source, int16_t* destination, const CoefficientSet* bank,
                        const int16_t* setIndices, int32_t* history, int32_t ringPosition,
                        int32_t count);
@@ -109,7 +111,7 @@ struct EnvelopeFilterSettings {
   std::vector<int16_t> envelopeHistory;
   std::vector<int16_t> levels;                  // the envelope of the current block
   std::vector<CoefficientSet> coefficientBank;  // 128 sets
-  std::vector<int32_t> filterHistory;           // 8 words, 6 used
+  std::vector<int32_t> filterHistory;           // 8 words: the ring and its remainder, 1 spare
   int32_t historyPosition = 0;
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal

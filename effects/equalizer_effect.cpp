@@ -12,7 +12,8 @@ constexpr CurvePoint kFlatCurve[2] = {{0.0f, 0.0f}, {3.1415f, 0.0f}};
 
 // Linear band spacing: 16 bands from 0 to pi, pi / 15 apart.
 constexpr double kLinearBandStep = 0.20943951023333332;
-// The top band of the octave spacings sits at pi (as a float).
+// Pi as a float: where the top band of the octave spacings sits, and the end
+// of the range the kernel samples.
 constexpr float kTopBandAngle = 3.1415927f;
 // dB to a natural-log exponent (stands for ln 10 / 20).
 constexpr double kDbToNeper = 0.115;
@@ -124,9 +125,24 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
   const int32_t n = s.n;
   const int32_t m = n / 2;
 
+  // The magnitude samples stand for evenly spaced frequencies from 0 to pi,
+  // so the curve they are taken from must span exactly that range. A band
+  // curve that starts above 0 or ends below pi (the octave spacings) is
+  // extended flat to the ends: (0, first gain) in front, (pi, last gain)
+  // behind. A curve from 0 to pi (linear spacing) is sampled as it is.
   const bool usable = s.curvePoints != nullptr && s.curvePointCount >= 2;
-  ResampleCurve(usable ? s.curvePoints : kFlatCurve, s.magnitude.data(),
-                usable ? s.curvePointCount : 2, n / 4);
+  const CurvePoint* points = usable ? s.curvePoints : kFlatCurve;
+  const int32_t count = usable ? s.curvePointCount : 2;
+  std::vector<CurvePoint>& curve = s.sampledCurve;
+  curve.clear();
+  if (points[0].x > 0.0f) {
+    curve.push_back({0.0f, points[0].y});
+  }
+  curve.insert(curve.end(), points, points + count);
+  if (points[count - 1].x < kTopBandAngle) {
+    curve.push_back({kTopBandAngle, points[count - 1].y});
+  }
+  ResampleCurve(curve.data(), s.magnitude.data(), static_cast<int>(curve.size()), n / 4);
   for (int32_t k = 0; k < n / 4; ++k) {
     s.magnitude[k] = static_cast<float>(std::exp(kDbToNeper * s.magnitude[k]));
   }
@@ -199,6 +215,7 @@ void EqualizerEffect::Prepare(void*, int32_t blockLength, int32_t) {
   s.overlapPosition = 0;
   s.bitReverseN.assign(n, 0);
   s.bitReverseHalf.assign(n, 0);
+  s.sampledCurve.reserve(kEqualizerBandCount + 2);
 
   TwiddleTable(s.twiddleN.data(), s.n);
   TwiddleTable(s.twiddleHalf.data(), s.n / 2);
@@ -235,6 +252,7 @@ void EqualizerEffect::Release() {
   }
   std::vector<int32_t>().swap(s.bitReverseN);
   std::vector<int32_t>().swap(s.bitReverseHalf);
+  std::vector<CurvePoint>().swap(s.sampledCurve);
   s.n = 0;  // the callback does nothing until the next Prepare
   s.bits = 0;
   prepared = 0;

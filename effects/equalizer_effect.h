@@ -35,6 +35,8 @@ struct EqualizerSettings {
   // y = gain in dB. Owners keep it alive as long as the effect uses it.
   const CurvePoint* curvePoints = nullptr;
   int32_t curvePointCount = 0;
+  // The band curve extended flat to 0 and pi, as the kernel design samples it.
+  std::vector<CurvePoint> sampledCurve;
 };
 
 // The band curve the EQ page builds: 16 bands, each a gain in dB at an

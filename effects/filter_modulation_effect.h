@@ -23,7 +23,7 @@ struct FilterModulationSettings {
   std::vector<int16_t> modulatorTable;
   std::vector<int16_t> levels;                  // modulator values 0..127, blockLength + 1
   std::vector<CoefficientSet> coefficientBank;  // 128 sets
-  std::vector<int32_t> filterHistory;           // 8 words, 6 used
+  std::vector<int32_t> filterHistory;           // 8 words: the ring and its remainder, 1 spare
   int32_t historyPosition = 0;
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal

@@ -1,6 +1,6 @@
 // Biquad design and the fixed-point filter run, against references written
 // from the definitions: the design in double, the run sample by sample over
-// the literal six-slot history ring.
+// the literal six-slot history ring and the remainder slot after it.
 
 #include "dsp/biquad.h"
 
@@ -18,7 +18,7 @@ using test_signals::Block;
 
 struct Section {
   std::array<Q14, 6> coefficients{};
-  std::array<int32_t, 6> history{};
+  std::array<int32_t, 7> history{};
   BiquadSection s;
   Section(FilterKind kind, float f1, float f2, float q, float gain) {
     s.coefficients = coefficients.data();
@@ -72,15 +72,20 @@ std::array<int32_t, 6> ReferenceDesign(FilterKind kind, float f1, float f2, floa
           q14(den[2] / den[0]),        q14(den[1] / den[0]),        16384};
 }
 
-// Sample by sample over the six-slot ring, 32-bit wrap-around arithmetic.
+// Sample by sample over the six-slot ring, 32-bit wrap-around arithmetic;
+// slot 6 carries the remainder of each shift (before clamping) into the next
+// sum.
 struct ReferenceBiquad {
   std::array<int32_t, 6> c{};
-  std::array<int32_t, 6> h{};
+  std::array<int32_t, 7> h{};
   int p = 0;
   int16_t Step(int16_t x) {
     const int64_t sum = int64_t{c[0]} * h[(p + 2) % 6] + int64_t{c[1]} * h[(p + 3) % 6] +
-                        int64_t{c[2]} * x - int64_t{c[3]} * h[(p + 5) % 6] - int64_t{c[4]} * h[p];
-    int32_t y = static_cast<int32_t>(sum) >> 14;
+                        int64_t{c[2]} * x - int64_t{c[3]} * h[(p + 5) % 6] - int64_t{c[4]} * h[p] +
+                        h[6];
+    const auto acc = static_cast<int32_t>(sum);
+    int32_t y = acc >> 14;
+    h[6] = static_cast<int32_t>(int64_t{acc} - int64_t{y} * 16384);
     y = y > 32767 ? 32767 : (y < -32767 ? -32767 : y);
     h[(p + 4) % 6] = x;
     h[(p + 1) % 6] = y;
@@ -152,10 +157,10 @@ TEST(DesignBiquad, BandStopAndAllPassShareTheirCoefficients) {
 
 TEST(DesignBiquad, LeavesHistoryAndRingPositionAlone) {
   Section section(FilterKind::HighPass, 0.1f, 0.0f, 0.707f, 1.0f);
-  section.history = {1, 2, 3, 4, 5, 6};
+  section.history = {1, 2, 3, 4, 5, 6, 7};
   section.s.ringPosition = 4;
   DesignBiquad(&section.s);
-  EXPECT_EQ(section.history, (std::array<int32_t, 6>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(section.history, (std::array<int32_t, 7>{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(section.s.ringPosition, 4);
 }
 

@@ -86,7 +86,8 @@ Block ReferenceChorus(const Params& p, int32_t rate, int32_t block, const Block&
       oscF &= 4095;
     }
 
-    line[static_cast<size_t>(w)] = Clamp(x + ((s.feedbackCoef * lastWet) >> 8));
+    // The fed-back share is truncated toward zero.
+    line[static_cast<size_t>(w)] = Clamp(x + int64_t{s.feedbackCoef} * lastWet / 256);
     w = (w + 1) % length;
     const int32_t d = line[static_cast<size_t>(r)];
     const int32_t h = line[static_cast<size_t>((r + 1) % length)] - d;

@@ -25,7 +25,8 @@ std::vector<int16_t> ModelDistortion(const DistortionSettings& s, const std::vec
   std::vector<int16_t> y(x.size());
   for (size_t n = 0; n < x.size(); ++n) {
     const int32_t filtered = filter.Step(c, x[n]);
-    const int32_t v = Low32((Low32(int64_t{s.feedback} * previous) >> 8) + int64_t{filtered});
+    // The fed-back share is truncated toward zero.
+    const int32_t v = Low32(Low32(int64_t{s.feedback} * previous) / 256 + int64_t{filtered});
     const int32_t u = std::min(65535, std::max(0, v + 32768));
     const int32_t i = u / 256;
     const int32_t f = u % 256;

@@ -85,12 +85,15 @@ inline int16_t MixSample(int32_t gIn, int32_t x, int32_t gOut, int32_t y) {
   return static_cast<int16_t>(Clamp16(Low32(int64_t{gIn} * x + int64_t{gOut} * y) >> 8));
 }
 
-// Direct form I second-order step with Q14 coefficients b2, b1, b0, a2, a1.
+// Direct form I second-order step with Q14 coefficients b2, b1, b0, a2, a1,
+// carrying the part of the sum the shift drops (sum - (sum >> 14) x 16384,
+// before clamping) into the next step's sum.
 struct ModelBiquad {
-  int32_t x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+  int32_t x1 = 0, x2 = 0, y1 = 0, y2 = 0, r = 0;
   int32_t Step(const int32_t* c, int32_t x) {
     const int32_t acc = Low32(int64_t{c[0]} * x2 + int64_t{c[1]} * x1 + int64_t{c[2]} * x -
-                              int64_t{c[3]} * y2 - int64_t{c[4]} * y1);
+                              int64_t{c[3]} * y2 - int64_t{c[4]} * y1 + r);
+    r = static_cast<int32_t>(int64_t{acc} - int64_t{acc >> 14} * 16384);
     const int32_t y = Clamp16(acc >> 14);
     x2 = x1;
     x1 = x;

@@ -279,3 +279,45 @@ TEST(EqualizerEffect, PageCurveSpacings) {
   EXPECT_EQ(unchanged[7].x, linear[7].x);
   EXPECT_FLOAT_EQ(EqualizerBandAngle(11025.0, 44100), static_cast<float>(kPi / 2));
 }
+
+TEST(EqualizerEffect, OctaveSpacedBandActsAtTheFrequencyThePageShows) {
+  // 1/4-octave spacing at 44100 Hz: the bands span 1639 Hz to the Nyquist
+  // frequency. Band 1 at +20 dB, every other band at 0 dB. The page shows
+  // band 1 at x[1] x rate / 2 pi Hz (1948 Hz); the boost must sit there and
+  // not be spread over 0..pi as if the curve started at 0 Hz.
+  const int32_t rate = 44100;
+  const int32_t block = 4096;
+  std::array<float, kEqualizerBandCount> gains{};
+  gains[1] = 20.0f;
+  const EqualizerBandCurve curve = BuildEqualizerCurve(gains, 3);
+  const auto hzPerRadian = static_cast<float>(rate * 0.15915494309644432);
+  const auto shownHz = static_cast<int32_t>(curve[1].x * hzPerRadian);
+  ASSERT_EQ(shownHz, 1948);
+
+  auto gainDb = [&](double hz) {
+    EqualizerEffect eq;
+    eq.record.curvePoints = curve.data();
+    eq.record.curvePointCount = kEqualizerBandCount;
+    eq.Prepare(eq.settings, block, rate);
+    const auto y = Process(eq, Sine(block * 8, hz / rate, 1000.0), block);
+    return 20.0 * std::log10(Amplitude(y, 3 * block) / 1000.0);
+  };
+  // e^(0.115 x 20) is 19.98 dB; the window smooths the peak of the band a little.
+  EXPECT_NEAR(gainDb(shownHz), 20.0, 0.5);
+  // Far below the lowest band the curve is flat at band 0's gain.
+  EXPECT_NEAR(gainDb(335.0), 0.0, 0.5);
+  // Between the neighbours' frequencies the gain falls away from the band.
+  EXPECT_LT(gainDb(curve[3].x * hzPerRadian), 1.0);
+
+  // A linear curve already spans 0..pi and is sampled as it stands.
+  const EqualizerBandCurve linear = BuildEqualizerCurve(gains, 0);
+  EqualizerEffect eq;
+  eq.record.curvePoints = linear.data();
+  eq.record.curvePointCount = kEqualizerBandCount;
+  eq.Prepare(eq.settings, block, rate);
+  ASSERT_EQ(eq.record.sampledCurve.size(), linear.size());
+  for (size_t i = 0; i < linear.size(); ++i) {
+    EXPECT_EQ(eq.record.sampledCurve[i].x, linear[i].x);
+    EXPECT_EQ(eq.record.sampledCurve[i].y, linear[i].y);
+  }
+}
