@@ -5,7 +5,8 @@
 # kept in BUILD_DIR/fuzz-corpus/. A finding (crash, sanitizer report, leak,
 # timeout, failed check) ends that target's run and the whole script fails;
 # the input that caused it is saved in BUILD_DIR/fuzz-findings/TARGET/ and the
-# log in BUILD_DIR/fuzz-logs/TARGET.log.
+# log in BUILD_DIR/fuzz-logs/TARGET.log. The memory limit is generous: the
+# option target keeps every curve it sets up, as the renderer does for its run.
 set -uo pipefail
 
 build=$1
@@ -23,7 +24,7 @@ for entry in wave_file_fuzzer:wave wave_effects_fuzzer:wave render_options_fuzze
   findings=$build/fuzz-findings/$target
   log=$build/fuzz-logs/$target.log
   mkdir -p "$corpus" "$findings" "$(dirname "$log")"
-  if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
       -print_final_stats=1 -dict="$root/fuzz/$kind.dict" -artifact_prefix="$findings/" \
       "$corpus" "$root/fuzz/corpus/$kind" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
