@@ -4,8 +4,12 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# Seconds per target for `make fuzz`; `make test` gives each 20.
+FUZZ_SECONDS ?= 300
+FUZZERS = wave_file_fuzzer wave_effects_fuzzer render_options_fuzzer
 
-.PHONY: all setup build build-asan test test-release test-asan test-sound run render bench screenshots format clean
+.PHONY: all setup build build-asan build-fuzz test test-release test-asan test-fuzz fuzz test-sound run render bench screenshots format clean
 
 all: build
 
@@ -21,6 +25,13 @@ build-asan: setup
 	  -DTONALITH_SANITIZE=ON -DTONALITH_GUI=OFF -DTONALITH_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
+# libFuzzer targets (clang) with ASan and UBSan.
+build-fuzz: setup
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-O1 -g" -DTONALITH_SANITIZE=ON -DTONALITH_FUZZ=ON \
+	  -DTONALITH_GUI=OFF -DTONALITH_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZERS)
+
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
@@ -28,7 +39,14 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
-test: test-release test-asan
+# Each fuzzer for 20 seconds: a finding fails the run.
+test-fuzz: build-fuzz
+	bash scripts/fuzz.sh $(FUZZ_BUILD) 20
+
+test: test-release test-asan test-fuzz
+
+fuzz: build-fuzz
+	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Only the runs through a private sound server (see tests/sound).
 test-sound: build
@@ -47,4 +65,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -18,10 +18,10 @@ void BindChorusOptions(EffectOptionBinder& binder) {
       binder.Number("feedbackPercent", S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string* error) {
     ChorusSettings& s = static_cast<ChorusEffect&>(effect).record;
-    if (!CheckFollowingLowerEnd("chorus", "finalDelayMs",
-                                finalDelay[channel].value_or(s.finalDelayMs), "initialDelayMs",
-                                initial[channel].value_or(s.initialDelayMs), S::kFinalDelayMinGapMs,
-                                S::kMaxFinalDelayMs, error)) {
+    constexpr OrderedKeys kDelays = {"initialDelayMs", S::kMinInitialDelayMs, "finalDelayMs",
+                                     S::kMaxFinalDelayMs, S::kFinalDelayMinGapMs};
+    if (!CheckOrderedKeys("chorus", kDelays, initial[channel], s.initialDelayMs,
+                          finalDelay[channel], s.finalDelayMs, error)) {
       return false;
     }
     SetIfGiven(s.preFilterHz, cutoff, channel);

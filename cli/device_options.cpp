@@ -14,7 +14,7 @@ bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_
   const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
   if (status != std::errc() || end != value.data() + value.size() || parsed < low ||
       parsed > high) {
-    *error = std::string(name) + ": \"" + std::string(value) + "\" is not a number from " +
+    *error = std::string(name) + ": \"" + ShownValue(value) + "\" is not a number from " +
              std::to_string(low) + " to " + std::to_string(high);
     return false;
   }
@@ -35,38 +35,50 @@ bool HandleOutputDevice(std::string_view value, RenderOptions* options, std::str
   return ParseInt("--output-device", value, 0, 9999, &options->outputDevice, error);
 }
 
+// Remembers the first option given that only a device run takes.
+void NoteDeviceSetting(const char* name, RenderOptions* options) {
+  if (options->deviceSetting.empty()) {
+    options->deviceSetting = name;
+  }
+}
+
 bool HandleBuffers(std::string_view value, RenderOptions* options, std::string* error) {
+  NoteDeviceSetting("--buffers", options);
   return ParseInt("--buffers", value, kMinBufferCount, kMaxBufferCount, &options->buffers, error);
 }
 
 bool HandleRate(std::string_view value, RenderOptions* options, std::string* error) {
+  NoteDeviceSetting("--rate", options);
   return ParseInt("--rate", value, kMinSampleRate, kMaxSampleRate, &options->rate, error);
 }
 
 bool HandleChannels(std::string_view value, RenderOptions* options, std::string* error) {
+  NoteDeviceSetting("--channels", options);
   if (value == "1" || value == "2") {
     options->channels = value == "1" ? 1 : 2;
     return true;
   }
-  *error = "--channels: \"" + std::string(value) + "\" is not 1 or 2";
+  *error = "--channels: \"" + ShownValue(value) + "\" is not 1 or 2";
   return false;
 }
 
 bool HandleBits(std::string_view value, RenderOptions* options, std::string* error) {
+  NoteDeviceSetting("--bits", options);
   if (value == "8" || value == "16") {
     options->bits = value == "8" ? 8 : 16;
     return true;
   }
-  *error = "--bits: \"" + std::string(value) + "\" is not 8 or 16";
+  *error = "--bits: \"" + ShownValue(value) + "\" is not 8 or 16";
   return false;
 }
 
 bool HandleSeconds(std::string_view value, RenderOptions* options, std::string* error) {
+  NoteDeviceSetting("--seconds", options);
   double parsed = 0;
   const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
   if (status != std::errc() || end != value.data() + value.size() || !std::isfinite(parsed) ||
       parsed <= 0 || parsed > 1e6) {
-    *error = "--seconds: \"" + std::string(value) + "\" is not a positive number of seconds";
+    *error = "--seconds: \"" + ShownValue(value) + "\" is not a positive number of seconds";
     return false;
   }
   options->seconds = parsed;

@@ -33,31 +33,34 @@ std::string Range(double min, double max) {
   return FormatNumber(min) + ".." + FormatNumber(max);
 }
 
-// The whole text must be a finite number.
-std::optional<double> ParseNumber(const std::string& text) {
+enum class NumberStatus { kOk, kNotANumber, kOutOfRange };
+
+// The whole text must be a finite number; one too large or too small for a
+// double (1e999, 1e-400) is out of any range.
+NumberStatus ParseNumber(const std::string& text, double* value) {
   if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) {
-    return std::nullopt;
+    return NumberStatus::kNotANumber;
   }
   char* end = nullptr;
   errno = 0;
-  const double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(value)) {
-    return std::nullopt;
+  *value = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || (!std::isfinite(*value) && errno != ERANGE)) {
+    return NumberStatus::kNotANumber;
   }
-  return value;
+  return errno == ERANGE ? NumberStatus::kOutOfRange : NumberStatus::kOk;
 }
 
-std::optional<long long> ParseWhole(const std::string& text) {
+NumberStatus ParseWhole(const std::string& text, long long* value) {
   if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) {
-    return std::nullopt;
+    return NumberStatus::kNotANumber;
   }
   char* end = nullptr;
   errno = 0;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (*end != '\0' || errno == ERANGE) {
-    return std::nullopt;
+  *value = std::strtoll(text.c_str(), &end, 10);
+  if (*end != '\0') {
+    return NumberStatus::kNotANumber;
   }
-  return value;
+  return errno == ERANGE ? NumberStatus::kOutOfRange : NumberStatus::kOk;
 }
 
 std::vector<std::string> Split(std::string_view text, char separator) {
@@ -132,7 +135,7 @@ void EffectOptionBinder::Refuse(const std::string& message) {
 }
 
 std::array<const EffectOptionBinder::Item*, 2> EffectOptionBinder::Find(std::string_view key) {
-  // Later items win over earlier ones; a prefixed key wins over the plain one.
+  // A prefixed key wins over the plain one (no key is given twice).
   const Item* both = nullptr;
   std::array<const Item*, 2> prefixed{};
   for (Item& item : items_) {
@@ -163,8 +166,8 @@ PerChannel<T> EffectOptionBinder::Declare(std::string_view key, std::string desc
     std::string problem;
     std::optional<T> value = parse(item->value, &problem);
     if (!value) {
-      Refuse(item->written + "=" + item->value + ": " + problem + " (allowed: " + description +
-             ")");
+      Refuse(ShownValue(item->written) + "=" + ShownValue(item->value) + ": " + problem +
+             " (allowed: " + description + ")");
       continue;
     }
     values[channel] = std::move(value);
@@ -176,10 +179,13 @@ PerChannel<double> EffectOptionBinder::Number(std::string_view key, double min, 
   return Declare<double>(
       key, Range(min, max),
       [=](const std::string& text, std::string* problem) -> std::optional<double> {
-        const auto value = ParseNumber(text);
-        if (!value) {
+        double value = 0;
+        const NumberStatus status = ParseNumber(text, &value);
+        if (status == NumberStatus::kNotANumber) {
           *problem = "not a number";
-        } else if (*value < min || *value > max) {
+          return std::nullopt;
+        }
+        if (status == NumberStatus::kOutOfRange || value < min || value > max) {
           *problem = "out of range";
           return std::nullopt;
         }
@@ -191,16 +197,17 @@ PerChannel<int32_t> EffectOptionBinder::Integer(std::string_view key, int32_t mi
   return Declare<int32_t>(
       key, Range(min, max),
       [=](const std::string& text, std::string* problem) -> std::optional<int32_t> {
-        const auto value = ParseWhole(text);
-        if (!value) {
+        long long value = 0;
+        const NumberStatus status = ParseWhole(text, &value);
+        if (status == NumberStatus::kNotANumber) {
           *problem = "not a whole number";
           return std::nullopt;
         }
-        if (*value < min || *value > max) {
+        if (status == NumberStatus::kOutOfRange || value < min || value > max) {
           *problem = "out of range";
           return std::nullopt;
         }
-        return static_cast<int32_t>(*value);
+        return static_cast<int32_t>(value);
       });
 }
 
@@ -220,12 +227,13 @@ PerChannel<int32_t> EffectOptionBinder::Choice(std::string_view key,
             return static_cast<int32_t>(i);
           }
         }
-        const auto index = ParseWhole(text);
-        if (!index || *index < 0 || *index >= static_cast<long long>(names.size())) {
+        long long index = 0;
+        if (ParseWhole(text, &index) != NumberStatus::kOk || index < 0 ||
+            index >= static_cast<long long>(names.size())) {
           *problem = "not one of the choices";
           return std::nullopt;
         }
-        return static_cast<int32_t>(*index);
+        return static_cast<int32_t>(index);
       });
 }
 
@@ -239,16 +247,17 @@ PerChannel<std::vector<double>> EffectOptionBinder::NumberList(std::string_view 
       [=](const std::string& text, std::string* problem) -> std::optional<std::vector<double>> {
         std::vector<double> list;
         for (const std::string& part : Split(text, ';')) {
-          const auto value = ParseNumber(part);
-          if (!value) {
-            *problem = "\"" + part + "\" is not a number";
+          double value = 0;
+          const NumberStatus status = ParseNumber(part, &value);
+          if (status == NumberStatus::kNotANumber) {
+            *problem = "\"" + ShownValue(part) + "\" is not a number";
             return std::nullopt;
           }
-          if (*value < min || *value > max) {
-            *problem = part + " is out of range";
+          if (status == NumberStatus::kOutOfRange || value < min || value > max) {
+            *problem = ShownValue(part) + " is out of range";
             return std::nullopt;
           }
-          list.push_back(*value);
+          list.push_back(value);
         }
         if (static_cast<int32_t>(list.size()) < minCount ||
             static_cast<int32_t>(list.size()) > maxCount) {
@@ -274,21 +283,26 @@ PerChannel<std::vector<CurvePointValue>> EffectOptionBinder::Curve(std::string_v
         std::vector<CurvePointValue> points;
         for (const std::string& part : Split(text, ';')) {
           const std::vector<std::string> xy = Split(part, ':');
-          const auto x = xy.size() == 2 ? ParseNumber(xy[0]) : std::nullopt;
-          const auto y = xy.size() == 2 ? ParseNumber(xy[1]) : std::nullopt;
-          if (!x || !y) {
-            *problem = "\"" + part + "\" is not a point X:Y";
+          double x = 0;
+          double y = 0;
+          const NumberStatus xStatus =
+              xy.size() == 2 ? ParseNumber(xy[0], &x) : NumberStatus::kNotANumber;
+          const NumberStatus yStatus =
+              xy.size() == 2 ? ParseNumber(xy[1], &y) : NumberStatus::kNotANumber;
+          if (xStatus == NumberStatus::kNotANumber || yStatus == NumberStatus::kNotANumber) {
+            *problem = "\"" + ShownValue(part) + "\" is not a point X:Y";
             return std::nullopt;
           }
-          if (*x < minX || *x > maxX || *y < minY || *y > maxY) {
-            *problem = part + " is out of range";
+          if (xStatus == NumberStatus::kOutOfRange || yStatus == NumberStatus::kOutOfRange ||
+              x < minX || x > maxX || y < minY || y > maxY) {
+            *problem = ShownValue(part) + " is out of range";
             return std::nullopt;
           }
-          if (!points.empty() && *x <= points.back().x) {
-            *problem = "x is not strictly increasing at " + part;
+          if (!points.empty() && x <= points.back().x) {
+            *problem = "x is not strictly increasing at " + ShownValue(part);
             return std::nullopt;
           }
-          points.push_back({*x, *y});
+          points.push_back({x, y});
         }
         if (static_cast<int32_t>(points.size()) < minPoints ||
             static_cast<int32_t>(points.size()) > maxPoints) {
@@ -311,7 +325,7 @@ void EffectOptionBinder::RefuseUnknownKeys() {
         keys += keys.empty() ? "" : ", ";
         keys += description.substr(0, description.find(' '));
       }
-      Refuse("unknown key \"" + item.written + "\" (keys: " + keys +
+      Refuse("unknown key \"" + ShownValue(item.written) + "\" (keys: " + keys +
              ", each also as left.KEY or right.KEY)");
     }
   }
@@ -328,7 +342,7 @@ bool ParseEffectSpec(std::string_view spec, std::span<const EffectBinding> bindi
   const EffectBinding* binding = FindBinding(bindings, name);
   if (!binding) {
     const std::string known = JoinNames(bindings);
-    *error = "--effect: unknown effect \"" + std::string(name) + "\" (" +
+    *error = "--effect: unknown effect \"" + ShownValue(name) + "\" (" +
              (known.empty() ? std::string("no effects are available yet") : "known: " + known) +
              ")";
     return false;
@@ -339,19 +353,28 @@ bool ParseEffectSpec(std::string_view spec, std::span<const EffectBinding> bindi
     for (const std::string& part : Split(spec.substr(colon + 1), ',')) {
       const size_t equals = part.find('=');
       if (equals == std::string::npos || equals == 0) {
-        *error = "--effect " + std::string(name) + ": \"" + part +
+        *error = "--effect " + std::string(name) + ": \"" + ShownValue(part) +
                  "\" is not KEY=VALUE (SPEC is NAME[:KEY=VALUE[,KEY=VALUE]...])";
         return false;
       }
       EffectOptionBinder::Item item;
       item.written = part.substr(0, equals);
       item.value = part.substr(equals + 1);
+      for (const EffectOptionBinder::Item& earlier : items) {
+        if (earlier.written == item.written) {
+          *error = "--effect " + std::string(name) + ": key \"" + ShownValue(item.written) +
+                   "\" given twice";
+          return false;
+        }
+      }
+      // One channel prefix at most: "left.right.KEY" is no key.
       item.key = item.written;
       for (const auto& [prefix, channel] : {std::pair{"left.", 0}, std::pair{"right.", 1}}) {
         const std::string_view p = prefix;
         if (item.key.starts_with(p)) {
           item.key = item.key.substr(p.size());
           item.channel = channel;
+          break;
         }
       }
       items.push_back(std::move(item));
@@ -405,18 +428,61 @@ std::string FormatDecimal(double value) {
   return text;
 }
 
-bool CheckFollowingLowerEnd(std::string_view effectName, std::string_view key, double value,
-                            std::string_view lowerKey, double lowerValue, double gap, double max,
-                            std::string* error) {
-  const double lowest = lowerValue + gap;
-  if (!(value < lowest)) {
+bool CheckOrderedKeys(std::string_view effectName, const OrderedKeys& keys,
+                      const std::optional<double>& lowerGiven, double lowerNow,
+                      const std::optional<double>& upperGiven, double upperNow,
+                      std::string* error) {
+  const double lower = lowerGiven.value_or(lowerNow);
+  const double upper = upperGiven.value_or(upperNow);
+  const double lowestUpper = lower + keys.gap;
+  if (!(upper < lowestUpper)) {
     return true;
   }
-  *error = "--effect " + std::string(effectName) + ": " + std::string(key) + "=" +
-           FormatDecimal(value) + ": out of range (allowed: " + std::string(lowerKey) + "+" +
-           FormatDecimal(gap) + ".." + FormatDecimal(max) + ", here " + FormatDecimal(lowest) +
-           ".." + FormatDecimal(max) + ")";
+  const std::string prefix = "--effect " + std::string(effectName) + ": ";
+  if (!lowerGiven || (upperGiven && !(lowestUpper > keys.upperMax))) {
+    *error = prefix + std::string(keys.upperKey) + "=" + FormatDecimal(upper) +
+             ": out of range (allowed: " + std::string(keys.lowerKey) + "+" +
+             FormatDecimal(keys.gap) + ".." + FormatDecimal(keys.upperMax) + ", here " +
+             FormatDecimal(lowestUpper) + ".." + FormatDecimal(keys.upperMax) + ")";
+  } else {
+    *error = prefix + std::string(keys.lowerKey) + "=" + FormatDecimal(lower) +
+             ": out of range (allowed: " + FormatDecimal(keys.lowerMin) + ".." +
+             std::string(keys.upperKey) + "-" + FormatDecimal(keys.gap) + ", here " +
+             FormatDecimal(keys.lowerMin) + ".." + FormatDecimal(upper - keys.gap) + ")";
+  }
   return false;
+}
+
+std::string ShownValue(std::string_view value) {
+  constexpr size_t kLongest = 60;
+  bool cut = false;
+  if (value.size() > kLongest) {
+    size_t end = kLongest;
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) {
+      --end;  // not inside a UTF-8 sequence
+    }
+    value = value.substr(0, end);
+    cut = true;
+  }
+  std::string shown;
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      constexpr char kHex[] = "0123456789abcdef";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    }
+  }
+  return cut ? shown + "\u2026" : shown;
 }
 
 bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,

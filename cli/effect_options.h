@@ -160,12 +160,31 @@ std::string FormatNumber(double value);
 // `value` in fixed notation with the trailing zeros (and a bare point) cut.
 std::string FormatDecimal(double value);
 
-// For a key whose lower end follows another key's value: accepts `value` at
-// or above lowerValue + gap, else sets *error to "--effect EFFECT: KEY=V: out
-// of range (allowed: LOWERKEY+GAP..MAX, here LOW..MAX)" and returns false.
-bool CheckFollowingLowerEnd(std::string_view effectName, std::string_view key, double value,
-                            std::string_view lowerKey, double lowerValue, double gap, double max,
-                            std::string* error);
+// Two keys of an effect whose values must stay at least `gap` apart, the
+// upper one at most `upperMax` (the chorus's delays, the reverb's echoes).
+struct OrderedKeys {
+  std::string_view lowerKey;
+  double lowerMin;
+  std::string_view upperKey;
+  double upperMax;
+  double gap;
+};
+
+// Accepts upper >= lower + gap, each value being the one given for the
+// channel or else the effect's current one. Otherwise sets *error to one
+// line naming a key the user gave, with the range it may take beside the
+// other value: the upper key when it was given and some value of it fits
+// ("KEY=V: out of range (allowed: LOWERKEY+GAP..MAX, here LOW..MAX)"), else
+// the lower key ("KEY=V: out of range (allowed: MIN..UPPERKEY-GAP, here
+// MIN..HIGH)"), and returns false.
+bool CheckOrderedKeys(std::string_view effectName, const OrderedKeys& keys,
+                      const std::optional<double>& lowerGiven, double lowerNow,
+                      const std::optional<double>& upperGiven, double upperNow, std::string* error);
+
+// A value from the command line as a refusal quotes it: control characters
+// escaped (\n, \t, \xHH) so that the refusal stays on one line, and cut
+// with an ellipsis after 60 characters.
+std::string ShownValue(std::string_view value);
 
 // Writes a channel's given curve into the effect's curve pointer and count;
 // the points live as long as the process (the effect never owns them).

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "cli/device_options.h"
@@ -28,6 +29,44 @@ bool ReadInputRate(const std::string& input, Notifier& notifier, int32_t* rate) 
   ReadWaveFile(kWaveClose, input, nullptr, notifier);
   return true;
 }
+
+// SIGINT, SIGTERM and SIGHUP end a file render after the block in hand, so
+// that the output is finished with its sizes; a second one acts as usual.
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) {
+  stopSignal = signal;
+}
+
+class StopSignals {
+ public:
+  StopSignals() {
+    stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < kCount; ++i) {
+      sigaction(kSignals[i], nullptr, &old_[i]);
+      // A signal the caller has the program ignore (nohup) stays ignored.
+      if (old_[i].sa_handler != SIG_IGN) {
+        sigaction(kSignals[i], &action, nullptr);
+      }
+    }
+  }
+  ~StopSignals() {
+    for (size_t i = 0; i < kCount; ++i) {
+      sigaction(kSignals[i], &old_[i], nullptr);
+    }
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+  static constexpr size_t kCount = 3;
+  static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction old_[kCount] {};
+};
 
 }  // namespace
 
@@ -63,7 +102,16 @@ int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink
   settings.rightChain = &right;
   settings.notifier = &notifier;
   settings.progress = progress;
-  return ProcessFileToFile(settings) == FileRunResult::kCompleted ? kRenderDone : kRenderFailed;
+  const StopSignals stopSignals;
+  settings.afterBlock = [] { return stopSignal != 0; };
+  switch (ProcessFileToFile(settings)) {
+    case FileRunResult::kCompleted:
+      return kRenderDone;
+    case FileRunResult::kCancelled:
+      return kRenderStoppedBase + stopSignal;
+    default:
+      return kRenderFailed;
+  }
 }
 
 int RenderMain(std::span<const std::string> arguments) {

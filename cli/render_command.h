@@ -11,10 +11,14 @@
 inline constexpr int kRenderDone = 0;
 inline constexpr int kRenderFailed = 1;   // the run failed (its message was shown)
 inline constexpr int kRenderRefused = 2;  // the command line was refused
+// A file render ended early by a signal exits with this plus its number
+// (130 SIGINT, 129 SIGHUP, 143 SIGTERM); the output holds the blocks so far.
+inline constexpr int kRenderStoppedBase = 128;
 
 // Parses the arguments after the program name and does what they ask.
 int RenderMain(std::span<const std::string> arguments);
 
 // The file-to-file mode: sets both chains up as the options ask and runs the
-// engine's file run. Messages go to `notifier`; `progress` may be null.
+// engine's file run, which SIGINT, SIGTERM and SIGHUP end after the current
+// block. Messages go to `notifier`; `progress` may be null.
 int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress);

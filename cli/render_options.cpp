@@ -13,7 +13,7 @@ bool HandleBlock(std::string_view value, RenderOptions* options, std::string* er
       return true;
     }
   }
-  *error = "--block: \"" + std::string(value) +
+  *error = "--block: \"" + ShownValue(value) +
            "\" is not a block length (allowed: 128, 256, 512, 1024, 2048, 4096, 8192)";
   return false;
 }
@@ -83,7 +83,7 @@ bool ParseRenderArguments(std::span<const std::string> arguments, RenderOptions*
     const auto spec = std::find_if(table.begin(), table.end(),
                                    [name](const RenderOptionSpec& s) { return s.name == name; });
     if (spec == table.end()) {
-      *error = "unknown option \"" + std::string(name) + "\" (see --help)";
+      *error = "unknown option \"" + ShownValue(name) + "\" (see --help)";
       return false;
     }
     std::string_view value;
@@ -109,10 +109,22 @@ bool ParseRenderArguments(std::span<const std::string> arguments, RenderOptions*
 
 bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
   if (options.mode != RenderMode::kFileToFile) {
+    if (!options.operands.empty()) {
+      const char* option = options.mode == RenderMode::kHelp          ? "--help"
+                           : options.mode == RenderMode::kListEffects ? "--list-effects"
+                                                                      : "--list-devices";
+      *error = std::string(option) + " takes no INPUT or OUTPUT (\"" +
+               ShownValue(options.operands.front()) + "\" given)";
+      return false;
+    }
     return true;
   }
   if (UsesDevice(options)) {
     return CheckDeviceOperands(options, error);
+  }
+  if (!options.deviceSetting.empty()) {
+    *error = options.deviceSetting + " is only for runs with --input-device or --output-device";
+    return false;
   }
   if (options.operands.size() != 2) {
     *error = "expected INPUT.wav and OUTPUT.wav (see --help)";

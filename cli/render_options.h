@@ -41,6 +41,9 @@ struct RenderOptions {
   int32_t channels = 2;
   int32_t bits = 16;
   double seconds = 0;  // 0: until Ctrl-C (live, record) or the file's end (play)
+  // The first of the options above that only a run with a device takes, as
+  // given ("--rate"); empty when none was given.
+  std::string deviceSetting;
 };
 
 struct RenderOptionSpec {
@@ -59,7 +62,8 @@ std::vector<RenderOptionSpec> RenderOptionTable();
 bool ParseRenderArguments(std::span<const std::string> arguments, RenderOptions* options,
                           std::string* error);
 
-// Checks the operands for the chosen mode.
+// Checks the operands for the chosen mode, and that the options given belong
+// to it.
 bool CheckRenderOperands(const RenderOptions& options, std::string* error);
 
 // The --help text.

@@ -17,9 +17,10 @@ void BindReverbOptions(EffectOptionBinder& binder) {
   const auto time = binder.Number("reverbTimeMs", S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string* error) {
     ReverbSettings& s = static_cast<ReverbEffect&>(effect).record;
-    if (!CheckFollowingLowerEnd("reverb", "maxEchoMs", maxEcho[channel].value_or(s.maxEchoMs),
-                                "minEchoMs", minEcho[channel].value_or(s.minEchoMs),
-                                S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs, error)) {
+    constexpr OrderedKeys kEchoes = {"minEchoMs", S::kMinMinEchoMs, "maxEchoMs", S::kMaxMaxEchoMs,
+                                     S::kMaxEchoMinGapMs};
+    if (!CheckOrderedKeys("reverb", kEchoes, minEcho[channel], s.minEchoMs, maxEcho[channel],
+                          s.maxEchoMs, error)) {
       return false;
     }
     SetIfGiven(s.requestedEchoCount, echoes, channel);

@@ -47,7 +47,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
     return FileRunResult::kInputRefused;
   }
   if (WriteWaveFile(kWaveCreate, output, nullptr, notifier) != kWaveDone) {
-    notifier.ShowMessage(msg::kCannotOpenOutput);
+    notifier.ShowMessage(msg::kCannotOpenOutput, FileErrorDetail(output, files.outputError));
     ReadWaveFile(kWaveClose, input, nullptr, notifier);
     return FileRunResult::kOutputRefused;
   }
@@ -99,7 +99,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
 
     const WaveBlock out{outputBuffer.data(), in.bufferLength, in.bufferLength};
     if (WriteWaveFile(kWaveTransfer, output, &out, notifier) != kWaveDone) {
-      notifier.ShowMessage(msg::kWriteError);
+      notifier.ShowMessage(msg::kWriteError, FileErrorDetail(output, files.outputError));
       result = FileRunResult::kWriteError;
       break;
     }

@@ -42,7 +42,8 @@ enum class FileRunResult {
   kCompleted,      // the whole input was processed and the output closed
   kOutputIsInput,  // both names reach one file; refused before either was opened
   kInputRefused,   // the reader's message was shown; nothing was created
-  kOutputRefused,  // "Error opening output file"; the input was closed again
+  kOutputRefused,  // "Error opening output file" with the reason; the input was
+                   // closed again, and an output the run created is gone
   kReadError,      // mid-run; the output holds the blocks written before
   kWriteError,     // mid-run; the output holds the blocks written before
   kCloseFailed,    // every block was written but the output could not be finished

@@ -1,6 +1,7 @@
 #include "engine/wave_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -105,15 +106,92 @@ void CloseFile(int& fd) {
   }
 }
 
+// Reads a RIFF body's chunk headers through one buffer, so that a file of
+// many small chunks costs one system call per buffer, not one per chunk.
+class ChunkScanner {
+ public:
+  ChunkScanner(int fd, uint64_t fileSize) : fd_(fd), fileSize_(fileSize), buffer_(kBytes) {}
+
+  // Copies the 8 bytes at `offset`; false when the file ends first.
+  bool ReadHeader(uint64_t offset, uint8_t* out) {
+    if (!Holds(offset, 8) && (!Fill(offset) || !Holds(offset, 8))) {
+      return false;
+    }
+    std::memcpy(out, buffer_.data() + (offset - start_), 8);
+    return true;
+  }
+
+  // The offset of the first byte at or after `offset` that is not zero, or
+  // the file size. Holes of a sparse file are stepped over without reading.
+  uint64_t NextNonZeroByte(uint64_t offset) {
+    while (offset < fileSize_) {
+      if (!Holds(offset, 1)) {
+        const off_t data = lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+          return fileSize_;  // nothing but a hole up to the end
+        }
+        if (data > static_cast<off_t>(offset)) {
+          offset = static_cast<uint64_t>(data);
+          continue;
+        }
+        if (!Fill(offset)) {
+          return fileSize_;
+        }
+      }
+      const uint8_t* p = buffer_.data() + (offset - start_);
+      const uint8_t* end = buffer_.data() + fill_;
+      for (uint64_t word = 0; end - p >= 8; p += 8) {
+        std::memcpy(&word, p, 8);
+        if (word != 0) {
+          break;
+        }
+      }
+      while (p < end && *p == 0) {
+        ++p;
+      }
+      if (p < end) {
+        return start_ + static_cast<uint64_t>(p - buffer_.data());
+      }
+      offset = start_ + fill_;
+    }
+    return fileSize_;
+  }
+
+ private:
+  static constexpr uint64_t kBytes = 64 * 1024;
+  bool Holds(uint64_t offset, uint64_t count) const {
+    return offset >= start_ && offset + count <= start_ + fill_;
+  }
+  bool Fill(uint64_t offset) {
+    start_ = offset;
+    fill_ = ReadAt(fd_, buffer_.data(), kBytes, offset);
+    return fill_ > 0;
+  }
+
+  int fd_;
+  uint64_t fileSize_;
+  std::vector<uint8_t> buffer_;
+  uint64_t start_ = 0;
+  uint64_t fill_ = 0;
+};
+
 // Looks for the chunk `id` among the chunks that start at `*offset` and end
 // before `end`, skipping others with their pad bytes. On success `*offset` is
 // the chunk's first data byte and `*size` its size.
-bool FindChunk(int fd, const char* id, uint64_t end, uint64_t* offset, uint32_t* size) {
+bool FindChunk(ChunkScanner& scanner, const char* id, uint64_t end, uint64_t* offset,
+               uint32_t* size) {
+  static constexpr uint8_t kEmptyChunk[8] = {};
   uint64_t at = *offset;
   while (at + 8 <= end) {
     uint8_t header[8];
-    if (ReadAt(fd, header, 8, at) != 8) {
+    if (!scanner.ReadHeader(at, header)) {
       return false;
+    }
+    if (std::memcmp(header, kEmptyChunk, 8) == 0) {
+      // A run of zeros is a run of empty chunks with a zero id: go straight
+      // to the chunk that holds the next byte that is not zero.
+      at += (scanner.NextNonZeroByte(at + 8) - at) / 8 * 8;
+      continue;
     }
     const uint32_t chunkSize = GetU32(header + 4);
     if (IdIs(header, id)) {
@@ -147,7 +225,11 @@ struct Reader {
 
 struct Writer {
   int fd = -1;
-  uint64_t dataBytes = 0;  // data bytes written by successful block writes
+  std::string path;
+  bool created = false;         // the file did not exist before this writer made it
+  uint64_t dataBytes = 0;       // data bytes written by successful block writes
+  uint64_t sizedBytes = 0;      // the data size the header holds
+  uint64_t bytesPerSecond = 1;  // how often the header is brought up to date
 };
 
 Reader reader;
@@ -194,16 +276,25 @@ int32_t OpenReader(const std::string& fileName, Notifier& notifier) {
   state.remaining = 0;
   state.total = 0;
 
-  reader.fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would block here until a writer comes.
+  reader.fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (reader.fd < 0) {
-    notifier.ShowMessage(msg::kCannotReadFile);
+    notifier.ShowMessage(msg::kCannotReadFile, std::strerror(errno));
     return kWaveFailed;
   }
-  auto refuse = [&notifier](const char* text) {
+  auto refuse = [&notifier](const char* text, const std::string& detail = {}) {
     CloseReader();
-    notifier.ShowMessage(text);
+    notifier.ShowMessage(text, detail);
     return kWaveFailed;
   };
+  struct stat info {};
+  if (fstat(reader.fd, &info) != 0) {
+    return refuse(msg::kCannotReadFile, std::strerror(errno));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return refuse(msg::kCannotReadFile, "not a regular file");
+  }
+  const auto fileSize = static_cast<uint64_t>(info.st_size);
 
   // The first chunk: its header, and the form type when it is a RIFF chunk.
   uint8_t riff[12];
@@ -218,9 +309,10 @@ int32_t OpenReader(const std::string& fileName, Notifier& notifier) {
   }
   const uint64_t riffEnd = 8 + static_cast<uint64_t>(GetU32(riff + 4));
 
+  ChunkScanner scanner(reader.fd, fileSize);
   uint64_t offset = 12;
   uint32_t formatSize = 0;
-  if (!FindChunk(reader.fd, "fmt ", riffEnd, &offset, &formatSize)) {
+  if (!FindChunk(scanner, "fmt ", riffEnd, &offset, &formatSize)) {
     return refuse(msg::kBadRiffFormat);
   }
   // The record is read as 18 bytes from the chunk's start. A chunk too short
@@ -239,8 +331,16 @@ int32_t OpenReader(const std::string& fileName, Notifier& notifier) {
   offset += static_cast<uint64_t>(formatSize) + (formatSize & 1);
 
   uint32_t dataSize = 0;
-  if (!FindChunk(reader.fd, "data", riffEnd, &offset, &dataSize)) {
+  if (!FindChunk(scanner, "data", riffEnd, &offset, &dataSize)) {
     return refuse(msg::kNoDataChunk);
+  }
+  if (dataSize == kWaveUnknownDataSize) {
+    // Written by a stream that did not know its length: the data runs to the
+    // end of the file, of which the whole frames are taken.
+    const uint64_t frameBytes = (format.bitsPerSample / 8u) * format.channels;
+    const uint64_t available =
+        std::min<uint64_t>(fileSize > offset ? fileSize - offset : 0, kWaveUnknownDataSize);
+    dataSize = static_cast<uint32_t>(available - available % frameBytes);
   }
   if (dataSize == 0) {
     return refuse(msg::kNoWaveData);
@@ -284,24 +384,93 @@ int32_t ReadBlock(WaveBlock* block) {
   return kWaveDone;
 }
 
+// Opens the output for writing without truncating a file that is there;
+// creates it when it is not. -1 with errno set on failure.
+int OpenOutput(const std::string& fileName, bool* created) {
+  // O_NONBLOCK: opening a FIFO nobody reads fails instead of blocking.
+  constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NONBLOCK;
+  *created = false;
+  int fd = open(fileName.c_str(), kFlags);
+  if (fd < 0 && errno == ENOENT) {
+    fd = open(fileName.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    *created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+      // Made by someone else meanwhile, or a link to a file yet to be made.
+      fd = open(fileName.c_str(), kFlags | O_CREAT, 0666);
+    }
+  }
+  if (fd >= 0) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
+  return fd;
+}
+
+// Ends a writer that could not be made or finished: closes it and removes
+// the file if this writer created it.
+void AbandonWriter(int error) {
+  CloseFile(writer.fd);
+  if (writer.created) {
+    unlink(writer.path.c_str());
+  }
+  WaveFiles().outputError = error;
+}
+
+// Writes the data size and the RIFF size for `dataBytes` of data followed by
+// `pad` pad bytes; 0, or the piece that failed.
+const char* WriteSizes(uint64_t dataBytes, uint64_t pad) {
+  uint8_t size[4];
+  PutU32(size, static_cast<uint32_t>(dataBytes));
+  if (!WriteAt(writer.fd, size, 4, kDataSizeOffset)) {
+    return msg::kCannotFinishData;
+  }
+  PutU32(size, static_cast<uint32_t>(kRiffOverhead + dataBytes + pad));
+  if (!WriteAt(writer.fd, size, 4, kRiffSizeOffset)) {
+    return msg::kCannotFinishRiff;
+  }
+  writer.sizedBytes = dataBytes;
+  return nullptr;
+}
+
 int32_t CreateWriter(const std::string& fileName, Notifier& notifier) {
   CloseFile(writer.fd);
+  WaveFileState& state = WaveFiles();
+  state.outputError = 0;
+  writer.path = fileName;
   writer.dataBytes = 0;
-  writer.fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  writer.sizedBytes = 0;
+  const WaveFormat& format = state.outputFormat;
+  writer.bytesPerSecond = std::max<uint64_t>(
+      1, uint64_t{format.samplesPerSec} * format.channels * (format.bitsPerSample / 8u));
+  writer.fd = OpenOutput(fileName, &writer.created);
   if (writer.fd < 0) {
+    state.outputError = errno;
     return kWaveFailed;  // the caller reports it
   }
   auto fail = [&notifier](const char* text) {
-    CloseFile(writer.fd);
+    AbandonWriter(errno);
     notifier.ShowMessage(text);
     return kWaveFailed;
   };
+  struct stat info {};
+  if (fstat(writer.fd, &info) != 0) {
+    return fail(msg::kCannotCreateRiff);
+  }
+  const bool truncate = !writer.created && S_ISREG(info.st_mode);
+  // A file that is there keeps every byte until the whole header is sure to
+  // fit: the space is taken first, where the file system can tell.
+  if (truncate && info.st_size < static_cast<off_t>(kHeaderBytes)) {
+    const int reserved = posix_fallocate(writer.fd, 0, kHeaderBytes);
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+      errno = reserved;
+      return fail(msg::kCannotCreateRiff);
+    }
+  }
 
   // Each piece of the header is written on its own, in file order, so a
   // failure names the piece that could not be written.
   uint8_t riff[12];
   std::memcpy(riff, "RIFF", 4);
-  PutU32(riff + 4, 0);
+  PutU32(riff + 4, static_cast<uint32_t>(kRiffOverhead));
   std::memcpy(riff + 8, "WAVE", 4);
   if (!WriteAt(writer.fd, riff, sizeof riff, 0)) {
     return fail(msg::kCannotCreateRiff);
@@ -312,7 +481,7 @@ int32_t CreateWriter(const std::string& fileName, Notifier& notifier) {
   if (!WriteAt(writer.fd, formatHeader, sizeof formatHeader, 12)) {
     return fail(msg::kCannotCreateFormat);
   }
-  WaveFormat written = WaveFiles().outputFormat;
+  WaveFormat written = format;
   written.extraSize = 0;
   uint8_t record[kWaveFormatBytes];
   EncodeFormat(written, record);
@@ -325,24 +494,35 @@ int32_t CreateWriter(const std::string& fileName, Notifier& notifier) {
   if (!WriteAt(writer.fd, dataHeader, sizeof dataHeader, 38)) {
     return fail(msg::kCannotCreateData);
   }
+  if (truncate && ftruncate(writer.fd, kHeaderBytes) != 0) {
+    return fail(msg::kCannotFlushHeader);
+  }
   return kWaveDone;
 }
 
 int32_t WriteBlock(const WaveBlock* block) {
   WaveFileState& state = WaveFiles();
   const uint64_t end = kHeaderBytes + writer.dataBytes;
-  if (writer.fd < 0 || !WaveBlockFits(writer.dataBytes, block->bytesRecorded) ||
-      !WriteAt(writer.fd, block->data, block->bytesRecorded, end)) {
+  if (writer.fd < 0 || !WaveBlockFits(writer.dataBytes, block->bytesRecorded)) {
+    state.outputError = writer.fd < 0 ? EBADF : EFBIG;
+    state.writeFailed = 1;
+    return kWaveWriteFailed;
+  }
+  if (!WriteAt(writer.fd, block->data, block->bytesRecorded, end)) {
+    state.outputError = errno;
     // Back to the state after the last good block: no partial block stays.
     // Should that fail too, the sizes patched at close still cover only the
     // good blocks.
-    if (writer.fd >= 0) {
-      [[maybe_unused]] const int ignored = ftruncate(writer.fd, static_cast<off_t>(end));
-    }
+    [[maybe_unused]] const int ignored = ftruncate(writer.fd, static_cast<off_t>(end));
     state.writeFailed = 1;
     return kWaveWriteFailed;
   }
   writer.dataBytes += block->bytesRecorded;
+  if (writer.dataBytes - writer.sizedBytes >= writer.bytesPerSecond) {
+    // Up to date once per second of audio; a failure here is left to the
+    // close, which writes the same two fields.
+    WriteSizes(writer.dataBytes, 0);
+  }
   return kWaveDone;
 }
 
@@ -350,24 +530,29 @@ int32_t CloseWriter(Notifier& notifier) {
   if (writer.fd < 0) {
     return kWaveDone;
   }
-  const uint64_t pad = writer.dataBytes & 1;
+  WaveFileState& state = WaveFiles();
+  // The sizes are patched even when the pad byte cannot be written; the RIFF
+  // size then ends with the data, as the file does.
   const char* failure = nullptr;
-  uint8_t size[4];
-  PutU32(size, static_cast<uint32_t>(writer.dataBytes));
+  int error = 0;
+  uint64_t pad = writer.dataBytes & 1;
   const uint8_t zero = 0;
-  if ((pad && !WriteAt(writer.fd, &zero, 1, kHeaderBytes + writer.dataBytes)) ||
-      !WriteAt(writer.fd, size, 4, kDataSizeOffset)) {
+  if (pad && !WriteAt(writer.fd, &zero, 1, kHeaderBytes + writer.dataBytes)) {
     failure = msg::kCannotFinishData;
-  } else {
-    PutU32(size, static_cast<uint32_t>(kRiffOverhead + writer.dataBytes + pad));
-    if (!WriteAt(writer.fd, size, 4, kRiffSizeOffset)) {
-      failure = msg::kCannotFinishRiff;
-    }
+    error = errno;
+    pad = 0;
   }
-  CloseFile(writer.fd);
+  if (const char* sizes = WriteSizes(writer.dataBytes, pad)) {
+    failure = sizes;
+    error = errno;
+    AbandonWriter(error);
+  } else {
+    CloseFile(writer.fd);
+    state.outputError = error;
+  }
   writer.dataBytes = 0;
   if (failure) {
-    notifier.ShowMessage(failure);
+    notifier.ShowMessage(failure, FileErrorDetail(writer.path, error));
     return kWaveFailed;
   }
   return kWaveDone;
@@ -410,16 +595,20 @@ int32_t WriteWaveFile(int32_t op, const std::string& fileName, const WaveBlock* 
 }
 
 bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& notifier) {
-  int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    notifier.ShowMessage(msg::kErrorOpeningFile);
+    notifier.ShowMessage(msg::kErrorOpeningFile, std::strerror(errno));
     return false;
   }
-  auto refuse = [&](const char* text) {
+  auto refuse = [&](const char* text, const std::string& detail = {}) {
     CloseFile(fd);
-    notifier.ShowMessage(text);
+    notifier.ShowMessage(text, detail);
     return false;
   };
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return refuse(msg::kErrorOpeningFile, "not a regular file");
+  }
   uint8_t header[12 + 8 + kWaveFormatBytes];
   if (ReadAt(fd, header, 12, 0) != 12 || !IdIs(header, "RIFF") || !IdIs(header + 8, "WAVE")) {
     return refuse(msg::kBadWaveFormat);
@@ -456,4 +645,8 @@ uint64_t DiskFreeBytes(const std::string& path) {
 bool WaveBlockFits(uint64_t dataBytes, uint64_t blockBytes) {
   const uint64_t data = dataBytes + blockBytes;
   return kRiffOverhead + data + (data & 1) <= kMaxRiffSize;
+}
+
+std::string FileErrorDetail(const std::string& path, int error) {
+  return error == 0 ? std::string() : path + ": " + std::strerror(error);
 }

@@ -12,8 +12,15 @@
 //   0 "RIFF", 4 RIFF size (file length - 8), 8 "WAVE",
 //   12 "fmt ", 16 size 18, 20 the 18-byte format record (extra size 0),
 //   38 "data", 42 data size, 46 the sample bytes [+ one pad byte 0 if odd].
-// The sizes are patched when the file is closed. A file never grows past the
-// 32-bit RIFF size: a block that would take it there is a failed write.
+// The sizes are patched when the file is closed, and on the way after every
+// second of audio written, so that a process killed in the middle leaves a
+// file that reads up to its last update. A file never grows past the 32-bit
+// RIFF size: a block that would take it there is a failed write.
+//
+// The writer removes a file it created itself when it cannot write its
+// header or finish its sizes. A file that existed before is opened without
+// truncating it; it is cut to the new header only once that header has been
+// written.
 
 #include <cstdint>
 #include <string>
@@ -92,10 +99,17 @@ struct WaveFileState {
   uint32_t remaining = 0;   // data bytes the reader has not handed out yet
   uint32_t total = 0;       // the input's data size: the progress denominator
   int32_t writeFailed = 0;  // set by a failed block write; cleared by the caller
+  // The system's error number when the writer's create, a block write or its
+  // close failed (0 when the file was created and nothing has failed since):
+  // the reason callers add to their message.
+  int32_t outputError = 0;
 };
 WaveFileState& WaveFiles();
 
 // kWaveOpen: 0 opened, 1 refused (a message was shown, nothing stays open).
+//   Only regular files are read; anything else is refused without blocking.
+//   A data size of 0xFFFFFFFF (streaming writers' "length unknown") means the
+//   data runs to the end of the file: its whole frames are read.
 // kWaveTransfer: 0 read into block->data with block->bufferLength bytes (a
 //   short last block is padded with silence to the block length); 1 read
 //   error (the file is closed, no message); 3 no data left.
@@ -122,3 +136,10 @@ uint64_t DiskFreeBytes(const std::string& path);
 // Whether a writer holding `dataBytes` can take `blockBytes` more without the
 // RIFF size (with the pad byte) passing 4 GiB - 1.
 bool WaveBlockFits(uint64_t dataBytes, uint64_t blockBytes);
+
+// "path: reason" for the system error number `error`, the detail line of a
+// message about that file; empty when `error` is 0.
+std::string FileErrorDetail(const std::string& path, int error);
+
+// The data size by which streaming writers mark a length they do not know.
+inline constexpr uint32_t kWaveUnknownDataSize = 0xFFFFFFFF;

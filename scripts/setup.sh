@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils
   sox clang-format fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -24,6 +24,6 @@ MessageRecorder SetMessageRecorder(MessageRecorder recorder) {
   return std::exchange(Recorder(), std::move(recorder));
 }
 
-void MessageBoxNotifier::ShowMessage(const std::string& text) {
+void MessageBoxNotifier::ShowMessage(const std::string& text, const std::string& /*detail*/) {
   ShowMessageBox(QString::fromStdString(text), parent_);
 }

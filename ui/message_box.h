@@ -27,7 +27,7 @@ MessageRecorder SetMessageRecorder(MessageRecorder recorder);
 class MessageBoxNotifier : public Notifier {
  public:
   explicit MessageBoxNotifier(QWidget* parent = nullptr) : parent_(parent) {}
-  void ShowMessage(const std::string& text) override;
+  void ShowMessage(const std::string& text, const std::string& detail = {}) override;
 
  private:
   QWidget* parent_ = nullptr;

@@ -1,9 +1,20 @@
 // tonalith-render as a user runs it: generated files in, exit status,
 // stderr and the files it leaves, checked by our parser and by soxi.
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/run_process.h"
@@ -14,6 +25,49 @@
 using namespace test_support;
 
 namespace {
+
+// Starts tonalith-render with its output streams on /dev/null; `inChild`
+// runs in the child just before the program starts.
+pid_t StartRender(const std::vector<std::string>& arguments, const std::function<void()>& inChild) {
+  std::vector<std::string> argv = {RenderPath()};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<char*> args;
+  for (std::string& a : argv) {
+    args.push_back(a.data());
+  }
+  args.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    inChild();
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  return child;
+}
+
+// The child's wait status; with `block` false, 0 while it still runs.
+int WaitFor(pid_t child, bool block = true) {
+  int status = 0;
+  pid_t done = 0;
+  while ((done = waitpid(child, &status, block ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+  }
+  return done == child ? status : 0;
+}
+
+uint64_t FileSize(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+uint32_t SizeField(const Bytes& file, size_t offset) {
+  return static_cast<uint32_t>(file.at(offset) | file.at(offset + 1) << 8 |
+                               file.at(offset + 2) << 16 | file.at(offset + 3) << 24);
+}
+
+constexpr uint32_t kStereoSecond = 44100 * 4;  // bytes of 16-bit stereo at 44100 Hz
 
 class RenderCliTest : public ::testing::Test {
  protected:
@@ -133,13 +187,19 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
 
   r = Render({dir.File("missing.wav"), output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Cannot read file!\n");
+  EXPECT_EQ(r.err, "Cannot read file!\nNo such file or directory\n");
 
-  // An output that cannot be created.
+  // An output that cannot be created: the reason follows the message.
   WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(64, 0)));
   r = Render({input, dir.File("no/folder/out.wav")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error opening output file\n");
+  EXPECT_EQ(r.err, "Error opening output file\n" + dir.File("no/folder/out.wav") +
+                       ": No such file or directory\n");
+  r = Render({input, "/dev/full"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err,
+            "Cannot create wave format chunk!\nError opening output file\n/dev/full: No space left "
+            "on device\n");
 
   // A read error in the middle: the output stays, valid, with the blocks read.
   const Bytes data = SampleBytes(Noise(1000, 3));
@@ -174,4 +234,66 @@ TEST_F(RenderCliTest, DrawsAProgressBarOnlyWhenStderrIsATerminal) {
   r = RunProcess({RenderPath(), "--quiet", input, output}, /*stderrOnTerminal=*/true);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
+}
+
+TEST_F(RenderCliTest, StopSignalsEndARenderAfterABlockWithTheHeaderFinished) {
+  // A minute through every effect in small blocks: far from done after a second.
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 16), Bytes(60 * kStereoSecond, 0)));
+  std::vector<std::string> arguments = {"--block", "128"};
+  for (const char* effect :
+       {"eq", "compression", "distortion", "autowah", "delay", "filtermod", "chorus", "reverb"}) {
+    arguments.insert(arguments.end(), {"--effect", effect});
+  }
+  arguments.insert(arguments.end(), {input, output});
+  for (const auto& [signal, expected] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+    // A render that ends by itself before the signal lands has lost a race
+    // with this test on a loaded machine: it is tried again.
+    int status = 0;
+    for (int attempt = 0; attempt < 3 && WIFEXITED(status) && WEXITSTATUS(status) == 0; ++attempt) {
+      std::remove(output.c_str());
+      const pid_t child = StartRender(arguments, [] {
+        for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+          std::signal(s, SIG_DFL);  // not ignored, whatever started the tests
+        }
+      });
+      while ((status = WaitFor(child, false)) == 0 && FileSize(output) < 46 + kStereoSecond) {
+        usleep(1000);
+      }
+      if (status == 0) {
+        kill(child, signal);
+        status = WaitFor(child);
+      }
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << signal;
+    EXPECT_EQ(WEXITSTATUS(status), expected);
+    const ParsedWave out = ParseWave(ReadFileBytes(output));
+    EXPECT_EQ(out.problem, "") << signal;
+    EXPECT_GE(out.data.size(), kStereoSecond);
+    EXPECT_LT(out.data.size(), 60u * kStereoSecond);
+  }
+}
+
+TEST_F(RenderCliTest, KilledByAFileSizeLimitItLeavesAFileThatReadsToItsLastUpdate) {
+  const Bytes data = SampleBytes(Noise(2 * 44100 * 5, 3));
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 16), data));
+  constexpr uint64_t kLimit = 46 + 3 * kStereoSecond + 1000;
+  const pid_t child = StartRender({input, output}, [] {
+    std::signal(SIGXFSZ, SIG_DFL);  // the default: the process ends at the limit
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit limit{kLimit, kLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  const int status = WaitFor(child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+  // The sizes lag what was written by less than a second of audio and a block.
+  const Bytes file = ReadFileBytes(output);
+  const uint32_t dataSize = SizeField(file, 42);
+  ASSERT_GE(file.size(), 46u + dataSize);
+  EXPECT_LE(file.size() - 46 - dataSize, kStereoSecond + 1024);
+  EXPECT_EQ(SizeField(file, 4), 38 + dataSize);
+  EXPECT_EQ(Bytes(file.begin() + 46, file.begin() + 46 + dataSize),
+            Bytes(data.begin(), data.begin() + dataSize));
+  EXPECT_EQ(Soxi(output), std::to_string(dataSize / 4) + "\n");
 }

@@ -64,6 +64,76 @@ TEST(RenderOptions, RefusalsAreOneLine) {
   EXPECT_EQ(effect.error.rfind("--effect: unknown effect \"nosuch\"", 0), 0u);
 }
 
+TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
+  const std::string sixty(60, 'x');
+  const struct {
+    std::vector<std::string> arguments;
+    std::string error;
+  } cases[] = {
+      {{"--effect", "delay:left.right.delayMs=50", "a", "b"},
+       "--effect delay: unknown key \"left.right.delayMs\" (keys: delayMs, in, out, enabled, each "
+       "also as left.KEY or right.KEY)"},
+      {{"--effect", "delay:delayMs=50,in=3,delayMs=80", "a", "b"},
+       "--effect delay: key \"delayMs\" given twice"},
+      {{"--effect", "delay:right.in=1,in=2,right.in=3", "a", "b"},
+       "--effect delay: key \"right.in\" given twice"},
+      {{"--seconds", "3", "a", "b"},
+       "--seconds is only for runs with --input-device or --output-device"},
+      {{"a", "--rate", "22000", "b"},
+       "--rate is only for runs with --input-device or --output-device"},
+      {{"--channels=1", "a", "b"},
+       "--channels is only for runs with --input-device or "
+       "--output-device"},
+      {{"--bits", "8", "a", "b"}, "--bits is only for runs with --input-device or --output-device"},
+      {{"--buffers", "8", "a", "b"},
+       "--buffers is only for runs with --input-device or --output-device"},
+      {{"--help", "a"}, "--help takes no INPUT or OUTPUT (\"a\" given)"},
+      {{"x", "--list-effects"}, "--list-effects takes no INPUT or OUTPUT (\"x\" given)"},
+      {{"--list-devices", "a", "b"}, "--list-devices takes no INPUT or OUTPUT (\"a\" given)"},
+      // A range that follows another key names the key given.
+      {{"--effect", "chorus:initialDelayMs=100", "a", "b"},
+       "--effect chorus: initialDelayMs=100: out of range (allowed: 1..finalDelayMs-1, here 1..9)"},
+      {{"--effect", "chorus:initialDelayMs=60,finalDelayMs=50", "a", "b"},
+       "--effect chorus: finalDelayMs=50: out of range (allowed: initialDelayMs+1..100, here "
+       "61..100)"},
+      {{"--effect", "chorus:finalDelayMs=50,initialDelayMs=100", "a", "b"},
+       "--effect chorus: initialDelayMs=100: out of range (allowed: 1..finalDelayMs-1, here "
+       "1..49)"},
+      {{"--effect", "reverb:minEchoMs=80", "a", "b"},
+       "--effect reverb: minEchoMs=80: out of range (allowed: 1..maxEchoMs-1, here 1..24)"},
+      // Too small or too large for a number.
+      {{"--effect", "delay:delayMs=1e-400", "a", "b"},
+       "--effect delay: delayMs=1e-400: out of range (allowed: 0..100)"},
+      {{"--effect", "delay:out=99999999999999999999", "a", "b"},
+       "--effect delay: out=99999999999999999999: out of range (allowed: 0..512)"},
+      {{"--effect", "eq:gains=1;1e-400", "a", "b"},
+       "--effect eq: gains=1;1e-400: 1e-400 is out of range (allowed: 1..16 numbers -60..20 "
+       "separated by ';')"},
+      // Control characters escaped, long values cut.
+      {{"--effect", "delay:delayMs=5\n\t\x1b", "a", "b"},
+       "--effect delay: delayMs=5\\n\\t\\x1b: not a number (allowed: 0..100)"},
+      {{"--block", sixty + "yz", "a", "b"},
+       "--block: \"" + sixty +
+           "\u2026\" is not a block length (allowed: 128, 256, 512, 1024, 2048, "
+           "4096, 8192)"},
+      {{"--effect", "\r" + sixty},
+       "--effect: unknown effect \"\\r" + sixty.substr(1) +
+           "\u2026\" (known: delay, chorus, reverb, eq, distortion, "
+           "compression, autowah, filtermod)"},
+  };
+  for (const auto& c : cases) {
+    Parsed p = Parse(c.arguments);
+    std::string error = p.error;
+    for (size_t i = 0; p.ok && i < p.options.effects.size(); ++i) {
+      EffectChain left;
+      EffectChain right;
+      p.ok = AppendRequestedEffect(p.options.effects[i], left, right, 44100, &error);
+    }
+    EXPECT_FALSE(p.ok) << c.arguments[1];
+    EXPECT_EQ(error, c.error);
+  }
+}
+
 TEST(RenderOptions, HelpAndListEffectsNeedNoOperands) {
   EXPECT_EQ(Parse({"--help"}).options.mode, RenderMode::kHelp);
   EXPECT_EQ(Parse({"--list-effects"}).options.mode, RenderMode::kListEffects);

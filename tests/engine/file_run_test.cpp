@@ -183,6 +183,7 @@ TEST_F(FileRunTest, AnOutputThatCannotBeCreatedIsReportedAndTheInputClosed) {
   LinkedTestEffects l(left, {&plus});
   EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kOutputRefused);
   EXPECT_EQ(notifier.messages, std::vector<std::string>{"Error opening output file"});
+  EXPECT_EQ(notifier.details, std::vector<std::string>{output + ": No such file or directory"});
   EXPECT_EQ(plus.state.prepares, 0);
   std::vector<uint8_t> buffer(1024);
   WaveBlock block{buffer.data(), 0, 0};
@@ -240,4 +241,45 @@ TEST_F(FileRunTest, TheBlockHookCanCancelAfterABlockLeavingAValidOutput) {
   EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 3 * 1024));
   EXPECT_EQ(plus.state.releases, 1);
   EXPECT_EQ(progress.positions.back(), 0);
+}
+
+TEST_F(FileRunTest, AnOutputWithoutRoomForItsHeaderIsRemovedAndAnOlderFileKeptWhole) {
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(600, 1)));
+  const auto run = [this] {
+    return RunWithFileSizeLimit(20, [this] {
+      std::string text =
+          ProcessFileToFile(Settings()) == FileRunResult::kOutputRefused ? "refused" : "other";
+      for (size_t i = 0; i < notifier.messages.size(); ++i) {
+        text += "|" + notifier.messages[i] + "|" + notifier.details[i];
+      }
+      return text;
+    });
+  };
+  // Made by the run and left unfinished: removed.
+  EXPECT_EQ(run(), "refused|Cannot write wave format data!||Error opening output file|" + output +
+                       ": File too large");
+  EXPECT_FALSE(FileExists(output));
+  // There before the run: not a byte changes while the header cannot be written.
+  const Bytes older = {'o', 'l', 'd'};
+  WriteFileBytes(output, older);
+  EXPECT_EQ(run(), "refused|Cannot create wave format chunk!||Error opening output file|" + output +
+                       ": File too large");
+  EXPECT_EQ(ReadFileBytes(output), older);
+}
+
+TEST_F(FileRunTest, AnUnknownDataSizeReadsToTheEndOfTheFileInWholeFrames) {
+  // Streaming writers put 0xFFFFFFFF where they do not know the length.
+  const std::vector<int16_t> samples = Noise(2 * 700, 6);
+  Bytes data = SampleBytes(samples);
+  data.insert(data.end(), {9, 9, 9});  // an incomplete last frame
+  WriteFileBytes(input, BuildRiff({{"fmt ", FormatChunkBody(PcmFormat(2, 8000, 16))},
+                                   {"data", data, /*sizeField=*/0xFFFFFFFFu, /*padded=*/false}},
+                                  "WAVE", 0xFFFFFFFFu));
+  OffsetEffect plus(100);
+  LinkedTestEffects l(left, {&plus});
+  EXPECT_EQ(ProcessFileToFile(Settings(1024)), FileRunResult::kCompleted);
+  EXPECT_TRUE(notifier.messages.empty());
+  const ParsedWave out = Output();
+  ASSERT_EQ(out.problem, "");
+  EXPECT_EQ(SamplesFromBytes(out.data), Offset(samples, 100, 0, 2));
 }

@@ -1,6 +1,10 @@
 // The reader: what it accepts, every refusal with its message, and how it
 // hands the data out block by block.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -279,4 +283,51 @@ TEST_F(WaveReaderTest, BlocksOfAnySizeComeOutInFileOrderAcrossLongFiles) {
     }
     EXPECT_EQ(got, data) << blockLength;
   }
+}
+
+TEST_F(WaveReaderTest, AnythingButARegularFileIsRefusedWithoutBlocking) {
+  const std::string fifo = dir.File("fifo.wav");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& special : {fifo, dir.Path()}) {
+    notifier.messages.clear();
+    notifier.details.clear();
+    EXPECT_EQ(ReadWaveFile(kWaveOpen, special, nullptr, notifier), kWaveFailed);
+    EXPECT_EQ(notifier.messages, std::vector<std::string>{"Cannot read file!"});
+    EXPECT_EQ(notifier.details, std::vector<std::string>{"not a regular file"});
+    WaveFormat format;
+    RecordingNotifier probe;
+    EXPECT_FALSE(ProbeWaveFile(special, &format, probe));
+    EXPECT_EQ(probe.messages, std::vector<std::string>{"Error opening file"});
+    EXPECT_EQ(probe.details, std::vector<std::string>{"not a regular file"});
+  }
+}
+
+TEST_F(WaveReaderTest, GigabytesOfEmptyChunksAreSteppedOverInTheChunkSearch) {
+  // Sparse files: a RIFF/WAVE header, then zeros that read as empty chunks
+  // with a zero id. Before the chunk search read in buffers, 4 GiB of them
+  // took minutes.
+  path = dir.File("sparse.wav");
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  const Bytes header = BuildRiff({}, "WAVE", 0xFFFFFFFFu);
+  ASSERT_EQ(write(fd, header.data(), header.size()), static_cast<ssize_t>(header.size()));
+  const bool sparse = ftruncate(fd, off_t{4} << 30) == 0;
+  close(fd);
+  if (!sparse) {
+    GTEST_SKIP() << "no room for a 4 GiB sparse file here";
+  }
+  notifier.messages.clear();
+  EXPECT_EQ(ReadWaveFile(kWaveOpen, path, nullptr, notifier), kWaveFailed);
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{"Bad Riff Format!"});
+
+  // Chunks after a long run of zeros are still found where they are.
+  Bytes file = BuildRiff({{"fmt ", FormatChunkBody(kStereo16)}}, "WAVE", 0xFFFFFFFFu);
+  file.resize(file.size() + (size_t{1} << 20) + 5, 0);  // the data chunk is not 8-aligned
+  const Bytes data = BuildRiff({{"data", Counting(4)}});
+  file.insert(file.end(), data.begin() + 12, data.end());
+  ASSERT_EQ(Open(file), kWaveFailed);  // 5 zeros are not a chunk: the search is off the grid
+  Bytes aligned(file.begin(), file.end());
+  aligned.erase(aligned.begin() + 36, aligned.begin() + 41);
+  ASSERT_EQ(Open(aligned), kWaveDone);
+  EXPECT_EQ(WaveFiles().total, 4u);
 }

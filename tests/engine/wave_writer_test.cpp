@@ -48,6 +48,11 @@ Bytes Counting(size_t n, uint8_t start = 1) {
   return data;
 }
 
+uint32_t SizeField(const Bytes& file, size_t offset) {
+  return static_cast<uint32_t>(file.at(offset) | file.at(offset + 1) << 8 |
+                               file.at(offset + 2) << 16 | file.at(offset + 3) << 24);
+}
+
 class WaveWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -136,10 +141,32 @@ TEST_F(WaveWriterTest, AFailedBlockLeavesExactlyTheBlocksWrittenBefore) {
   EXPECT_EQ(parsed.data, expected);
 }
 
-TEST_F(WaveWriterTest, APadByteThatCannotBeWrittenFailsTheClose) {
+TEST_F(WaveWriterTest, APadByteThatCannotBeWrittenFailsTheCloseButBothSizesArePatched) {
   const std::string log =
       RunWithFileSizeLimit(46 + 3, [this] { return WriteFile(path, {Counting(3)}); });
   EXPECT_EQ(log, "create 0 write 0 failed 0 close 1\nCannot ascent out of the data chunk!\n");
+  const Bytes file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 49u);
+  EXPECT_EQ(SizeField(file, 42), 3u);
+  EXPECT_EQ(SizeField(file, 4), 41u);  // the RIFF chunk ends where the file does
+}
+
+TEST_F(WaveWriterTest, TheHeaderIsBroughtUpToDateAfterEachSecondOfAudio) {
+  // 1000 Hz 8-bit mono: 1000 bytes a second, written in blocks of 400.
+  WaveFiles().outputFormat = PcmFormat(1, 1000, 8);
+  RecordingNotifier notifier;
+  ASSERT_EQ(WriteWaveFile(kWaveCreate, path, nullptr, notifier), kWaveDone);
+  std::vector<uint32_t> dataSizes;
+  Bytes block = Counting(400);
+  const WaveBlock descriptor{block.data(), 400, 400};
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(WriteWaveFile(kWaveTransfer, path, &descriptor, notifier), kWaveDone);
+    const Bytes file = ReadFileBytes(path);
+    dataSizes.push_back(SizeField(file, 42));
+    EXPECT_EQ(SizeField(file, 4), 38 + dataSizes.back());
+  }
+  EXPECT_EQ(dataSizes, (std::vector<uint32_t>{0, 0, 1200, 1200, 1200, 2400}));
+  EXPECT_EQ(WriteWaveFile(kWaveClose, path, nullptr, notifier), kWaveDone);
 }
 
 TEST(WaveWriter, NeverLetsTheRiffSizePassFourGigabytes) {
