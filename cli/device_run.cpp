@@ -30,9 +30,9 @@ void OnSignal(int) {
 class CountingNotifier : public Notifier {
  public:
   explicit CountingNotifier(Notifier& inner) : inner_(inner) {}
-  void ShowMessage(const std::string& text) override {
+  void ShowMessage(const std::string& text, const std::string& detail = {}) override {
     ++count;
-    inner_.ShowMessage(text);
+    inner_.ShowMessage(text, detail);
   }
   int count = 0;
 

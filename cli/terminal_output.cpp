@@ -34,10 +34,13 @@ void TerminalProgress::Clear() {
   }
 }
 
-void StreamNotifier::ShowMessage(const std::string& text) {
+void StreamNotifier::ShowMessage(const std::string& text, const std::string& detail) {
   if (progress_) {
     progress_->Clear();
   }
   std::fprintf(stream_, "%s\n", text.c_str());
+  if (!detail.empty()) {
+    std::fprintf(stream_, "%s\n", detail.c_str());
+  }
   std::fflush(stream_);
 }

@@ -22,12 +22,13 @@ class TerminalProgress : public ProgressSink {
   int32_t shownPercent_ = -1;
 };
 
-// Prints each message on a line of its own, clearing the progress bar first.
+// Prints each message on a line of its own, and its detail on the next,
+// clearing the progress bar first.
 class StreamNotifier : public Notifier {
  public:
   StreamNotifier(std::FILE* stream, TerminalProgress* progress)
       : stream_(stream), progress_(progress) {}
-  void ShowMessage(const std::string& text) override;
+  void ShowMessage(const std::string& text, const std::string& detail = {}) override;
 
  private:
   std::FILE* stream_;

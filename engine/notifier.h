@@ -10,7 +10,10 @@ class Notifier {
  public:
   virtual ~Notifier() = default;
   // Shows `text` exactly as given and returns when the user has seen it.
-  virtual void ShowMessage(const std::string& text) = 0;
+  // `detail`, when not empty, is a second line beside it (the file or device
+  // concerned and the system's reason): the message box shows it as its
+  // informative text, the command line on the next line.
+  virtual void ShowMessage(const std::string& text, const std::string& detail = {}) = 0;
 };
 
 // The run's progress, 0..kProgressRange; 0 again when a run ends.

@@ -26,7 +26,11 @@ namespace {
 
 class StderrNotifier : public Notifier {
  public:
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+  void ShowMessage(const std::string& text, const std::string& detail = {}) override {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (!detail.empty())
+      std::fprintf(stderr, "%s\n", detail.c_str());
+  }
 };
 
 int32_t Advance(int32_t index, int32_t ringSize) {

@@ -11,8 +11,12 @@ namespace test_support {
 
 class RecordingNotifier : public Notifier {
  public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text, const std::string& detail = {}) override {
+    messages.push_back(text);
+    details.push_back(detail);
+  }
   std::vector<std::string> messages;
+  std::vector<std::string> details;  // one per message, empty when it had none
 };
 
 class RecordingProgress : public ProgressSink {
