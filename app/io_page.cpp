@@ -418,9 +418,9 @@ void IOPage::StartLiveRun() {
   if (engine_->inputOpen) {
     engine_->OpenOutput();
   }
-  if (engine_->inputOpen && engine_->outputOpen) {
-    engine_->StartInput();
-    engine_->StartOutput();
+  // A start that cannot stream has shown why; it is closed again below.
+  if (engine_->inputOpen && engine_->outputOpen && engine_->StartInput() &&
+      engine_->StartOutput()) {
     start_->setText(QString::fromUtf8(kStopCaption));
     return;
   }

@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <algorithm>
 #include <cstdio>
 
 #include "cli/render_command.h"
@@ -105,11 +104,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   engine.inputIsFile = options.inputDevice < 0;
   if (engine.inputIsFile) {
     engine.inputFileName = options.operands[operand++];
-    int32_t rate = 0;
-    if (!ReadSourceRate(engine.inputFileName, notifier, &rate))
+    // The effects run at the file's own rate, which the device plays.
+    if (!ReadSourceRate(engine.inputFileName, notifier, &engine.sampleRate))
       return kRenderFailed;
-    // The effects run at the file's rate, limited to what the engine takes.
-    engine.sampleRate = std::clamp(rate, kMinSampleRate, kMaxSampleRate);
   } else {
     engine.inputDeviceId = options.inputDevice;
   }
@@ -173,9 +170,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
     limit.start(static_cast<int>(options.seconds * 1000));
 
   const int messagesBefore = notifier.count;
-  engine.StartInput();
-  engine.StartOutput();
-  QCoreApplication::exec();
+  // A start that cannot stream has shown why; the run is closed again.
+  if (engine.StartInput() && engine.StartOutput())
+    QCoreApplication::exec();
   stop();
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);

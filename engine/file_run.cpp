@@ -1,6 +1,7 @@
 #include "engine/file_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "engine/block_processor.h"
@@ -93,7 +94,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
 
     const WaveBlock out{outputBuffer.data(), in.bufferLength, in.bufferLength};
     if (WriteWaveFile(kWaveTransfer, output, &out, notifier) != kWaveDone) {
-      notifier.ShowMessage(msg::kWriteError);
+      notifier.ShowMessage(msg::kWriteError, output + ": " + std::strerror(files.writeError));
       result = FileRunResult::kWriteError;
       break;
     }

@@ -331,8 +331,19 @@ int32_t CreateWriter(const std::string& fileName, Notifier& notifier) {
 int32_t WriteBlock(const WaveBlock* block) {
   WaveFileState& state = WaveFiles();
   const uint64_t end = kHeaderBytes + writer.dataBytes;
-  if (writer.fd < 0 || !WaveBlockFits(writer.dataBytes, block->bytesRecorded) ||
-      !WriteAt(writer.fd, block->data, block->bytesRecorded, end)) {
+  int error = 0;
+  if (writer.fd < 0) {
+    error = EBADF;
+  } else if (!WaveBlockFits(writer.dataBytes, block->bytesRecorded)) {
+    error = EFBIG;  // the RIFF size cannot pass 4 GiB
+  } else {
+    errno = 0;
+    if (!WriteAt(writer.fd, block->data, block->bytesRecorded, end)) {
+      error = errno != 0 ? errno : ENOSPC;
+    }
+  }
+  if (error != 0) {
+    state.writeError = error;
     // Back to the state after the last good block: no partial block stays.
     // Should that fail too, the sizes patched at close still cover only the
     // good blocks.

@@ -92,6 +92,7 @@ struct WaveFileState {
   uint32_t remaining = 0;   // data bytes the reader has not handed out yet
   uint32_t total = 0;       // the input's data size: the progress denominator
   int32_t writeFailed = 0;  // set by a failed block write; cleared by the caller
+  int32_t writeError = 0;   // the errno of the last failed block write
 };
 WaveFileState& WaveFiles();
 
