@@ -92,7 +92,7 @@ int RenderMain(std::span<const std::string> arguments) {
       return kRenderDone;
     }
     case RenderMode::kListDevices:
-      return ListDevices();
+      return ListDevices(options);
     case RenderMode::kFileToFile:
       break;
   }
