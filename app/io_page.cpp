@@ -260,17 +260,18 @@ void IOPage::WriteEngine() {
   // Device buffers hold half the number shown: "256" gives 128 bytes.
   const int entry = std::max(blockList_->currentIndex(), 0);
   engine_->blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+  const int input = inputList_->currentIndex();
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
-  // takes the new values anyway.
+  // takes the new values anyway. A file source runs the effects at the
+  // file's own rate, which the (locked) rate field shows.
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
-      chain->sampleRate = engine_->sampleRate;
+      chain->sampleRate = input == 0 ? sampleRate_ : engine_->sampleRate;
       chain->blockLength = engine_->blockBytes;
     }
   }
 
-  const int input = inputList_->currentIndex();
   engine_->inputIsFile = input == 0;
   if (engine_->inputIsFile) {
     engine_->inputFileName = LocalPath(inputFileName_);
@@ -301,6 +302,8 @@ void IOPage::SetFormatButtonsEnabled(bool enabled) {
   for (QRadioButton* button : {mono_, stereo_, bits8_, bits16_}) {
     button->setEnabled(enabled);
   }
+  // A file plays at its own rate: the field shows it and cannot change it.
+  rateEdit_->setEnabled(enabled);
 }
 
 void IOPage::OnInputSelectionChanged(int index) {
@@ -429,9 +432,9 @@ void IOPage::StartLiveRun() {
   if (engine_->inputOpen) {
     engine_->OpenOutput();
   }
-  if (engine_->inputOpen && engine_->outputOpen) {
-    engine_->StartInput();
-    engine_->StartOutput();
+  // A start that cannot stream has shown why; it is closed again below.
+  if (engine_->inputOpen && engine_->outputOpen && engine_->StartInput() &&
+      engine_->StartOutput()) {
     start_->setText(QString::fromUtf8(kStopCaption));
     SetRunControlsLocked(true);
     return;
@@ -455,12 +458,12 @@ void IOPage::StopLiveRun() {
 void IOPage::SetRunControlsLocked(bool locked) {
   // While a run lasts, the settings that define its stream stay as it opened
   // with them; only the button ("Stop", "Cancel") acts on it.
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{blockList_, buffersEdit_, rateEdit_, inputList_, outputList_,
-                                       inputSelect_, outputSelect_}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           blockList_, buffersEdit_, inputList_, outputList_, inputSelect_, outputSelect_}) {
     control->setEnabled(!locked);
   }
-  for (QRadioButton* button : {mono_, stereo_, bits8_, bits16_}) {
-    button->setEnabled(!locked && formatButtonsEnabled_);
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{rateEdit_, mono_, stereo_, bits8_, bits16_}) {
+    control->setEnabled(!locked && formatButtonsEnabled_);
   }
 }

@@ -72,6 +72,11 @@ bool HandleBits(std::string_view value, RenderOptions* options, std::string* err
   return false;
 }
 
+bool HandleVerbose(std::string_view, RenderOptions* options, std::string*) {
+  options->verbose = true;
+  return true;
+}
+
 bool HandleSeconds(std::string_view value, RenderOptions* options, std::string* error) {
   NoteDeviceSetting("--seconds", options);
   double parsed = 0;
@@ -94,6 +99,7 @@ constexpr RenderOptionSpec kDeviceOptions[] = {
     {"--channels", "1|2", HandleChannels},
     {"--bits", "8|16", HandleBits},
     {"--seconds", "S", HandleSeconds},
+    {"--verbose", "", HandleVerbose},
 };
 
 }  // namespace
@@ -130,9 +136,12 @@ Sound devices:
   --channels 1|2     (default 2)
   --bits 8|16        (default 16)
   --seconds S        end a live or record run after S seconds
+  --verbose          show the sound system's own diagnostics (ALSA lib ...)
 
-A WAV source brings its own channels, bits and rate (the effects run at its
-rate limited to 11000..44100). Play ends when the file has been played; live
-and record run until --seconds or Ctrl-C, which stop cleanly.
+A WAV source brings its own channels, bits and rate: the device plays it and
+the effects run at the file's rate. Play ends when the file has been played;
+live and record run until --seconds or Ctrl-C, which stop cleanly. A device
+that stops working (its sound server ended, say) ends the run with exit
+status 1; a WAV file being recorded keeps what was captured.
 )";
 }

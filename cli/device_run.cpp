@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include "cli/render_command.h"
@@ -59,6 +59,16 @@ void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps)
   }
 }
 
+// ALSA's own diagnostics are shown with --verbose; otherwise a run that had
+// some says how many on one line at its end.
+void SummariseDiagnostics(const RenderOptions& options) {
+  const int32_t count = AlsaWaveService::DiagnosticCount();
+  if (!options.verbose && count > 0) {
+    std::fprintf(stderr, "tonalith-render: %d %s of the sound system not shown (--verbose)\n",
+                 static_cast<int>(count), count == 1 ? "diagnostic" : "diagnostics");
+  }
+}
+
 // The WAV source's sampling rate; false after the reader's message.
 bool ReadSourceRate(const std::string& path, Notifier& notifier, int32_t* rate) {
   WaveBlock unused;
@@ -71,10 +81,12 @@ bool ReadSourceRate(const std::string& path, Notifier& notifier, int32_t* rate) 
 
 }  // namespace
 
-int ListDevices() {
+int ListDevices(const RenderOptions& options) {
+  AlsaWaveService::ShowDiagnostics(options.verbose);
   const WaveEngine engine;
   PrintDeviceList("Input devices", engine.inputCaps);
   PrintDeviceList("Output devices", engine.outputCaps);
+  SummariseDiagnostics(options);
   return kRenderDone;
 }
 
@@ -86,6 +98,14 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   if (!QCoreApplication::instance())
     ownApp = std::make_unique<QCoreApplication>(argc, argv);
 
+  // A recording past a file-size limit is a failed write (EFBIG), which ends
+  // the run with its message and a valid file, as a full disk does. Ignored
+  // for the rest of the process, from before the first device is opened: the
+  // sound server's client library sizes files of its own for shared memory,
+  // and does without them when it cannot.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  AlsaWaveService::ShowDiagnostics(options.verbose);
   CountingNotifier notifier(outer);
   QuitButton button;
   EffectChain left;
@@ -105,11 +125,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   engine.inputIsFile = options.inputDevice < 0;
   if (engine.inputIsFile) {
     engine.inputFileName = options.operands[operand++];
-    int32_t rate = 0;
-    if (!ReadSourceRate(engine.inputFileName, notifier, &rate))
+    // The effects run at the file's own rate, which the device plays.
+    if (!ReadSourceRate(engine.inputFileName, notifier, &engine.sampleRate))
       return kRenderFailed;
-    // The effects run at the file's rate, limited to what the engine takes.
-    engine.sampleRate = std::clamp(rate, kMinSampleRate, kMaxSampleRate);
   } else {
     engine.inputDeviceId = options.inputDevice;
   }
@@ -136,6 +154,7 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
     engine.DestroyNotifyWindow();
     engine.CloseInput();
     engine.CloseOutput();
+    SummariseDiagnostics(options);
     return kRenderFailed;
   }
 
@@ -173,9 +192,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
     limit.start(static_cast<int>(options.seconds * 1000));
 
   const int messagesBefore = notifier.count;
-  engine.StartInput();
-  engine.StartOutput();
-  QCoreApplication::exec();
+  // A start that cannot stream has shown why; the run is closed again.
+  if (engine.StartInput() && engine.StartOutput())
+    QCoreApplication::exec();
   stop();
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
@@ -185,5 +204,6 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
       std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n", alsa->XrunCount());
     }
   }
+  SummariseDiagnostics(options);
   return notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
 }

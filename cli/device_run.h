@@ -6,7 +6,7 @@
 #include "engine/notifier.h"
 
 // Prints the numbered input and output devices on stdout.
-int ListDevices();
+int ListDevices(const RenderOptions& options);
 
 // Runs a live, record or play run until it ends by itself, --seconds pass, or
 // SIGINT / SIGTERM arrives; each stops the run cleanly (devices reset and

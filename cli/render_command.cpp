@@ -132,7 +132,7 @@ int RenderMain(std::span<const std::string> arguments) {
       return kRenderDone;
     }
     case RenderMode::kListDevices:
-      return ListDevices();
+      return ListDevices(options);
     case RenderMode::kFileToFile:
       break;
   }

@@ -40,7 +40,8 @@ struct RenderOptions {
   int32_t rate = 22000;
   int32_t channels = 2;
   int32_t bits = 16;
-  double seconds = 0;  // 0: until Ctrl-C (live, record) or the file's end (play)
+  double seconds = 0;    // 0: until Ctrl-C (live, record) or the file's end (play)
+  bool verbose = false;  // show ALSA's own diagnostics
   // The first of the options above that only a run with a device takes, as
   // given ("--rate"); empty when none was given.
   std::string deviceSetting;

@@ -1,6 +1,7 @@
 #include "engine/file_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "engine/block_processor.h"

@@ -10,9 +10,9 @@ class Notifier {
  public:
   virtual ~Notifier() = default;
   // Shows `text` exactly as given and returns when the user has seen it.
-  // `detail`, when not empty, is one more line with the reason (for a file,
-  // "path: what the system said"): the desktop program shows it as the box's
-  // detail text, the command line on the next line.
+  // `detail`, when not empty, is a second line beside it (the file or device
+  // concerned and the system's reason): the message box shows it as its
+  // informative text, the command line on the next line.
   virtual void ShowMessage(const std::string& text, const std::string& detail = {}) = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "engine/file_run.h"
@@ -81,6 +82,16 @@ const ResultMessages kWriteMessages{.invalidHandle = msg::kInvalidDeviceId,
                                     .noMemory = msg::kOutputNoMemory,
                                     .unprepared = msg::kOutputUnprepared,
                                     .other = msg::kPlayError};
+const ResultMessages kStartMessages{.invalidHandle = msg::kInvalidDeviceId,
+                                    .noDriver = msg::kInputNoDriver,
+                                    .noMemory = msg::kInputNoMemory,
+                                    .other = msg::kRecordError};
+
+// "48000 Hz, 16 bits, stereo"
+std::string FormatText(const WaveDeviceFormat& format) {
+  return std::to_string(format.samplesPerSec) + " Hz, " + std::to_string(format.bitsPerSample) +
+         " bits, " + (format.channels == 1 ? "mono" : "stereo");
+}
 
 const char* MessageFor(WaveResult result, const ResultMessages& messages) {
   switch (result) {
@@ -207,22 +218,52 @@ void WaveEngine::OpenInput() {
     WaveHandle handle = kNoWaveHandle;
     const WaveResult result = service_->Open(WaveDirection::kInput, inputDeviceId,
                                              DeviceFormat(format), window_.get(), &handle);
-    if (Report(result, kInputOpenMessages)) {
+    if (result == WaveResult::kOk) {
       state_.inputDevice = handle;
       opened = true;
+    } else {
+      ReportOpenFailure(WaveDirection::kInput, result, DeviceFormat(format));
     }
   }
   if (opened) {
     inputOpen = true;
     PrepareInputBuffers();
-    Left().Prepare(state_.stream.framesPerBlock, sampleRate);
-    Right().Prepare(state_.stream.framesPerBlock, sampleRate);
+    // The effects run at the rate the samples have: a file's own rate, which
+    // the output device is opened with too.
+    const auto rate = static_cast<int32_t>(state_.inputFormat.samplesPerSec);
+    Left().Prepare(state_.stream.framesPerBlock, rate);
+    Right().Prepare(state_.stream.framesPerBlock, rate);
   }
+  state_.failure = nullptr;
+  state_.failureDetail.clear();
   if (inputIsFile) {
     SetProgress(0);
     state_.bytesDone = 0;
+    state_.bytesSent = 0;
     state_.endOfInput = false;
+    state_.readFailed = false;
   }
+}
+
+std::string WaveEngine::DeviceDetail(WaveDirection direction, const std::string& reason) const {
+  const bool input = direction == WaveDirection::kInput;
+  const std::vector<WaveDeviceCaps>& caps = input ? inputCaps : outputCaps;
+  const int32_t id = input ? inputDeviceId : outputDeviceId;
+  if (id < 0 || id >= static_cast<int32_t>(caps.size()))
+    return reason;
+  const std::string& name = caps[static_cast<size_t>(id)].productName;
+  return reason.empty() ? name : name + ": " + reason;
+}
+
+void WaveEngine::ReportOpenFailure(WaveDirection direction, WaveResult result,
+                                   const WaveDeviceFormat& format) {
+  const bool input = direction == WaveDirection::kInput;
+  const char* text = MessageFor(result, input ? kInputOpenMessages : kOutputOpenMessages);
+  // A refused format says which; other failures give the system's reason.
+  std::string reason = service_->LastError();
+  if (result == WaveResult::kBadFormat && reason.empty())
+    reason = FormatText(format) + " cannot be opened";
+  notifier_->ShowMessage(text, reason.empty() ? std::string() : DeviceDetail(direction, reason));
 }
 
 void WaveEngine::AllocateRing(WaveRing& ring) {
@@ -285,14 +326,16 @@ void WaveEngine::OpenOutput() {
     return;
   }
   WaveHandle handle = kNoWaveHandle;
+  const WaveDeviceFormat format = DeviceFormat(state_.outputFormat);
   const WaveResult result =
-      service_->Open(WaveDirection::kOutput, outputDeviceId, DeviceFormat(state_.outputFormat),
-                     window_.get(), &handle);
-  if (Report(result, kOutputOpenMessages)) {
-    state_.outputDevice = handle;
-    outputOpen = true;
-    PrepareOutputBuffers();
+      service_->Open(WaveDirection::kOutput, outputDeviceId, format, window_.get(), &handle);
+  if (result != WaveResult::kOk) {
+    ReportOpenFailure(WaveDirection::kOutput, result, format);
+    return;
   }
+  state_.outputDevice = handle;
+  outputOpen = true;
+  PrepareOutputBuffers();
 }
 
 void WaveEngine::PrepareOutputBuffers() {
@@ -309,36 +352,63 @@ void WaveEngine::PrepareOutputBuffers() {
   }
 }
 
-void WaveEngine::StartInput() {
+bool WaveEngine::StartInput() {
   if (!inputOpen)
-    return;
+    return false;
   WaveRing& ring = state_.input;
   ring.nextDone = 0;
   ring.next = state_.ringSize - 2;
   if (state_.inputIsFile)
-    return;
+    return true;
+  int32_t queued = 0;
   for (int32_t i = 0; i < state_.ringSize - 2; ++i) {
     inputStarted =
         Report(service_->AddBuffer(state_.inputDevice, &ring.headers[static_cast<size_t>(i)]),
                kAddBufferMessages);
+    queued += inputStarted ? 1 : 0;
   }
-  service_->Start(state_.inputDevice);
+  const WaveResult started = service_->Start(state_.inputDevice);
+  if (started != WaveResult::kOk) {
+    // A device that does not record would give a run without sound.
+    notifier_->ShowMessage(MessageFor(started, kStartMessages),
+                           DeviceDetail(WaveDirection::kInput, service_->LastError()));
+    return false;
+  }
+  // Without a single buffer on the device nothing would ever arrive.
+  return queued > 0;
 }
 
-void WaveEngine::StartOutput() {
+bool WaveEngine::StartOutput() {
   if (!outputOpen)
-    return;
+    return false;
   WaveRing& ring = state_.output;
   ring.nextDone = 0;
+  if (state_.inputIsFile && !state_.outputIsFile) {
+    // A file needs no head start of silence: its own blocks prime the ring,
+    // so play starts at once however short the file is. (The input ring,
+    // unused with a file, lends a buffer to read them into.)
+    ring.next = 0;
+    uint8_t* readArea = state_.input.buffers[0].data();
+    for (int32_t i = 0; i < state_.ringSize - 2 && !state_.endOfInput; ++i) {
+      outputStarted = SendNextBlock(readArea, true) || outputStarted;
+    }
+    if (outputStarted)
+      return true;
+    if (state_.readFailed)
+      notifier_->ShowMessage(msg::kReadInputFile);
+    return false;
+  }
   ring.next = state_.ringSize - 2;
   if (state_.outputIsFile)
-    return;
-  ring.primeCount = state_.ringSize - 2;
+    return true;
+  ring.primeCount = 0;
   for (int32_t i = 0; i < state_.ringSize - 2; ++i) {
     outputStarted =
         Report(service_->Write(state_.outputDevice, &ring.headers[static_cast<size_t>(i)]),
                kWriteMessages);
+    ring.primeCount += outputStarted ? 1 : 0;
   }
+  return true;
 }
 
 void WaveEngine::CloseInput() {
@@ -380,6 +450,12 @@ void WaveEngine::CloseOutput() {
 
 void WaveEngine::ResetInput() {
   service_->Reset(state_.inputDevice);
+  // The buffers the reset returns are queued again as their messages come in.
+  const WaveResult started = service_->Start(state_.inputDevice);
+  if (started != WaveResult::kOk && !state_.failure) {
+    state_.failure = MessageFor(started, kStartMessages);
+    state_.failureDetail = DeviceDetail(WaveDirection::kInput, service_->LastError());
+  }
 }
 
 void WaveEngine::ResetOutput() {
@@ -387,7 +463,13 @@ void WaveEngine::ResetOutput() {
 }
 
 int32_t WaveEngine::WaveWindowProc(WaveMessage message, WaveHandle handle, WaveHeader* header) {
-  if (!windowCreated || !header)
+  if (!windowCreated)
+    return 0;
+  if (message == WaveMessage::kDeviceFailed) {
+    HandleDeviceFailed(handle);
+    return 0;
+  }
+  if (!header)
     return 0;
   const bool play = state_.inputIsFile && !state_.outputIsFile;
   if (message == WaveMessage::kOutputDone) {
@@ -396,55 +478,90 @@ int32_t WaveEngine::WaveWindowProc(WaveMessage message, WaveHandle handle, WaveH
   } else if (!state_.inputIsFile && inputOpen && outputOpen && handle == state_.inputDevice) {
     HandleRecorded(header);
   }
+  if (state_.failure && outputOpen) {
+    const char* text = std::exchange(state_.failure, nullptr);
+    EndRun(text, std::exchange(state_.failureDetail, {}));
+  }
   return 0;
 }
 
+void WaveEngine::HandleDeviceFailed(WaveHandle handle) {
+  if (!outputOpen || handle == kNoWaveHandle)
+    return;
+  const bool input = handle == state_.inputDevice;
+  if (!input && handle != state_.outputDevice)
+    return;
+  // Taken before the run is closed, which may make the service fail again.
+  const std::string detail =
+      DeviceDetail(input ? WaveDirection::kInput : WaveDirection::kOutput, service_->LastError());
+  EndRun(input ? msg::kInputDeviceFailed : msg::kOutputDeviceFailed, detail);
+}
+
+void WaveEngine::EndRun(const char* text, const std::string& detail) {
+  // The run is closed first, so that nothing of it reaches the loop while
+  // the message is on the screen.
+  if (outputOpen && !state_.outputIsFile)
+    ResetOutput();
+  StopRun();
+  if (text)
+    notifier_->ShowMessage(text, detail);
+}
+
 void WaveEngine::HandlePlayed(WaveHeader* played) {
-  WaveRing& out = state_.output;
   if (service_->UnprepareHeader(state_.outputDevice, played) != WaveResult::kOk)
     ResetOutput();
-  if (out.primeCount > 0) {
-    --out.primeCount;  // a silent priming buffer
-  } else {
-    state_.bytesDone += played->bufferLength;
-  }
+  state_.bytesDone += played->bufferLength;
   UpdateProgress();
   if (state_.bytesDone >= state_.total) {
-    ResetOutput();
-    StopRun();
+    EndRun(nullptr);  // the whole file has been played
     return;
   }
-  if (state_.endOfInput)
-    return;  // the last blocks are still playing
+  // h served its block; it now takes the next one from the file.
+  if (!state_.endOfInput && !SendNextBlock(played->data, false) && !state_.endOfInput &&
+      state_.bytesDone >= state_.bytesSent) {
+    // The device took nothing and holds nothing that could bring it back.
+    EndRun(msg::kPlayError, DeviceDetail(WaveDirection::kOutput, "it takes no more sound"));
+    return;
+  }
+  // The end of what could be read: the run ends once all of it has played.
+  if (state_.endOfInput && state_.bytesDone >= state_.bytesSent)
+    EndRun(state_.readFailed ? msg::kReadInputFile : nullptr);
+}
 
-  WaveBlock block = BlockOf(*played);
+bool WaveEngine::SendNextBlock(uint8_t* readArea, bool priming) {
+  WaveBlock block{readArea, static_cast<uint32_t>(blockBytes), static_cast<uint32_t>(blockBytes)};
   const int32_t result = ReadWaveFile(kWaveTransfer, inputFileName, &block, *notifier_);
-  if (result == kWaveNoData) {
-    state_.endOfInput = true;
-    return;
-  }
   if (result != kWaveDone) {
-    notifier_->ShowMessage(msg::kReadInputFile);
-    ResetOutput();
-    StopRun();
-    return;
+    state_.endOfInput = true;
+    state_.readFailed = result != kWaveNoData;
+    return false;
   }
-  played->bufferLength = block.bufferLength;
+  WaveRing& out = state_.output;
   const StreamParameters& stream = state_.stream;
   const int32_t frames = FrameCount(block.bufferLength, stream.bitsPerSample, stream.channels);
   const auto k = static_cast<size_t>(out.next);
   WaveHeader& send = out.headers[k];
-  ProcessBlock(stream, Left(), Right(), state_.work, played->data, out.buffers[k].data(), frames);
+  ProcessBlock(stream, Left(), Right(), state_.work, readArea, out.buffers[k].data(), frames);
   send.data = out.buffers[k].data();
   send.bufferLength = block.bufferLength;
-  send.flags = 0;
-  if (service_->PrepareHeader(state_.outputDevice, &send) != WaveResult::kOk)
-    ResetOutput();
-  if (service_->Write(state_.outputDevice, &send) == WaveResult::kOk) {
-    out.next = Advance(out.next, state_.ringSize);
+  if (priming) {
+    // Prepared with the ring. At the start a failure is shown, and the next
+    // block takes k.
+    if (!Report(service_->Write(state_.outputDevice, &send), kWriteMessages))
+      return false;
   } else {
-    ResetOutput();
+    send.flags = 0;
+    if (service_->PrepareHeader(state_.outputDevice, &send) != WaveResult::kOk)
+      ResetOutput();
+    if (service_->Write(state_.outputDevice, &send) != WaveResult::kOk) {
+      // The block is lost; k stays for the next one.
+      ResetOutput();
+      return false;
+    }
   }
+  out.next = Advance(out.next, state_.ringSize);
+  state_.bytesSent += block.bufferLength;
+  return true;
 }
 
 void WaveEngine::HandleRecorded(WaveHeader* recorded) {
@@ -472,8 +589,10 @@ void WaveEngine::HandleRecorded(WaveHeader* recorded) {
     out.next = Advance(out.next, ringSize);
   }
 
+  // What the device filled: a whole buffer, or less for one a reset returned.
+  const uint32_t length = std::min(recorded->bytesRecorded, recorded->bufferLength);
   const StreamParameters& stream = state_.stream;
-  const int32_t frames = FrameCount(recorded->bufferLength, stream.bitsPerSample, stream.channels);
+  const int32_t frames = FrameCount(length, stream.bitsPerSample, stream.channels);
   const auto k = static_cast<size_t>(out.next);
   WaveHeader& done = in.headers[static_cast<size_t>(in.nextDone)];
   ProcessBlock(stream, Left(), Right(), state_.work, done.data, out.buffers[k].data(), frames);
@@ -491,7 +610,7 @@ void WaveEngine::HandleRecorded(WaveHeader* recorded) {
 
   WaveHeader& processed = out.headers[k];
   processed.data = out.buffers[k].data();
-  processed.bufferLength = recorded->bufferLength;
+  processed.bufferLength = length;
   processed.flags = 0;
   if (live) {
     if (service_->UnprepareHeader(state_.outputDevice,
@@ -510,11 +629,15 @@ void WaveEngine::HandleRecorded(WaveHeader* recorded) {
   // The recorded header now describes the processed block; its own buffer
   // comes back when it is re-armed as a spare.
   recorded->data = processed.data;
-  state_.bytesDone += recorded->bufferLength;
+  recorded->bytesRecorded = length;
+  state_.bytesDone += length;
   UpdateProgress();
   const WaveBlock block = BlockOf(*recorded);
-  if (WriteWaveFile(kWaveTransfer, outputFileName, &block, *notifier_) != kWaveDone)
-    StopRun();
+  if (WriteWaveFile(kWaveTransfer, outputFileName, &block, *notifier_) != kWaveDone) {
+    // A full disk, say: the file keeps every block written before.
+    EndRun(file_run_messages::kWriteError,
+           FileErrorDetail(outputFileName, WaveFiles().outputError));
+  }
 }
 
 void WaveEngine::StopRun() {

@@ -57,6 +57,10 @@ inline constexpr const char* kFreeInputBuffer = "Error freeing input buffer!";
 inline constexpr const char* kFreeInputHeader = "Error freeing input header!";
 inline constexpr const char* kFreeOutputBuffer = "Error freeing output buffer!";
 inline constexpr const char* kFreeOutputHeader = "Error freeing output header!";
+// A device that stopped working in the middle of a run; the detail names the
+// device and the reason.
+inline constexpr const char* kInputDeviceFailed = "The input device has stopped working!";
+inline constexpr const char* kOutputDeviceFailed = "The output device has stopped working!";
 }  // namespace wave_engine_messages
 
 // Ranges of the run settings the I/O page and the command line hand over.
@@ -76,7 +80,7 @@ struct WaveRing {
   int32_t next = 0;      // input: next to queue; output: next to send
   int32_t nextDone = 0;  // next the device finishes
   int32_t blockLength = 0;
-  int32_t primeCount = 0;  // output: silent priming buffers not yet played
+  int32_t primeCount = 0;  // output: silent buffers primed before a device source
 };
 
 // The state of one run, taken when the source and the sink are opened.
@@ -95,6 +99,14 @@ struct WaveStreamState {
   uint64_t bytesDone = 0;
   uint64_t total = 0;
   bool endOfInput = false;
+  // Play: bytes of the blocks the output device took, and whether the reader
+  // failed (the blocks read before are played out, then the run ends).
+  uint64_t bytesSent = 0;
+  bool readFailed = false;
+  // A failure found in the middle of a message that ends the run once the
+  // message has been handled (text null: none).
+  const char* failure = nullptr;
+  std::string failureDetail;
 };
 
 struct ResultMessages;
@@ -124,9 +136,14 @@ class WaveEngine {
   void OpenOutput();
   void PrepareOutputBuffers();
   // Queues bufferCount - 2 empty buffers on the input device and starts it.
-  void StartInput();
-  // Primes the output device with bufferCount - 2 silent buffers.
-  void StartOutput();
+  // False (after a message) when the device cannot record, so the run cannot
+  // stream; true for a file source.
+  bool StartInput();
+  // Primes the output device with bufferCount - 2 buffers: silence before a
+  // device source, the file's first blocks (processed) before a file source.
+  // False (after a message) when a file source could not put a single block
+  // on the device; true for a file sink.
+  bool StartOutput();
   // Closes the source, frees its ring and the work buffers, releases the chains.
   void CloseInput();
   // Finishes a file sink or closes the device, frees its ring.
@@ -181,6 +198,20 @@ class WaveEngine {
  private:
   void HandlePlayed(WaveHeader* header);
   void HandleRecorded(WaveHeader* header);
+  void HandleDeviceFailed(WaveHandle handle);
+  // Play: reads the next block of the file into `readArea`, processes it into
+  // the output header next to send and writes that. False when nothing was
+  // sent (end of the file, a read error, or a refused write: shown while
+  // `priming`, else the device is reset).
+  bool SendNextBlock(uint8_t* readArea, bool priming);
+  // Ends the run (devices reset and closed, files finished), then shows
+  // `text` (if any) with `detail`.
+  void EndRun(const char* text, const std::string& detail = {});
+  // "product name: reason" for a device of the run.
+  std::string DeviceDetail(WaveDirection direction, const std::string& reason) const;
+  // Shows the open failure's message with the device and the reason.
+  void ReportOpenFailure(WaveDirection direction, WaveResult result,
+                         const WaveDeviceFormat& format);
   void SetProgress(int32_t position);
   // Shows the message `messages` gives for a failed result; true for success.
   bool Report(WaveResult result, const ResultMessages& messages);
@@ -191,6 +222,8 @@ class WaveEngine {
   void FreeRing(WaveRing& ring);
   EffectChain& Left() { return leftChain ? *leftChain : emptyLeft_; }
   EffectChain& Right() { return rightChain ? *rightChain : emptyRight_; }
+  // Resets the input device and starts it again (a reset stops recording);
+  // a device that will not start ends the run after the current message.
   void ResetInput();
   void ResetOutput();
 

@@ -504,12 +504,13 @@ int32_t WriteBlock(const WaveBlock* block) {
   WaveFileState& state = WaveFiles();
   const uint64_t end = kHeaderBytes + writer.dataBytes;
   if (writer.fd < 0 || !WaveBlockFits(writer.dataBytes, block->bytesRecorded)) {
-    state.outputError = writer.fd < 0 ? EBADF : EFBIG;
+    state.outputError = writer.fd < 0 ? EBADF : EFBIG;  // the RIFF size cannot pass 4 GiB
     state.writeFailed = 1;
     return kWaveWriteFailed;
   }
+  errno = 0;
   if (!WriteAt(writer.fd, block->data, block->bytesRecorded, end)) {
-    state.outputError = errno;
+    state.outputError = errno != 0 ? errno : ENOSPC;
     // Back to the state after the last good block: no partial block stays.
     // Should that fail too, the sizes patched at close still cover only the
     // good blocks.

@@ -1,6 +1,7 @@
 #include "platform/alsa_wave_service.h"
 
 #include <alsa/asoundlib.h>
+#include <dlfcn.h>
 #include <poll.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -8,11 +9,47 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 namespace {
+
+// ALSA's own diagnostics ("ALSA lib pcm.c:...") on the thread that drives
+// the devices all come through here: the engine's messages carry the
+// reasons, so these are only counted, and printed when asked for. (This is
+// ALSA's per-thread handler: the process-wide one would also receive the
+// library's internal debugging notes, which it keeps quiet itself.)
+std::atomic<int32_t> diagnosticCount{0};
+std::atomic<bool> diagnosticsShown{false};
+
+void OnAlsaDiagnostic(const char* file, int line, const char* function, int error,
+                      const char* format, va_list arguments) {
+  diagnosticCount.fetch_add(1, std::memory_order_relaxed);
+  if (!diagnosticsShown.load(std::memory_order_relaxed))
+    return;
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  std::fprintf(stderr, "ALSA lib %s:%d:(%s) %s%s%s\n", file, line, function, text,
+               error != 0 ? ": " : "", error != 0 ? snd_strerror(error) : "");
+}
+
+// alsa/error.h declares snd_lib_error_set_local outside its extern "C"
+// block, so C++ cannot link to it by name; it is looked up instead.
+void InstallDiagnosticHandler() {
+  using SetLocal = snd_local_error_handler_t (*)(snd_local_error_handler_t);
+  if (void* found = dlsym(RTLD_DEFAULT, "snd_lib_error_set_local"))
+    reinterpret_cast<SetLocal>(found)(OnAlsaDiagnostic);
+}
+
+uint64_t NowNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
 
 // Qt objects that may be torn down from inside their own signal.
 struct LaterDeleter {
@@ -41,6 +78,43 @@ bool IsListed(std::string_view name) {
       return false;
   }
   return true;
+}
+
+// The type of a PCM definition as the configuration writes it, following
+// the slaves of plugins that only convert ("plug", "rate", ...) down to the
+// one that moves the samples; empty when it cannot be told without
+// evaluating the configuration (which needs the cards and may complain).
+std::string PcmType(snd_config_t* top, snd_config_t* definition, int32_t depth) {
+  snd_config_t* node = nullptr;
+  const char* type = nullptr;
+  if (depth > 8 || snd_config_search(definition, "type", &node) < 0 ||
+      snd_config_get_string(node, &type) < 0) {
+    return {};
+  }
+  snd_config_t* slave = nullptr;
+  if (snd_config_search(definition, "slave.pcm", &slave) < 0)
+    return type;
+  const char* slaveName = nullptr;
+  if (snd_config_get_string(slave, &slaveName) < 0)
+    return PcmType(top, slave, depth + 1);  // an inline definition
+  snd_config_t* named = nullptr;
+  if (snd_config_search(top, ("pcm." + std::string(slaveName)).c_str(), &named) < 0)
+    return {};
+  return PcmType(top, named, depth + 1);
+}
+
+// Whether the PCM `name` moves its samples in real time. The "null" plugin
+// takes and gives samples as fast as they are asked for: recording from it
+// fills a disk at full speed, playing to it ends at once.
+bool IsPaced(const std::string& name) {
+  snd_config_t* top = nullptr;
+  if (snd_config_update_ref(&top) < 0)
+    return true;  // opening it will tell
+  snd_config_t* definition = nullptr;
+  const bool paced = snd_config_search(top, ("pcm." + name).c_str(), &definition) < 0 ||
+                     PcmType(top, definition, 0) != "null";
+  snd_config_unref(top);
+  return paced;
 }
 
 // "Line one - line two" from a multi-line ALSA description.
@@ -79,16 +153,35 @@ constexpr unsigned kPeriodMicroseconds = 10000;
 constexpr uint64_t kBackoffNanoseconds = 2000000;
 constexpr unsigned kInputBufferMicroseconds = 1000000;
 constexpr unsigned kOutputBufferMicroseconds = 250000;
+// Output buffers are reported played this long before their last frame
+// plays, unless nothing follows them: the device then always holds at least
+// this much beyond what the ring has queued, however short the blocks. (The
+// PulseAudio plugin stops advancing when it holds less than one period.)
+constexpr uint64_t kOutputCushionNanoseconds = 100000000;
+// Output that stays below the start threshold this long after its last
+// buffer came is started as it is.
+constexpr uint64_t kOutputStartNanoseconds = 20000000;
+// An output whose played position stands still this long while it holds
+// frames has stalled: what it holds is dropped, as after an underrun.
+constexpr uint64_t kOutputStallNanoseconds = 500000000;
+// A device whose errors cannot be recovered from for this long, or this many
+// times in a row, has failed. Between tries it rests for kRetryNanoseconds.
+constexpr uint64_t kRecoveryNanoseconds = 500000000;
+constexpr int32_t kRecoveryTries = 50;
+constexpr uint64_t kRetryNanoseconds = 20000000;
 
 // Opens and configures a PCM: interleaved, the format's sample format,
-// channels and exact rate; a period of about 10 ms.
+// channels and exact rate; a period of about 10 ms, whatever the engine's
+// block length. *error is ALSA's error code of a failure, 0 when the PCM
+// refuses the format.
 WaveResult OpenPcm(const std::string& name, WaveDirection direction, const WaveDeviceFormat& format,
-                   snd_pcm_t** out) {
+                   snd_pcm_t** out, int* errorCode) {
   const snd_pcm_stream_t stream =
       direction == WaveDirection::kInput ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
   // Non-blocking: the UI thread's event loop waits on the PCM's descriptors.
   snd_pcm_t* pcm = nullptr;
-  int error = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
+  int& error = *errorCode;
+  error = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
   if (error < 0)
     return OpenError(error);
   // Closed again on every failure below.
@@ -98,11 +191,12 @@ WaveResult OpenPcm(const std::string& name, WaveDirection direction, const WaveD
   snd_pcm_hw_params_alloca(&hw);
   if ((error = snd_pcm_hw_params_any(pcm, hw)) < 0)
     return OpenError(error);
-  if (snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-      snd_pcm_hw_params_set_format(
-          pcm, hw, format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE) < 0 ||
-      snd_pcm_hw_params_set_channels(pcm, hw, format.channels) < 0 ||
-      snd_pcm_hw_params_set_rate(pcm, hw, format.samplesPerSec, 0) < 0) {
+  if ((error = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
+      (error = snd_pcm_hw_params_set_format(
+           pcm, hw, format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE)) < 0 ||
+      (error = snd_pcm_hw_params_set_channels(pcm, hw, format.channels)) < 0 ||
+      (error = snd_pcm_hw_params_set_rate(pcm, hw, format.samplesPerSec, 0)) < 0) {
+    error = 0;  // the format is the reason
     return WaveResult::kBadFormat;
   }
   unsigned period = kPeriodMicroseconds;
@@ -122,9 +216,13 @@ WaveResult OpenPcm(const std::string& name, WaveDirection direction, const WaveD
   snd_pcm_sw_params_alloca(&sw);
   snd_pcm_sw_params_current(pcm, sw);
   snd_pcm_sw_params_set_avail_min(pcm, sw, std::max<snd_pcm_uframes_t>(periodFrames, 1));
-  // Playback starts with the first frames written; capture is started
+  // Playback starts once it holds two periods, however short the buffers
+  // written: a sound server left with less than a period runs dry at once.
+  // (Less that stays alone is started by CheckPlayed.) Capture is started
   // explicitly (the PulseAudio plugin wants the low threshold there too).
-  snd_pcm_sw_params_set_start_threshold(pcm, sw, 1);
+  snd_pcm_sw_params_set_start_threshold(
+      pcm, sw,
+      direction == WaveDirection::kOutput ? std::max<snd_pcm_uframes_t>(2 * periodFrames, 1) : 1);
   snd_pcm_sw_params(pcm, sw);
   // Prepared again so that the PulseAudio plugin takes the start threshold
   // as its pre-buffer: otherwise playback waits for a full buffer.
@@ -206,6 +304,13 @@ struct AlsaWaveService::Device {
   bool started = false;
   bool drained = false;  // output: the PCM ran dry after playing everything
   bool backoff = false;  // woken with nothing to transfer; wait for the timer
+  bool resting = false;  // an error could not be recovered yet; retry on the timer
+  bool failed = false;   // reported as failed; moves nothing more
+  int32_t errors = 0;    // errors since the last frames moved
+  uint64_t errorsSince = 0;
+  uint64_t lastPlayed = 0;  // output: the played position at the last look
+  uint64_t lastMoved = 0;   // output: when it last moved
+  uint64_t lastWrite = 0;   // output: when a buffer was last written
   // Buffers on the device, oldest first. Output: the first `unwritten` are
   // wholly in the PCM, the rest wait for room.
   std::array<Entry, kQueueCapacity> queue{};
@@ -218,7 +323,16 @@ struct AlsaWaveService::Device {
   int32_t finishedCount = 0;
 };
 
+void AlsaWaveService::ShowDiagnostics(bool shown) {
+  diagnosticsShown.store(shown, std::memory_order_relaxed);
+}
+
+int32_t AlsaWaveService::DiagnosticCount() {
+  return diagnosticCount.load(std::memory_order_relaxed);
+}
+
 AlsaWaveService::AlsaWaveService() {
+  InstallDiagnosticHandler();
   void** hints = nullptr;
   std::array<bool, 2> haveDefault{false, false};
   if (snd_device_name_hint(-1, "pcm", &hints) == 0 && hints) {
@@ -226,7 +340,7 @@ AlsaWaveService::AlsaWaveService() {
       char* name = snd_device_name_get_hint(*hint, "NAME");
       char* description = snd_device_name_get_hint(*hint, "DESC");
       char* ioid = snd_device_name_get_hint(*hint, "IOID");
-      if (name && IsListed(name)) {
+      if (name && IsListed(name) && IsPaced(name)) {
         WaveDeviceCaps caps{ReadableName(description, name), name};
         const bool isDefault = caps.pcmName == "default";
         for (int32_t d = 0; d < 2; ++d) {
@@ -248,9 +362,11 @@ AlsaWaveService::AlsaWaveService() {
     }
     snd_device_name_free_hint(hints);
   }
-  if (!haveDefault[0])
+  // The default device is offered even without a hint, unless it is one
+  // that is not paced.
+  if (!haveDefault[0] && IsPaced("default"))
     lists_[0].insert(lists_[0].begin(), {"Default Input Device", "default"});
-  if (!haveDefault[1])
+  if (!haveDefault[1] && IsPaced("default"))
     lists_[1].insert(lists_[1].begin(), {"Default Output Device", "default"});
 }
 
@@ -281,6 +397,7 @@ AlsaWaveService::Device* AlsaWaveService::Find(WaveHandle handle) {
 WaveResult AlsaWaveService::Open(WaveDirection direction, int32_t deviceId,
                                  const WaveDeviceFormat& format, WaveEventTarget* target,
                                  WaveHandle* handle) {
+  lastError_.clear();
   const auto& list = lists_[DirectionIndex(direction)];
   if (deviceId < 0 || deviceId >= static_cast<int32_t>(list.size())) {
     return WaveResult::kBadDeviceId;
@@ -296,13 +413,18 @@ WaveResult AlsaWaveService::Open(WaveDirection direction, int32_t deviceId,
   device->bytesPerFrame = format.channels * (format.bitsPerSample / 8u);
   device->pcmName = list[static_cast<size_t>(deviceId)].pcmName;
   device->format = format;
-  const WaveResult opened = OpenPcm(device->pcmName, direction, format, &device->pcm);
-  if (opened != WaveResult::kOk)
+  int error = 0;
+  const WaveResult opened = OpenPcm(device->pcmName, direction, format, &device->pcm, &error);
+  if (opened != WaveResult::kOk) {
+    lastError_ = error != 0 ? snd_strerror(error) : "";
     return opened;
+  }
 
   device->timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (device->timerFd < 0)
+  if (device->timerFd < 0) {
+    lastError_ = std::strerror(errno);
     return WaveResult::kNoMemory;
+  }
   const WaveHandle handleOpened = nextHandle_++;
   device->handle = handleOpened;
   // Capture descriptors are taken when it starts (see Start).
@@ -376,16 +498,27 @@ WaveResult AlsaWaveService::Start(WaveHandle handle) {
   // from the moment they are prepared, and frames piled up since the device
   // was opened would only delay a live run.
   snd_pcm_t* fresh = nullptr;
+  for (Notifier& notifier : device->notifiers)
+    notifier->setEnabled(false);
+  device->notifiers.clear();
+  device->fds.clear();
   snd_pcm_close(device->pcm);
   device->pcm = nullptr;
-  if (OpenPcm(device->pcmName, WaveDirection::kInput, device->format, &fresh) != WaveResult::kOk) {
-    return WaveResult::kOther;
+  int error = 0;
+  const WaveResult opened =
+      OpenPcm(device->pcmName, WaveDirection::kInput, device->format, &fresh, &error);
+  if (opened != WaveResult::kOk) {
+    lastError_ = error != 0 ? snd_strerror(error) : "the format is refused now";
+    return opened == WaveResult::kNoDriver ? WaveResult::kNoDriver : WaveResult::kOther;
   }
   device->pcm = fresh;
-  const int error = snd_pcm_start(device->pcm);
-  if (error < 0)
+  error = snd_pcm_start(device->pcm);
+  if (error < 0) {
+    lastError_ = snd_strerror(error);
     return OpenError(error) == WaveResult::kNoDriver ? WaveResult::kNoDriver : WaveResult::kOther;
+  }
   device->started = true;
+  device->errors = 0;
   // The capture descriptors are valid once it has started.
   RefreshPollDescriptors(*device);
   UpdateNotifiers(*device);
@@ -406,14 +539,19 @@ WaveResult AlsaWaveService::Write(WaveHandle handle, WaveHeader* header) {
   header->flags &= ~kWaveHeaderDone;
   device->At(device->count) = Device::Entry{header, 0, 0};
   ++device->count;
+  device->lastWrite = NowNanoseconds();
   if (device->drained) {
     ++xruns_;
     device->drained = false;
   }
+  // A failed device keeps what it is given; a resting one takes it up when
+  // its timer ends the rest.
+  if (device->failed || device->resting)
+    return WaveResult::kOk;
   ServiceOutput(*device);
   UpdateNotifiers(*device);
   // The played check runs from the loop, never inside this call.
-  if (device->unwritten > 0)
+  if (device->unwritten > 0 && !device->failed && !device->resting)
     device->ArmTimer(1000000);
   return WaveResult::kOk;
 }
@@ -434,6 +572,7 @@ WaveResult AlsaWaveService::Reset(WaveHandle handle) {
   device->unwritten = 0;
   device->started = false;
   device->drained = false;
+  device->lastMoved = 0;
   snd_pcm_prepare(device->pcm);
   if (device->direction == WaveDirection::kOutput)
     RefreshPollDescriptors(*device);
@@ -491,19 +630,54 @@ void AlsaWaveService::RefreshPollDescriptors(Device& device) {
   UpdateNotifiers(device);
 }
 
-void AlsaWaveService::Recover(Device& device, long error) {
-  if (error == -EPIPE || error == -ESTRPIPE)
-    ++xruns_;
-  if (snd_pcm_recover(device.pcm, static_cast<int>(error), 1) < 0)
-    snd_pcm_prepare(device.pcm);
-  if (device.direction == WaveDirection::kInput && device.started)
-    snd_pcm_start(device.pcm);
+bool AlsaWaveService::Recover(Device& device, long error) {
+  const uint64_t now = NowNanoseconds();
+  if (device.errors++ == 0)
+    device.errorsSince = now;
+  int result = snd_pcm_recover(device.pcm, static_cast<int>(error), 1);
+  if (result < 0)
+    result = snd_pcm_prepare(device.pcm);
+  if (result >= 0 && device.direction == WaveDirection::kInput && device.started)
+    result = snd_pcm_start(device.pcm);
+  // Errors that keep coming back without a frame moved in between, for too
+  // long or too often, mean the device is gone (a sound server that died
+  // fails every call).
+  if (device.errors >= kRecoveryTries || now - device.errorsSince >= kRecoveryNanoseconds) {
+    Fail(device, result < 0 ? result : static_cast<int>(error));
+    return false;
+  }
+  if (result >= 0) {
+    if (error == -EPIPE || error == -ESTRPIPE)
+      ++xruns_;
+    return true;
+  }
+  device.resting = true;
+  device.ArmTimer(kRetryNanoseconds);
+  return false;
+}
+
+void AlsaWaveService::Fail(Device& device, int error) {
+  device.failed = true;
+  lastError_ = snd_strerror(error);
+  UpdateNotifiers(device);
+  if (device.finishedCount < static_cast<int32_t>(device.finished.size())) {
+    device.finished[static_cast<size_t>((device.finishedHead + device.finishedCount) %
+                                        static_cast<int32_t>(device.finished.size()))] =
+        Device::Finished{WaveMessage::kDeviceFailed, nullptr};
+    ++device.finishedCount;
+  }
+  device.ArmTimer(1);  // reported from the loop
 }
 
 void AlsaWaveService::Service(WaveHandle handle) {
   Device* device = Find(handle);
   if (!device || !device->pcm)
     return;
+  if (device->failed) {
+    Deliver(handle);
+    return;
+  }
+  device->resting = false;
   if (!device->fds.empty()) {
     // Lets the PCM (an I/O plugin in particular) see and clear its wake-up.
     for (pollfd& fd : device->fds)
@@ -518,16 +692,29 @@ void AlsaWaveService::Service(WaveHandle handle) {
     // has nothing to hand out; rather than spin on it (which also starves the
     // plugin's own thread), look again a little later.
     device->backoff = false;
-    if (!ServiceInput(*device) && device->started && device->count > 0) {
+    if (!ServiceInput(*device) && device->started && device->count > 0 && !device->failed &&
+        !device->resting) {
       device->backoff = true;
       device->ArmTimer(kBackoffNanoseconds);
     }
-  } else {
-    ServiceOutput(*device);
-    CheckPlayed(*device);
+    UpdateNotifiers(*device);
+    Deliver(handle);
+    return;
   }
-  UpdateNotifiers(*device);
-  Deliver(handle);
+  // Each buffer reported played brings the next one at once (the target
+  // writes it from the report): look again while buffers are due, so that
+  // however short they are the device fills up to its cushion in one go.
+  for (int32_t round = 0; round < kQueueCapacity; ++round) {
+    ServiceOutput(*device);
+    if (!device->failed && !device->resting)
+      CheckPlayed(*device);
+    UpdateNotifiers(*device);
+    // The target may reset or close the device.
+    if (!Deliver(handle) || !(device = Find(handle)) || !device->pcm || device->failed ||
+        device->resting) {
+      return;
+    }
+  }
 }
 
 bool AlsaWaveService::ServiceInput(Device& device) {
@@ -561,6 +748,7 @@ bool AlsaWaveService::ServiceInput(Device& device) {
     }
     entry.offset += static_cast<uint32_t>(got) * device.bytesPerFrame;
     header->bytesRecorded = entry.offset;
+    device.errors = 0;
     transferred = true;
   }
   return transferred;
@@ -579,11 +767,13 @@ bool AlsaWaveService::ServiceOutput(Device& device) {
       if (put == -EAGAIN || put == 0)
         break;
       if (put < 0) {
-        Recover(device, put);
+        if (!Recover(device, put))
+          break;
         continue;
       }
       entry.offset += static_cast<uint32_t>(put) * device.bytesPerFrame;
       device.framesWritten += static_cast<uint64_t>(put);
+      device.errors = 0;
       transferred = true;
       if (entry.offset < length)
         continue;
@@ -595,8 +785,10 @@ bool AlsaWaveService::ServiceOutput(Device& device) {
 }
 
 void AlsaWaveService::CheckPlayed(Device& device) {
-  if (device.count == 0)
+  if (device.count == 0) {
+    device.lastMoved = 0;
     return;
+  }
   snd_pcm_sframes_t delay = 0;
   snd_pcm_state_t state = snd_pcm_state(device.pcm);
   if (state == SND_PCM_STATE_XRUN) {
@@ -604,39 +796,77 @@ void AlsaWaveService::CheckPlayed(Device& device) {
     device.drained = true;
     snd_pcm_prepare(device.pcm);
     delay = 0;
-  } else {
-    if (state == SND_PCM_STATE_PREPARED && device.unwritten > 0)
+  } else if (snd_pcm_delay(device.pcm, &delay) < 0 || delay < 0) {
+    delay = 0;
+  }
+  const uint64_t now = NowNanoseconds();
+  // Less than the start threshold, with nothing written for a while (a short
+  // file, the end of one): started as it is.
+  uint64_t startIn = 0;
+  if (snd_pcm_state(device.pcm) == SND_PCM_STATE_PREPARED && device.unwritten > 0) {
+    if (now - device.lastWrite >= kOutputStartNanoseconds) {
       snd_pcm_start(device.pcm);
-    if (snd_pcm_delay(device.pcm, &delay) < 0 || delay < 0)
-      delay = 0;
+    } else {
+      startIn = kOutputStartNanoseconds - (now - device.lastWrite);
+    }
   }
   const uint64_t queued = std::min<uint64_t>(static_cast<uint64_t>(delay), device.framesWritten);
-  const uint64_t played = device.framesWritten - queued;
-  while (device.count > 0 && device.unwritten > 0 && device.At(0).endFrame <= played) {
+  uint64_t played = device.framesWritten - queued;
+  if (queued == 0 || played != device.lastPlayed || device.lastMoved == 0 || startIn > 0) {
+    device.lastPlayed = played;
+    device.lastMoved = now;
+  } else if (now - device.lastMoved >= kOutputStallNanoseconds) {
+    // The PCM holds frames but plays none (the PulseAudio plugin, left with
+    // less than a period after an underrun, waits for more that never comes
+    // while the ring waits for it): drop them as an underrun would have.
+    ++xruns_;
+    snd_pcm_drop(device.pcm);
+    snd_pcm_prepare(device.pcm);
+    RefreshPollDescriptors(device);
+    played = device.framesWritten;
+    device.lastPlayed = played;
+    device.lastMoved = now;
+  }
+  // A buffer with another behind it is reported a cushion early, so that the
+  // device holds that much more than the ring has queued, however short the
+  // blocks; the last one only when it has been played to its end.
+  const uint64_t cushion = kOutputCushionNanoseconds * device.rate / 1000000000u;
+  while (device.count > 0 && device.unwritten > 0) {
+    const uint64_t end = device.At(0).endFrame;
+    if (end > played && (device.count == 1 || end > played + cushion))
+      break;
     device.Finish(WaveMessage::kOutputDone);
   }
   if (device.count > 0 && device.unwritten > 0) {
-    const uint64_t frames = device.At(0).endFrame - played;
-    device.ArmTimer(std::max<uint64_t>(frames * 1000000000u / device.rate, 1000000));
+    const uint64_t end = device.At(0).endFrame;
+    const uint64_t due = device.count > 1 && end > cushion ? end - cushion : end;
+    const uint64_t frames = due > played ? due - played : 0;
+    uint64_t wait = std::max<uint64_t>(frames * 1000000000u / device.rate, 2000000);
+    if (startIn > 0)
+      wait = std::min(wait, startIn);
+    device.ArmTimer(wait);
   }
 }
 
 void AlsaWaveService::UpdateNotifiers(Device& device) {
-  const bool wanted = device.direction == WaveDirection::kInput
-                          ? device.started && device.count > 0 && !device.backoff
-                          : device.unwritten < device.count;
+  bool wanted = false;
+  if (!device.failed && !device.resting) {
+    wanted = device.direction == WaveDirection::kInput
+                 ? device.started && device.count > 0 && !device.backoff
+                 : device.unwritten < device.count;
+  }
   for (Notifier& notifier : device.notifiers) {
     if (notifier->isEnabled() != wanted)
       notifier->setEnabled(wanted);
   }
 }
 
-void AlsaWaveService::Deliver(WaveHandle handle) {
-  for (;;) {
+bool AlsaWaveService::Deliver(WaveHandle handle) {
+  for (bool delivered = false;; delivered = true) {
     // The target may reset or close the device: look it up afresh each time.
     Device* device = Find(handle);
     if (!device || device->finishedCount == 0)
-      return;
+      return delivered;
     const Device::Finished entry = device->finished[static_cast<size_t>(device->finishedHead)];
     device->finishedHead =
         (device->finishedHead + 1) % static_cast<int32_t>(device->finished.size());

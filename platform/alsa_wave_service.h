@@ -16,6 +16,9 @@
 // Failures map to the result codes: no such number -> bad device id, busy ->
 // allocated, no PCM, driver or server -> no driver, out of memory -> no
 // memory, refused access/format/channels/rate -> bad format, else other.
+// A device whose errors cannot be recovered from within about half a second
+// is reported failed (kDeviceFailed). PCMs that are not paced in real time
+// (the "null" plugin) are left out of the lists.
 
 #include <memory>
 #include <vector>
@@ -39,8 +42,15 @@ class AlsaWaveService : public WaveService {
   WaveResult Reset(WaveHandle handle) override;
   WaveResult Close(WaveHandle handle) override;
 
+  std::string LastError() const override { return lastError_; }
+
   // Overruns and underruns the PCMs have reported since construction.
   int32_t XrunCount() const { return xruns_; }
+
+  // ALSA's own diagnostics of this process ("ALSA lib ..." lines): counted
+  // always, printed on stderr only when shown (off by default).
+  static void ShowDiagnostics(bool shown);
+  static int32_t DiagnosticCount();
 
   struct Device;
 
@@ -51,12 +61,18 @@ class AlsaWaveService : public WaveService {
   bool ServiceOutput(Device& device);  // true when frames were written
   void CheckPlayed(Device& device);
   void UpdateNotifiers(Device& device);
-  void Deliver(WaveHandle handle);
-  void Recover(Device& device, long error);
+  // Reports the finished buffers; true when there was one at least.
+  bool Deliver(WaveHandle handle);
+  // Recovers from an error. False when the device cannot go on now: it then
+  // rests until its timer, or has failed.
+  bool Recover(Device& device, long error);
+  // Reports the device failed (from the loop) and stops moving its sound.
+  void Fail(Device& device, int error);
   void RefreshPollDescriptors(Device& device);
 
   std::vector<WaveDeviceCaps> lists_[2];
   std::vector<std::unique_ptr<Device>> devices_;
   WaveHandle nextHandle_ = 1;
   int32_t xruns_ = 0;
+  std::string lastError_;
 };

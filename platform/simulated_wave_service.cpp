@@ -40,6 +40,7 @@ bool SimulatedWaveService::Injected(SimulatedCall call, WaveResult* result) {
   }
   --failTimes_[i];
   *result = failResult_[i];
+  lastError_ = "Simulated failure";
   return true;
 }
 
@@ -63,6 +64,7 @@ WaveResult SimulatedWaveService::Open(WaveDirection direction, int32_t deviceId,
                                       const WaveDeviceFormat& format, WaveEventTarget* target,
                                       WaveHandle* handle) {
   WaveResult result;
+  lastError_.clear();
   if (Injected(SimulatedCall::kOpen, &result))
     return result;
   const int32_t d = DirectionIndex(direction);
@@ -79,6 +81,7 @@ WaveResult SimulatedWaveService::Open(WaveDirection direction, int32_t deviceId,
                          (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
                          format.samplesPerSec > 0;
   if (!plausible || (formatCheck_ && !formatCheck_(direction, format))) {
+    lastError_.clear();  // the format is the reason
     return WaveResult::kBadFormat;
   }
   for (Device& device : devices_) {
@@ -178,13 +181,30 @@ void SimulatedWaveService::Finish(Device& device) {
   --device.count;
   header->flags &= ~kWaveHeaderInQueue;
   header->flags |= kWaveHeaderDone;
+  Report(device.direction == WaveDirection::kInput ? WaveMessage::kInputData
+                                                   : WaveMessage::kOutputDone,
+         device.handle, header);
+}
+
+void SimulatedWaveService::Report(WaveMessage message, WaveHandle handle, WaveHeader* header) {
   if (finishedCount_ == static_cast<int32_t>(finished_.size()))
     return;  // cannot happen
-  const WaveMessage message = device.direction == WaveDirection::kInput ? WaveMessage::kInputData
-                                                                        : WaveMessage::kOutputDone;
   finished_[static_cast<size_t>((finishedHead_ + finishedCount_) % finished_.size())] =
-      Finished{message, device.handle, header};
+      Finished{message, handle, header};
   ++finishedCount_;
+}
+
+bool SimulatedWaveService::FailDevice(WaveDirection direction, const std::string& reason) {
+  for (Device& device : devices_) {
+    if (device.open && device.direction == direction && !device.failed) {
+      device.failed = true;
+      lastError_ = reason;
+      Report(WaveMessage::kDeviceFailed, device.handle, nullptr);
+      Deliver();
+      return true;
+    }
+  }
+  return false;
 }
 
 WaveResult SimulatedWaveService::Reset(WaveHandle handle) {
@@ -251,7 +271,7 @@ bool SimulatedWaveService::CompleteInput() {
     if (d.open && d.direction == WaveDirection::kInput)
       device = &d;
   }
-  if (!device || !device->started || device->count == 0)
+  if (!device || !device->started || device->failed || device->count == 0)
     return false;
   WaveHeader* header = device->queue[static_cast<size_t>(device->head)];
   if (generator_) {
@@ -271,7 +291,7 @@ bool SimulatedWaveService::CompleteOutput() {
     if (d.open && d.direction == WaveDirection::kOutput)
       device = &d;
   }
-  if (!device || device->count == 0)
+  if (!device || device->failed || device->count == 0)
     return false;
   WaveHeader* header = device->queue[static_cast<size_t>(device->head)];
   if (observer_)

@@ -46,6 +46,7 @@ class SimulatedWaveService : public WaveService {
   WaveResult Write(WaveHandle handle, WaveHeader* header) override;
   WaveResult Reset(WaveHandle handle) override;
   WaveResult Close(WaveHandle handle) override;
+  std::string LastError() const override { return lastError_; }
 
   // Test controls.
   // A busy device refuses to open with kAllocated.
@@ -53,8 +54,12 @@ class SimulatedWaveService : public WaveService {
   // Formats for which this returns false are refused with kBadFormat.
   void SetFormatCheck(std::function<bool(WaveDirection, const WaveDeviceFormat&)> check);
   // After `skip` more calls of `call` have gone through, the next `times`
-  // return `result` and change nothing.
+  // return `result` and change nothing; LastError then says "Simulated failure".
   void FailNext(SimulatedCall call, WaveResult result, int32_t times = 1, int32_t skip = 0);
+  // The open device of `direction` fails for good: it reports kDeviceFailed
+  // (delivered at once, after any finished buffers) with `reason` as
+  // LastError, and completes nothing more. False when none is open.
+  bool FailDevice(WaveDirection direction, const std::string& reason);
   // Fills a recorded buffer (default: zeros).
   void SetInputGenerator(std::function<void(uint8_t* data, uint32_t bytes)> generator);
   // Sees each output buffer when it has been played.
@@ -85,6 +90,7 @@ class SimulatedWaveService : public WaveService {
     WaveHandle handle = kNoWaveHandle;
     QPointer<WaveEventTarget> target;
     bool started = false;
+    bool failed = false;
     std::array<WaveHeader*, kQueueCapacity> queue{};
     int32_t head = 0;
     int32_t count = 0;
@@ -100,6 +106,7 @@ class SimulatedWaveService : public WaveService {
   const Device* FindOpen(WaveDirection direction) const;
   bool Enqueue(Device& device, WaveHeader* header);
   void Finish(Device& device);
+  void Report(WaveMessage message, WaveHandle handle, WaveHeader* header);
 
   std::array<int32_t, 2> deviceCounts_;
   std::array<std::vector<bool>, 2> busy_;
@@ -112,6 +119,7 @@ class SimulatedWaveService : public WaveService {
   std::array<int32_t, static_cast<int32_t>(SimulatedCall::kCount)> calls_{};
   std::array<Device, 4> devices_;
   std::array<WaveDeviceFormat, 2> lastFormat_;
+  std::string lastError_;
   WaveHandle nextHandle_ = 1;
   std::array<Finished, 2 * kQueueCapacity> finished_{};
   int32_t finishedHead_ = 0;

@@ -76,6 +76,11 @@ inline constexpr WaveHandle kNoWaveHandle = 0;
 enum class WaveMessage : int32_t {
   kInputData,   // an input buffer has been filled (or returned by a reset)
   kOutputDone,  // an output buffer has been played (or returned by a reset)
+  // The device stopped working and could not be recovered (its sound server
+  // went away, it was unplugged); the header is null and LastError says why.
+  // The device stays open until it is closed, but moves no more sound and
+  // reports nothing more.
+  kDeviceFailed,
 };
 
 // Receives the finished buffers of the devices opened with it.
@@ -118,6 +123,10 @@ class WaveService {
   // Closes the device. Buffers still queued are dropped unreported, so that a
   // device is never left open behind a failed start.
   virtual WaveResult Close(WaveHandle handle) = 0;
+
+  // The system's reason for the last failed call or failed device, in words
+  // ("Connection refused"); empty when the backend cannot tell.
+  virtual std::string LastError() const { return {}; }
 };
 
 // The backend for this process: ALSA, or the simulated one when the

@@ -10,13 +10,14 @@ MessageRecorder& Recorder() {
 }
 }  // namespace
 
-void ShowMessageBox(const QString& text, QWidget* parent) {
+void ShowMessageBox(const QString& text, QWidget* parent, const QString& detail) {
   if (const MessageRecorder& recorder = Recorder()) {
     recorder(text);
     return;
   }
   QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kMessageBoxTitle), text, QMessageBox::Ok,
                   parent);
+  box.setInformativeText(detail);
   box.exec();
 }
 
@@ -24,6 +25,6 @@ MessageRecorder SetMessageRecorder(MessageRecorder recorder) {
   return std::exchange(Recorder(), std::move(recorder));
 }
 
-void MessageBoxNotifier::ShowMessage(const std::string& text, const std::string& /*detail*/) {
-  ShowMessageBox(QString::fromStdString(text), parent_);
+void MessageBoxNotifier::ShowMessage(const std::string& text, const std::string& detail) {
+  ShowMessageBox(QString::fromStdString(text), parent_, QString::fromStdString(detail));
 }

@@ -14,9 +14,10 @@ class QWidget;
 // Title of every message box the program shows.
 inline constexpr const char* kMessageBoxTitle = "Tonalith";
 
-// Shows `text` in a modal box with one OK button and returns when the user has
-// closed it; with a recorder installed, hands `text` to it and returns at once.
-void ShowMessageBox(const QString& text, QWidget* parent = nullptr);
+// Shows `text` in a modal box with one OK button, with `detail` (if any) as
+// its informative text, and returns when the user has closed it; with a
+// recorder installed, hands `text` to it and returns at once.
+void ShowMessageBox(const QString& text, QWidget* parent = nullptr, const QString& detail = {});
 
 // Receives every message instead of the box. An empty function restores the
 // box. Returns the recorder that was installed before.

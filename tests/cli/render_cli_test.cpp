@@ -297,3 +297,29 @@ TEST_F(RenderCliTest, KilledByAFileSizeLimitItLeavesAFileThatReadsToItsLastUpdat
             Bytes(data.begin(), data.begin() + dataSize));
   EXPECT_EQ(Soxi(output), std::to_string(dataSize / 4) + "\n");
 }
+
+// ALSA's own diagnostics ("ALSA lib ...") stay out of the way unless asked
+// for: the engine's message carries the reason. A configuration whose default
+// device names a PCM that does not exist makes ALSA complain on the open.
+TEST_F(RenderCliTest, SoundSystemDiagnosticsAreShownOnlyWithVerbose) {
+  const std::string config = "pcm.!default { type plug slave.pcm \"none\" }\n";
+  WriteFileBytes(dir.File(".asoundrc"), Bytes(config.begin(), config.end()));
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 22050, 16), SampleBytes(Noise(2000, 4))));
+  for (const bool verbose : {false, true}) {
+    std::vector<std::string> run = {"/usr/bin/env",
+                                    "HOME=" + dir.Path(),
+                                    "XDG_CONFIG_HOME=" + dir.Path(),
+                                    RenderPath(),
+                                    "--quiet",
+                                    input,
+                                    "--output-device",
+                                    "0"};
+    if (verbose)
+      run.push_back("--verbose");
+    const ProcessResult r = RunProcess(run);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("No output device driver is present!\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": No such file or directory\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("ALSA lib") != std::string::npos, verbose) << r.err;
+  }
+}

@@ -43,6 +43,9 @@ class PlayTest : public WaveEngineTest {
   }
 };
 
+// The file's own blocks prime the ring: play starts with the file, however
+// short it is and however many buffers there are, and ends when it has
+// been played.
 TEST_F(PlayTest, PlaysTheWholeFileInOrderAndEndsWhenItsLastByteHasPlayed) {
   struct Case {
     uint32_t bytes;
@@ -53,31 +56,54 @@ TEST_F(PlayTest, PlaysTheWholeFileInOrderAndEndsWhenItsLastByteHasPlayed) {
     const Bytes data = Counting(c.bytes);
     const int32_t completions = PlayFile(data, c.buffers);
     const int32_t blocks = static_cast<int32_t>((c.bytes + 1023) / 1024);
-    const int32_t primers = c.buffers - 2;
-    ASSERT_EQ(completions, primers + blocks) << c.bytes;
-    ASSERT_EQ(static_cast<int32_t>(played.size()), primers + blocks);
+    ASSERT_EQ(completions, blocks) << c.bytes;
+    ASSERT_EQ(static_cast<int32_t>(played.size()), blocks);
     Bytes heard;
-    for (int32_t p = 0; p < static_cast<int32_t>(played.size()); ++p) {
-      if (p < primers) {
-        EXPECT_EQ(played[p], Bytes(1024, 0)) << "primer " << p;
-      } else {
-        heard.insert(heard.end(), played[p].begin(), played[p].end());
-      }
-    }
+    for (const Bytes& block : played)
+      heard.insert(heard.end(), block.begin(), block.end());
     EXPECT_EQ(heard, data) << c.bytes;
     // No block was sent after the reader had run dry.
-    EXPECT_EQ(sim->CallCount(SimulatedCall::kWrite), primers + blocks);
+    EXPECT_EQ(sim->CallCount(SimulatedCall::kWrite), blocks);
     EXPECT_EQ(button.caption, "Start");
     EXPECT_TRUE(notifier.messages.empty());
     ExpectIdle();
   }
 }
 
-TEST_F(PlayTest, EightBitMonoPrimesWithEightBitSilence) {
-  const Bytes data = Counting(3000);
+TEST_F(PlayTest, EffectsRunAtTheFilesOwnRateWhateverTheRunSettings) {
+  for (const uint32_t rate : {8000u, 22050u, 48000u, 96000u}) {
+    MakeEngine();
+    engine->sampleRate = 44100;
+    engine->inputIsFile = true;
+    engine->inputFileName = WriteInputFile("in.wav", Counting(3000), 2, 16, rate);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(sim->LastFormat(WaveDirection::kOutput).samplesPerSec, rate);
+    EXPECT_EQ(left.sampleRate, static_cast<int32_t>(rate));
+    EXPECT_EQ(right.sampleRate, static_cast<int32_t>(rate));
+    Stop();
+  }
+}
+
+TEST_F(PlayTest, ARateTheDeviceCannotPlayIsRefusedAtStartNamingIt) {
+  sim->SetFormatCheck(
+      [](WaveDirection, const WaveDeviceFormat& format) { return format.samplesPerSec <= 48000; });
+  engine->inputIsFile = true;
+  engine->inputFileName = WriteInputFile("in.wav", Counting(3000), 2, 16, 96000);
+  EXPECT_FALSE(Start());
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kOutputBadFormat});
+  EXPECT_EQ(
+      notifier.details,
+      std::vector<std::string>{"Simulated Output 1: 96000 Hz, 16 bits, stereo cannot be opened"});
+  ExpectIdle();
+}
+
+TEST_F(PlayTest, EightBitMonoPlaysInItsOwnFormat) {
+  Bytes data(3000);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<uint8_t>(1 + i % 255);  // 0 would come back as 1
   PlayFile(data, 4, 1, 8);
-  ASSERT_GE(played.size(), 2u);
-  EXPECT_EQ(played[0], Bytes(1024, 0x80));
+  ASSERT_EQ(played.size(), 3u);
+  EXPECT_EQ(played[0], Bytes(data.begin(), data.begin() + 1024));
   EXPECT_EQ(sim->LastFormat(WaveDirection::kOutput).bitsPerSample, 8);
   EXPECT_EQ(sim->LastFormat(WaveDirection::kOutput).channels, 1);
   EXPECT_EQ(sim->LastFormat(WaveDirection::kOutput).samplesPerSec, 22050u);
@@ -87,8 +113,6 @@ TEST_F(PlayTest, ProgressFollowsThePlayedBytesAndReturnsToZero) {
   const uint32_t size = 4 * 1024 + 300;
   PlayFile(Counting(size), 4);
   std::vector<int32_t> expected{0};  // the input opened
-  expected.push_back(0);             // two silent primers
-  expected.push_back(0);
   for (const uint64_t done : {1024u, 2048u, 3072u, 4096u, 4396u}) {
     expected.push_back(Position(done, size));
   }
@@ -97,26 +121,85 @@ TEST_F(PlayTest, ProgressFollowsThePlayedBytesAndReturnsToZero) {
   EXPECT_EQ(progress.positions[progress.positions.size() - 2], 32768);
 }
 
-TEST_F(PlayTest, ReadErrorEndsTheRunWithItsMessage) {
-  // The data chunk claims 4096 bytes; the file ends after 1536.
-  const Bytes body = Counting(1536);
+TEST_F(PlayTest, ReadErrorPlaysTheBlocksReadBeforeItThenEndsWithItsMessage) {
+  // The data chunk claims 8192 bytes; the file ends after 5000, so the fifth
+  // block cannot be read.
+  const Bytes body = Counting(5000);
   test_support::WriteFileBytes(
       dir.File("short.wav"),
       test_support::BuildRiff(
           {{"fmt ", test_support::FormatChunkBody(test_support::PcmFormat(2, 22050, 16))},
-           {"data", body, 4096u, true}},
-          "WAVE", 4 + 8 + 16 + 8 + 4096));
-  engine->bufferCount = 4;
+           {"data", body, 8192u, true}},
+          "WAVE", 4 + 8 + 16 + 8 + 8192));
+  for (const int32_t buffers : {4, 8}) {
+    MakeEngine();
+    engine->bufferCount = buffers;
+    engine->inputIsFile = true;
+    engine->inputFileName = dir.File("short.wav");
+    ASSERT_TRUE(Start());
+    while (engine->outputOpen && sim->CompleteOutput()) {
+      // No message while the blocks read before the failure still play.
+      if (engine->outputOpen) {
+        EXPECT_TRUE(notifier.messages.empty());
+      }
+    }
+    Bytes heard;
+    for (const Bytes& block : played)
+      heard.insert(heard.end(), block.begin(), block.end());
+    EXPECT_EQ(heard, Bytes(body.begin(), body.begin() + 4096)) << buffers;
+    EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kReadInputFile});
+    EXPECT_EQ(button.caption, "Start");
+    EXPECT_EQ(progress.positions.back(), 0);
+    ExpectIdle();
+  }
+}
+
+TEST_F(PlayTest, AReadErrorAtTheFirstBlockRefusesTheStart) {
+  test_support::WriteFileBytes(
+      dir.File("short.wav"),
+      test_support::BuildRiff(
+          {{"fmt ", test_support::FormatChunkBody(test_support::PcmFormat(2, 22050, 16))},
+           {"data", Counting(500), 8192u, true}},
+          "WAVE", 4 + 8 + 16 + 8 + 8192));
   engine->inputIsFile = true;
   engine->inputFileName = dir.File("short.wav");
-  ASSERT_TRUE(Start());
-  int32_t completions = 0;
-  while (engine->outputOpen && sim->CompleteOutput())
-    ++completions;
+  EXPECT_FALSE(Start());
   EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kReadInputFile});
-  EXPECT_EQ(button.caption, "Start");
-  EXPECT_EQ(progress.positions.back(), 0);
   ExpectIdle();
+}
+
+// Failed writes lose their block but never the end of the run; a device
+// that takes nothing more, with nothing left on it, ends the run.
+TEST_F(PlayTest, FailedWritesStillLetTheRunEnd) {
+  struct Case {
+    int32_t skip;   // writes that go through first (6 prime an 8-buffer ring)
+    int32_t times;  // writes that fail then
+    bool message;   // the run ends with "Error playing wave!"
+  };
+  for (const Case c : {Case{0, 1, false}, Case{3, 2, false}, Case{7, 1, false}, Case{8, 3, false},
+                       Case{0, 6, true}, Case{7, 100, true}}) {
+    MakeEngine();
+    engine->bufferCount = 8;
+    engine->inputIsFile = true;
+    engine->inputFileName = WriteInputFile("in.wav", Counting(20 * 1024));
+    sim->FailNext(SimulatedCall::kWrite, WaveResult::kOther, c.times, c.skip);
+    if (!Start()) {
+      EXPECT_TRUE(c.message && c.skip == 0) << c.skip << " " << c.times;
+      ExpectIdle();
+      continue;
+    }
+    // Failed priming writes are shown at the start.
+    const size_t shownAtStart = notifier.messages.size();
+    int32_t completions = 0;
+    while (engine->outputOpen && completions < 100 && sim->CompleteOutput())
+      ++completions;
+    EXPECT_FALSE(engine->outputOpen) << c.skip << " " << c.times;
+    EXPECT_EQ(button.caption, "Start");
+    const bool ended =
+        notifier.messages.size() > shownAtStart && notifier.messages.back() == msg::kPlayError;
+    EXPECT_EQ(ended, c.message) << c.skip << " " << c.times;
+    ExpectIdle();
+  }
 }
 
 TEST_F(PlayTest, StopDuringPlayClosesTheFileAndTheDeviceAtOnce) {
@@ -185,7 +268,9 @@ TEST_F(RecordTest, ProgressShowsTheShareOfTheFreeSpaceUsed) {
   Stop();
 }
 
-TEST_F(RecordTest, FailedWriteEndsTheRunSilentlyWithAValidFile) {
+// A full disk (here a file-size limit) ends the run with the message, the
+// file and the reason, and leaves a valid file with the blocks written.
+TEST_F(RecordTest, FailedWriteEndsTheRunWithItsMessageAndAValidFile) {
   const std::string path = dir.File("out.wav");
   const std::string report = test_support::RunWithFileSizeLimit(46 + 3 * 1024, [&] {
     StartRecording(8);
@@ -195,12 +280,13 @@ TEST_F(RecordTest, FailedWriteEndsTheRunSilentlyWithAValidFile) {
       ++messages;
     }
     std::string text = std::to_string(messages) + " " + button.caption + " " +
-                       std::to_string(notifier.messages.size()) + " " +
                        std::to_string(sim->OpenDeviceCount()) + " " +
                        std::to_string(progress.positions.back());
+    for (size_t i = 0; i < notifier.messages.size(); ++i)
+      text += "|" + notifier.messages[i] + "|" + notifier.details[i];
     return text;
   });
-  EXPECT_EQ(report, "4 Start 0 0 0");
+  EXPECT_EQ(report, "4 Start 0 0|Error writing output file!!!|" + path + ": File too large");
   const test_support::ParsedWave wave = test_support::ParseWave(test_support::ReadFileBytes(path));
   ASSERT_EQ(wave.problem, "");
   Bytes expected;

@@ -45,6 +45,7 @@ class WaveEngineTest : public ::testing::Test {
     played.clear();
     recordedBlocks = 0;
     notifier.messages.clear();
+    notifier.details.clear();
     progress.positions.clear();
     auto service = std::make_unique<SimulatedWaveService>(2, 2);
     sim = service.get();
@@ -73,9 +74,7 @@ class WaveEngineTest : public ::testing::Test {
     engine->OpenInput();
     if (engine->inputOpen)
       engine->OpenOutput();
-    if (engine->inputOpen && engine->outputOpen) {
-      engine->StartInput();
-      engine->StartOutput();
+    if (engine->inputOpen && engine->outputOpen && engine->StartInput() && engine->StartOutput()) {
       button.caption = "Stop";
       return true;
     }

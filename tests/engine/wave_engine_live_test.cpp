@@ -220,6 +220,95 @@ TEST_F(WaveEngineTest, LoopFailuresResetTheDeviceWithoutAMessage) {
   ExpectIdle();
 }
 
+// A device that fails for good ends every kind of run with a message that
+// names it and the reason; a recording keeps what was captured.
+TEST_F(WaveEngineTest, ADeviceThatFailsForGoodEndsTheRunWithItsNameAndReason) {
+  struct Case {
+    const char* mode;
+    WaveDirection failing;
+    const char* text;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {"live", WaveDirection::kInput, msg::kInputDeviceFailed, "Simulated Input 1: gone"},
+      {"live", WaveDirection::kOutput, msg::kOutputDeviceFailed, "Simulated Output 1: gone"},
+      {"record", WaveDirection::kInput, msg::kInputDeviceFailed, "Simulated Input 1: gone"},
+      {"play", WaveDirection::kOutput, msg::kOutputDeviceFailed, "Simulated Output 1: gone"},
+  };
+  for (const Case& c : cases) {
+    MakeEngine();
+    const std::string mode = c.mode;
+    engine->outputIsFile = mode == "record";
+    engine->outputFileName = dir.File("out.wav");
+    engine->inputIsFile = mode == "play";
+    engine->inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(64 * 1024, 1));
+    ASSERT_TRUE(Start());
+    for (int32_t i = 0; i < 5; ++i) {
+      sim->CompleteOutput();
+      sim->CompleteInput();
+    }
+    ASSERT_TRUE(sim->FailDevice(c.failing, "gone"));
+    EXPECT_EQ(notifier.messages, std::vector<std::string>{c.text}) << c.mode;
+    EXPECT_EQ(notifier.details, std::vector<std::string>{c.detail}) << c.mode;
+    EXPECT_EQ(button.caption, "Start");
+    EXPECT_EQ(progress.positions.back(), 0);
+    ExpectIdle();
+    if (mode == "record") {
+      const test_support::ParsedWave wave =
+          test_support::ParseWave(test_support::ReadFileBytes(dir.File("out.wav")));
+      ASSERT_EQ(wave.problem, "");
+      EXPECT_EQ(wave.data.size(), 5u * 1024);
+    }
+  }
+}
+
+// A reset stops recording; the engine starts the device again, and every
+// buffer the reset returned goes back on it.
+TEST_F(WaveEngineTest, AResetInputDeviceRecordsOn) {
+  for (const bool live : {true, false}) {
+    MakeEngine();
+    engine->outputIsFile = !live;
+    engine->outputFileName = dir.File("out.wav");
+    ASSERT_TRUE(Start());
+    for (int32_t i = 0; i < 3; ++i) {
+      sim->CompleteOutput();
+      ASSERT_TRUE(sim->CompleteInput());
+    }
+    // The spare cannot be queued: the device is reset.
+    sim->FailNext(SimulatedCall::kAddBuffer, WaveResult::kOther);
+    ASSERT_TRUE(sim->CompleteInput());
+    EXPECT_GE(sim->CallCount(SimulatedCall::kReset), 1);
+    EXPECT_TRUE(sim->InputRunning());
+    EXPECT_GT(sim->QueuedCount(WaveDirection::kInput), 0);
+    for (int32_t i = 0; i < 20; ++i) {
+      sim->CompleteOutput();
+      ASSERT_TRUE(sim->CompleteInput()) << "recording stalled after " << i;
+    }
+    EXPECT_TRUE(notifier.messages.empty());
+    Stop();
+    ExpectIdle();
+  }
+}
+
+TEST_F(WaveEngineTest, AnInputDeviceThatWillNotStartFailsTheStartOrEndsTheRun) {
+  sim->FailNext(SimulatedCall::kStart, WaveResult::kNoDriver);
+  EXPECT_FALSE(Start());
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kInputNoDriver});
+  EXPECT_EQ(notifier.details, std::vector<std::string>{"Simulated Input 1: Simulated failure"});
+  ExpectIdle();
+
+  // After a reset in the middle of a run.
+  notifier.messages.clear();
+  ASSERT_TRUE(Start());
+  sim->CompleteInput();
+  sim->FailNext(SimulatedCall::kAddBuffer, WaveResult::kOther);
+  sim->FailNext(SimulatedCall::kStart, WaveResult::kOther);
+  sim->CompleteInput();
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kRecordError});
+  EXPECT_EQ(button.caption, "Start");
+  ExpectIdle();
+}
+
 TEST_F(WaveEngineTest, DestroyingTheEngineClosesARunningLiveRun) {
   ASSERT_TRUE(Start());
   sim->CompleteOutput();

@@ -89,6 +89,7 @@ class IOPageTest : public QObject {
   void LiveRunStartsAndStopsFromThePage();
   void PlayRunEndsByItself();
   void ADeviceRunIsStoppedWhateverTheListsShow();
+  void ADeviceThatStopsWorkingEndsTheRun();
   void BusyOutputDeviceGivesOneMessageAndStaysIdle();
   void NoOutputDeviceLeavesTheOutputListUnselected();
 
@@ -253,7 +254,9 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
        {page.MonoButton(), page.StereoButton(), page.Bits8Button(), page.Bits16Button()}) {
     QVERIFY(!button->isEnabled());
   }
+  // A file plays at its own rate: the field shows it and is locked.
   QCOMPARE(page.SampleRateEdit()->text(), QStringLiteral("11025"));
+  QVERIFY(!page.SampleRateEdit()->isEnabled());
   QCOMPARE(page.InputList()->currentIndex(), 0);
   QCOMPARE(page.InputList()->itemText(0), input);
   QCOMPARE(page.InputFileName(), input);
@@ -277,6 +280,10 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   page.OutputSelectButton()->click();
   QCOMPARE(page.InputFileName(), input);
   QCOMPARE(page.OutputList()->currentIndex(), 1);
+  // A device source takes the rate typed again.
+  PickInList(page.InputList(), 1);
+  QVERIFY(page.SampleRateEdit()->isEnabled());
+  QVERIFY(page.MonoButton()->isEnabled());
 }
 
 void IOPageTest::FileToFileRunShowsCancelAndFillsTheBar() {
@@ -470,19 +477,24 @@ void IOPageTest::PlayRunEndsByItself() {
   MessageLog messages;
   QTemporaryDir folder;
   const ts::Bytes data = StereoRamp(320);  // 1280 bytes: 10 blocks of 128
-  const QString input = WriteWave(folder, "play.wav", ts::PcmFormat(2, 22050, 16), data);
+  // A rate above the field's 44100: the file still plays, and its effects
+  // run, at its own rate.
+  const QString input = WriteWave(folder, "play.wav", ts::PcmFormat(2, 48000, 16), data);
   StartedApp program;
   IOPage& page = program.Sheet().IO();
   SimulatedWaveService& service = program.Service();
   page.SetFileChooser([&](IOPage::FileDialogKind) { return input; });
   page.InputSelectButton()->click();
-  QCOMPARE(page.SampleRateEdit()->text(), QStringLiteral("22050"));
+  QCOMPARE(page.SampleRateEdit()->text(), QStringLiteral("48000"));
 
   page.StartButtonWidget()->click();
   QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Stop"));
   QVERIFY(page.ProgressBar()->isEnabled());
   QVERIFY(StreamControlsLocked(page));
   QCOMPARE(service.LastFormat(WaveDirection::kOutput).samplesPerSec, uint32_t{22050});
+  QCOMPARE(service.LastFormat(WaveDirection::kOutput).samplesPerSec, uint32_t{48000});
+  QCOMPARE(program.Sheet().LeftChain().sampleRate, 48000);
+  QCOMPARE(program.Sheet().RightChain().sampleRate, 48000);
   int rounds = 0;
   while (service.CompleteOutput() && rounds < 100) {
     ++rounds;
@@ -547,6 +559,26 @@ void IOPageTest::ADeviceRunIsStoppedWhateverTheListsShow() {
   QVERIFY(ts::ParseWave(ts::ReadFileBytes(input.toStdString())).data == data);
   QCOMPARE(QString::fromStdString(ts::ParseWave(ts::ReadFileBytes(output.toStdString())).problem),
            QString());
+}
+
+void IOPageTest::ADeviceThatStopsWorkingEndsTheRun() {
+  MessageLog messages;
+  StartedApp program;
+  IOPage& page = program.Sheet().IO();
+  SimulatedWaveService& service = program.Service();
+  page.StartButtonWidget()->click();
+  QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Stop"));
+  QVERIFY(service.CompleteOutput());
+  QVERIFY(service.CompleteInput());
+  QVERIFY(service.FailDevice(WaveDirection::kOutput, "unplugged"));
+  QCOMPARE(messages.texts, QStringList({"The output device has stopped working!"}));
+  QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Start"));
+  QCOMPARE(service.OpenDeviceCount(), 0);
+  QVERIFY(!program.Sheet().Engine().outputOpen);
+  // The next click starts a new run.
+  page.StartButtonWidget()->click();
+  QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Stop"));
+  page.StartButtonWidget()->click();
 }
 
 void IOPageTest::BusyOutputDeviceGivesOneMessageAndStaysIdle() {

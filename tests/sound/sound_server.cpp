@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -90,15 +92,33 @@ void SoundServer::Start() {
   std::this_thread::sleep_for(std::chrono::milliseconds(2200));
 }
 
+pid_t SoundServer::DaemonPid() const {
+  std::ifstream pidFile(folder_ + "/pulse/pid");
+  pid_t daemon = 0;
+  return !folder_.empty() && (pidFile >> daemon) && daemon > 1 ? daemon : 0;
+}
+
+void SoundServer::Kill() {
+  if (const pid_t daemon = DaemonPid()) {
+    kill(daemon, SIGKILL);
+    // It is gone: Shutdown has nothing to wait for.
+    std::filesystem::remove(folder_ + "/pulse/pid");
+  }
+  for (const pid_t player : keepAlive_) {
+    kill(player, SIGKILL);
+    waitpid(player, nullptr, 0);
+  }
+  keepAlive_.clear();
+}
+
 void SoundServer::Shutdown() {
   for (const pid_t player : keepAlive_)
     Stop(player);
   keepAlive_.clear();
   // The daemon refuses "pactl exit" (it runs with --disallow-exit, which
   // keeps clients from ending it): end it through its pid file.
-  std::ifstream pidFile(folder_ + "/pulse/pid");
-  pid_t daemon = 0;
-  if (!folder_.empty() && (pidFile >> daemon) && daemon > 1) {
+  const pid_t daemon = DaemonPid();
+  if (daemon > 0) {
     kill(daemon, SIGTERM);
     for (int attempt = 0; attempt < 100 && kill(daemon, 0) == 0; ++attempt) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -132,7 +152,8 @@ std::vector<std::string> SoundServer::Environment(const std::vector<std::string>
 }
 
 pid_t SoundServer::Spawn(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& extraEnvironment) const {
+                         const std::vector<std::string>& extraEnvironment,
+                         const std::string& errorPath) const {
   const std::vector<std::string> environment = Environment(extraEnvironment);
   std::vector<char*> args;
   for (const std::string& a : argv)
@@ -145,7 +166,7 @@ pid_t SoundServer::Spawn(const std::vector<std::string>& argv,
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  const std::string log = folder_ + "/client.log";
+  const std::string log = errorPath.empty() ? folder_ + "/client.log" : errorPath;
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
                                    O_WRONLY | O_CREAT | O_APPEND, 0600);
   pid_t pid = -1;
@@ -188,6 +209,32 @@ void SoundServer::Stop(pid_t pid) {
   kill(pid, SIGINT);
   if (!Wait(pid, 5))
     return;
+}
+
+CpuLoad::CpuLoad() {
+  const long cores = std::max(sysconf(_SC_NPROCESSORS_ONLN), 1L);
+  for (long i = 0; i < cores; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      // Never outlives the test, even one that is killed.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      alarm(300);
+      volatile uint64_t spins = 0;
+      for (;;) {
+        const uint64_t next = spins + 1;
+        spins = next;
+      }
+    }
+    if (pid > 0)
+      spinners_.push_back(pid);
+  }
+}
+
+CpuLoad::~CpuLoad() {
+  for (const pid_t pid : spinners_) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
 }
 
 std::vector<int16_t> ReadWaveSamples(const std::string& path) {

@@ -27,15 +27,20 @@ class SoundServer {
 
   // Stops the daemon and starts a fresh one in a new runtime folder.
   void Restart();
+  // Kills the daemon and its helper streams at once (SIGKILL), as a crash
+  // would; Restart brings a fresh one.
+  void Kill();
 
   // Empty when the daemon runs; otherwise why it could not be started.
   const std::string& Problem() const { return problem_; }
   const std::string& Folder() const { return folder_; }
 
   // Starts a client in the background with the server's environment plus
-  // `extraEnvironment` ("NAME=value"). Returns its process id, or -1.
+  // `extraEnvironment` ("NAME=value"), its stderr appended to `errorPath`
+  // (a log shared by all clients when empty). Returns its process id, or -1.
   pid_t Spawn(const std::vector<std::string>& argv,
-              const std::vector<std::string>& extraEnvironment) const;
+              const std::vector<std::string>& extraEnvironment,
+              const std::string& errorPath = {}) const;
   // Runs a client to its end; its exit status, or -1.
   int Run(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
           double timeoutSeconds = 30) const;
@@ -49,11 +54,25 @@ class SoundServer {
  private:
   void Start();
   void Shutdown();
+  pid_t DaemonPid() const;
   std::vector<std::string> Environment(const std::vector<std::string>& extra) const;
 
   std::string folder_;
   std::string problem_;
   std::vector<pid_t> keepAlive_;
+};
+
+// Keeps every core busy while it lives (one spinning process per core), as
+// a loaded machine is.
+class CpuLoad {
+ public:
+  CpuLoad();
+  ~CpuLoad();
+  CpuLoad(const CpuLoad&) = delete;
+  CpuLoad& operator=(const CpuLoad&) = delete;
+
+ private:
+  std::vector<pid_t> spinners_;
 };
 
 // Interleaved 16-bit samples of a WAV file written by parecord or the engine

@@ -16,7 +16,7 @@ class RecordingNotifier : public Notifier {
     details.push_back(detail);
   }
   std::vector<std::string> messages;
-  std::vector<std::string> details;  // one per message, empty where none was given
+  std::vector<std::string> details;  // one per message, empty when it had none
 };
 
 class RecordingProgress : public ProgressSink {
