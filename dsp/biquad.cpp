@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 
 namespace {
-// The stored approximation of pi/2 that maps a Nyquist fraction to the
-// bilinear transform's pre-warping angle.
-constexpr double kHalfPi = 1.57079632675;
+using angles::kHalfPi;
 // The highest frequency a section is designed at, as a Nyquist fraction.
 constexpr double kMaxFraction = 0.95;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
@@ -10,9 +11,6 @@
 
 namespace {
 constexpr int32_t kTableLength = 256;
-// One table step in radians: 2 pi / 256.
-constexpr double kTableStep = 0.02454369260546875;
-constexpr double kPi = 3.1415926535;
 constexpr double kPeak = 4096.0;
 }  // namespace
 
@@ -86,7 +84,8 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
 
   s.lfoTable.resize(kTableLength);
   for (int32_t i = 0; i < kTableLength; ++i) {
-    s.lfoTable[static_cast<size_t>(i)] = static_cast<int16_t>(std::sin(i * kTableStep) * kPeak);
+    s.lfoTable[static_cast<size_t>(i)] =
+        static_cast<int16_t>(std::sin(i * angles::kTableStep256) * kPeak);
   }
   Wavetable& lfo = s.lfo;
   lfo.table = s.lfoTable.data();
@@ -101,7 +100,8 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
   const auto halfPeriod = static_cast<int32_t>(modLengthMs * sr * 0.0005);
   int64_t sineSum = 0;
   for (int32_t k = 0; k <= halfPeriod; ++k) {
-    sineSum += static_cast<int32_t>(std::sin(static_cast<double>(k) / halfPeriod * kPi) * kPeak);
+    sineSum +=
+        static_cast<int32_t>(std::sin(static_cast<double>(k) / halfPeriod * angles::kPi) * kPeak);
   }
   const double period = modLengthMs * sr * 0.001;
   lfo.increment = static_cast<int32_t>(kTableLength / period * kPeak);

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_factory.h"
 #include "effects/envelope_window.h"
 
 namespace {
 
-// The design's pre-warping constant (the stored approximation of pi/2) and
-// its frequency limit.
-constexpr double kHalfPi = 1.57079632675;
+// The design's pre-warping constant and its frequency limit.
+using angles::kHalfPi;
 constexpr double kMaxFraction = 0.95;
 constexpr double kE = 2.718281828459045;
 

@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_factory.h"
 
 namespace {
 
 // Flat at 0 dB from 0 to pi: the curve until a page hands over its own.
-constexpr CurvePoint kFlatCurve[2] = {{0.0f, 0.0f}, {3.1415f, 0.0f}};
+constexpr CurvePoint kFlatCurve[2] = {{0.0f, 0.0f}, {angles::kFlatCurveEnd, 0.0f}};
 
-// Linear band spacing: 16 bands from 0 to pi, pi / 15 apart.
-constexpr double kLinearBandStep = 0.20943951023333332;
-// Pi as a float: where the top band of the octave spacings sits, and the end
-// of the range the kernel samples.
-constexpr float kTopBandAngle = 3.1415927f;
+// Where the top band of the octave spacings sits, and the end of the range
+// the kernel samples.
+constexpr float kTopBandAngle = angles::kPiFloat;
 // dB to a natural-log exponent (stands for ln 10 / 20).
 constexpr double kDbToNeper = 0.115;
 // The smallest transform the design works with: the curve needs at least two
@@ -95,7 +94,7 @@ void FilterBlock(EqualizerSettings& s, const int16_t* source, int16_t* destinati
 void SetEqualizerSpacing(EqualizerBandCurve& curve, int32_t spacing) {
   if (spacing == 0) {
     for (int32_t i = 0; i < kEqualizerBandCount; ++i) {
-      curve[i].x = static_cast<float>(i * kLinearBandStep);
+      curve[i].x = static_cast<float>(i * angles::kLinearBandStep);
     }
   } else if (spacing >= 1 && spacing <= kEqualizerMaxSpacing) {
     const double ratio = std::pow(2.0, -1.0 / (spacing + 1));
@@ -117,7 +116,7 @@ EqualizerBandCurve BuildEqualizerCurve(const std::array<float, kEqualizerBandCou
 }
 
 float EqualizerBandAngle(double hz, int32_t sampleRate) {
-  return static_cast<float>(hz / sampleRate * kEqualizerRadiansPerCycle);
+  return static_cast<float>(hz / sampleRate * angles::kTwoPi);
 }
 
 void DesignEqualizerKernel(EqualizerSettings* settings) {
@@ -149,7 +148,7 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
 
   // The target spectrum: the sampled magnitudes with the phase of a delay of
   // (M - 1)/2 samples, conjugate-symmetric so that the impulse response is real.
-  const double phaseStep = 6.283186 * ((m - 1) * 0.5 / m);
+  const double phaseStep = angles::kKernelPhaseTwoPi * ((m - 1) * 0.5 / m);
   double theta = 0.0;
   for (int32_t k = 0; k < m / 2; ++k) {
     const double magnitude = s.magnitude[k];

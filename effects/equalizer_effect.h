@@ -52,8 +52,6 @@ inline constexpr std::array<const char*, 4> kEqualizerSpacingNames = {"Linear", 
                                                                       "1/3 Octaves", "1/4 Octaves"};
 inline constexpr int32_t kEqualizerMinSpacing = 0;
 inline constexpr int32_t kEqualizerMaxSpacing = 3;
-// Hz to radians per sample: x = hz / sampleRate x this.
-inline constexpr double kEqualizerRadiansPerCycle = 6.283185307;
 
 using EqualizerBandCurve = std::array<CurvePoint, kEqualizerBandCount>;
 
@@ -66,7 +64,8 @@ void SetEqualizerSpacing(EqualizerBandCurve& curve, int32_t spacing);
 EqualizerBandCurve BuildEqualizerCurve(const std::array<float, kEqualizerBandCount>& gainsDb,
                                        int32_t spacing);
 
-// Radians per sample of a band frequency in Hz at `sampleRate`.
+// Radians per sample of a band frequency in Hz at `sampleRate`:
+// hz / sampleRate x 2 pi (angles::kTwoPi).
 float EqualizerBandAngle(double hz, int32_t sampleRate);
 
 // Recomputes the kernel spectrum from the curve. Needs the arrays of a

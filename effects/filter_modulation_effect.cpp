@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_factory.h"
 
 namespace {
-
-// The stored step of the cosine table, close to 2 pi / 256.
-constexpr double kModulatorAngleStep = 0.02454369260546875;
 
 void FilterBlock(FilterModulationSettings& s, const int16_t* source, int16_t* destination,
                  int32_t count) {
@@ -53,7 +51,7 @@ void FilterModulationEffect::Prepare(void* /*settings: always this node's record
   // A raised cosine from 127 down to 0 (entries 127 and 128) and back up.
   s.modulatorTable.assign(kModulatorTableLength, 0);
   for (int32_t i = 0; i < kModulatorTableLength; ++i) {
-    s.modulatorTable[i] = static_cast<int16_t>((std::cos(i * kModulatorAngleStep) + 1.0) * 63.5);
+    s.modulatorTable[i] = static_cast<int16_t>((std::cos(i * angles::kTableStep256) + 1.0) * 63.5);
   }
   s.modulator = std::make_unique<Wavetable>();
   s.modulator->table = s.modulatorTable.data();

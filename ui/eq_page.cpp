@@ -14,13 +14,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_chain.h"
 
 int32_t EQPage::currentBand = 0;
 
 namespace {
-// Hz per radian of angular frequency.
-constexpr double kHzPerRadian = 0.15915494309644432;
 // Height of the band sliders, in pixels.
 constexpr int kBandSliderHeight = 150;
 
@@ -217,7 +216,7 @@ void EQPage::ShowBand(int32_t band) {
   currentBand = band;
   const int32_t sampleRate = leftChain_ != nullptr ? leftChain_->sampleRate : 0;
   const int32_t blockLength = leftChain_ != nullptr ? leftChain_->blockLength : 0;
-  const float hz = static_cast<float>(sampleRate * kHzPerRadian);
+  const float hz = static_cast<float>(sampleRate * angles::kHzPerRadian);
   // Four bins of the equalizer's transform; no margin while no block length
   // is known yet.
   const int32_t margin = blockLength != 0 ? (2 * sampleRate) / blockLength : 0;
