@@ -23,11 +23,10 @@
 //    Example (cli/delay_options.cpp):
 //
 //        void BindDelayOptions(EffectOptionBinder& binder) {
-//          const auto delay = binder.Number("delayMs", kDelayMinMs, kDelayMaxMs);
+//          const auto delay =
+//              binder.Number("delayMs", DelaySettings::kMinDelayMs, DelaySettings::kMaxDelayMs);
 //          binder.OnApply([delay](Effect& effect, int32_t channel, int32_t, std::string*) {
-//            if (delay[channel]) {
-//              static_cast<DelayEffect&>(effect).SetDelay(float(*delay[channel]));
-//            }
+//            SetIfGiven(static_cast<DelayEffect&>(effect).record.delayMs, delay, channel);
 //            return true;
 //          });
 //        }
@@ -134,7 +133,6 @@ struct EffectBinding {
 std::span<const EffectBinding> EffectBindings();
 
 // Binding functions, one per effect, each in cli/<effect>_options.cpp.
-// (None yet: each effect's binding arrives with the effect.)
 void BindDelayOptions(EffectOptionBinder& binder);
 void BindChorusOptions(EffectOptionBinder& binder);
 void BindReverbOptions(EffectOptionBinder& binder);

@@ -64,7 +64,10 @@ void DesignBiquad(BiquadSection* section) {
       break;
     case FilterKind::BandStop:
     case FilterKind::AllPass:
-      // The denominator reversed: a zero for every pole.
+      // The denominator reversed: a zero for every pole, so the magnitude is
+      // flat and only the phase turns. BandStop takes this numerator by
+      // definition, so it is an all-pass too, not a notch (a notch would take
+      // b0 = b2 = A + Q, b1 = a1); settings that choose it keep that sound.
       b0 = a2;
       b1 = a1;
       b2 = a0;

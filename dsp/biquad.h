@@ -21,7 +21,7 @@ enum class FilterKind : int32_t {
   LowPass = 0,
   HighPass = 1,
   BandPass = 2,  // given by its two band edges; unity gain at the centre
-  BandStop = 3,  // same numerator as AllPass
+  BandStop = 3,  // AllPass's numerator: an all-pass too (see DesignBiquad)
   AllPass = 4,
 };
 inline constexpr std::array<const char*, 5> kFilterKindNames = {"LowPass", "HighPass", "BandPass",

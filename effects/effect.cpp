@@ -25,7 +25,8 @@ int32_t Effect::GetDryInputMix() const { return 0; }
 int32_t Effect::GetDryOutputMix() const { return 0; }
 
 namespace {
-// 256 / 0.707: turns a level or gain back into a slider position.
+// 1 / 0.707: a position per unit of level x 256 (float form) or of gain
+// (integer form).
 constexpr double kPositionPerLevel = 1.4144271570014144;
 // 0.707 / 256: the level of one slider step.
 constexpr double kLevelPerPosition = 0.00276171875;

@@ -82,6 +82,6 @@ namespace int_mix {
 inline constexpr int32_t kDefaultGain = 180;
 // gain = trunc(position x 0.707)
 int32_t GainFromPosition(int32_t position);
-// position = trunc(gain x 256 / 0.707 / 256)
+// position = trunc(gain / 0.707)
 int32_t PositionFromGain(int32_t gain);
 }  // namespace int_mix

@@ -11,7 +11,6 @@
 #include "effects/filter_modulation_effect.h"
 #include "effects/reverb_effect.h"
 
-// Each effect class adds its case here as it is built.
 std::unique_ptr<Effect> CreateEffect(int32_t typeId) {
   try {
     switch (typeId) {

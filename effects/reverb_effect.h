@@ -34,6 +34,10 @@ struct ReverbSettings {
   float highCutHz = 4000.0f;
   static constexpr float kMinHighCutHz = 1000.0f;
   static constexpr float kMaxHighCutHz = 22000.0f;
+  // Two allpasses that smear the band before the combs, about 0.47 ms and
+  // 0.59 ms long. AvoidSmallDivisors lifts any length up to 100 to 101, so at
+  // every common rate (up to 96000 samples per second the raw lengths stay
+  // below 57) both are 101 samples: the same allpass twice.
   AllpassDelay allpass1;
   AllpassDelay allpass2;
   // Echo time of the first comb in ms; at most one gap below the longest
@@ -71,7 +75,9 @@ static_assert(ReverbSettings::kMaxMinEchoMs + ReverbSettings::kMaxEchoMinGapMs =
 
 // Raises `a` by one for each of 2, 3, ..., 100 in turn that divides it (each
 // divisor tested once, in order), keeping delay lengths clear of small common
-// factors so that the echoes of different combs rarely coincide.
+// factors so that the echoes of different combs rarely coincide. Any `a` from
+// 2 to 100 comes out as 101: once the divisor tested reaches `a`, every
+// later test divides it and raises it by one, up to 101.
 int32_t AvoidSmallDivisors(int32_t a);
 
 class ReverbEffect : public FloatMixEffect<ReverbSettings> {
