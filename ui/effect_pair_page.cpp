@@ -21,12 +21,11 @@ void EffectPairPage::Link(Effect* left, Effect* right, EffectChain* leftChain,
 }
 
 void EffectPairPage::EnableBoth(bool enabled) {
-  const int32_t flag = enabled ? 1 : 0;
   if (leftChain_ != nullptr && left_ != nullptr) {
-    leftChain_->SetEnabled(left_, flag);
+    leftChain_->SetEnabled(left_, enabled);
   }
   if (rightChain_ != nullptr && right_ != nullptr) {
-    rightChain_->SetEnabled(right_, flag);
+    rightChain_->SetEnabled(right_, enabled);
   }
 }
 
