@@ -27,7 +27,6 @@ namespace {
 
 // The keys every effect has: mix slider positions and the enable flag.
 constexpr int32_t kMinMixPosition = 0;
-constexpr int32_t kMaxMixPosition = 512;
 
 std::string Range(double min, double max) {
   return FormatNumber(min) + ".." + FormatNumber(max);
@@ -93,8 +92,8 @@ const EffectBinding* FindBinding(std::span<const EffectBinding> bindings, std::s
 
 // Declares the keys every effect has; the values end up in `request`.
 void BindCommonOptions(EffectOptionBinder& binder, EffectRequest* request) {
-  const auto dryIn = binder.Integer("in", kMinMixPosition, kMaxMixPosition);
-  const auto dryOut = binder.Integer("out", kMinMixPosition, kMaxMixPosition);
+  const auto dryIn = binder.Integer("in", kMinMixPosition, kMixPositionMax);
+  const auto dryOut = binder.Integer("out", kMinMixPosition, kMixPositionMax);
   const auto enabled = binder.Integer("enabled", 0, 1);
   if (request) {
     request->enabled = enabled;

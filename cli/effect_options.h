@@ -5,8 +5,9 @@
 // The generic part splits a SPEC into its name and KEY=VALUE items, takes the
 // `left.` / `right.` prefixes off the keys (a prefixed key applies to that
 // channel's effect only and wins over the plain key), handles the keys every
-// effect has (`in`, `out`: dry input and output mix positions 0..512;
-// `enabled`: 0 or 1, default 1) and refuses anything no binding asked for.
+// effect has (`in`, `out`: dry input and output mix positions
+// 0..kMixPositionMax; `enabled`: 0 or 1, default 1) and refuses anything no
+// binding asked for.
 // Every refusal is one line naming the key and what it allows.
 //
 // HOW TO ADD AN EFFECT

@@ -17,6 +17,12 @@
 using EffectProcessFn = int32_t (*)(const int16_t* source, int16_t* destination, void* settings,
                                     int32_t count);
 
+// A mix level is set through a slider position 0..kMixPositionMax; position
+// kMixPositionUnity is the default and is shown as "100%". The pages and the
+// command line both take positions in this range.
+inline constexpr int32_t kMixPositionMax = 512;
+inline constexpr int32_t kMixPositionUnity = 256;
+
 class Effect {
  public:
   virtual ~Effect() = default;
@@ -32,7 +38,7 @@ class Effect {
   virtual void Process(const int16_t* source, int16_t* destination, int32_t count);
   // Slot 3: frees all stream state; only when prepared.
   virtual void Release();
-  // Slots 4..7: mix levels as slider positions 0..512 (256 = 100 %).
+  // Slots 4..7: mix levels as slider positions 0..kMixPositionMax.
   virtual void SetDryInputMix(int32_t position);
   virtual void SetDryOutputMix(int32_t position);
   virtual int32_t GetDryInputMix() const;

@@ -42,8 +42,8 @@ void ConfigPage::BuildControls() {
 
   enableBox_ = new QCheckBox(QStringLiteral("Check1"), this);
 
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixPositionUnity, this);
+  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixPositionUnity, this);
 
   auto* positionRow = new QHBoxLayout;
   positionRow->addWidget(positionLabel);
@@ -113,8 +113,8 @@ void ConfigPage::Initialize() {
   initialized_ = true;
   spinMaximum_ = leftChain_ ? leftChain_->count : 0;
   SetSpinPosition(1);
-  inputMix_->ShowMix(kMixSliderMax / 2);
-  outputMix_->ShowMix(kMixSliderMax / 2);
+  inputMix_->ShowMix(kMixPositionUnity);
+  outputMix_->ShowMix(kMixPositionUnity);
   Refill(1);
   ShowEnabledFrom(leftSelected_, true);
   if (leftSelected_) {

@@ -63,8 +63,8 @@ bool EffectPairPage::LeftEnabled() const {
 void EffectPairPage::BuildMixControls(const QString& enableCaption, QCheckBox*& enableBox,
                                       MixSlider*& input, MixSlider*& output) {
   enableBox = new QCheckBox(enableCaption, this);
-  input = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  output = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  input = new MixSlider(QStringLiteral("Dry Input Mix"), kMixPositionUnity, this);
+  output = new MixSlider(QStringLiteral("Dry Output Mix"), kMixPositionUnity, this);
   connect(input, &MixSlider::MixMoved, this,
           [this](int32_t position) { SetDryInputMixBoth(position); });
   connect(output, &MixSlider::MixMoved, this,
