@@ -78,13 +78,13 @@ void BM_CompressionCallback(benchmark::State& state) {
 BENCHMARK(BM_CompressionCallback);
 
 void BM_EnvelopeFilterCallback(benchmark::State& state) {
-  EnvelopeFilterEffect wah(100.0f, 0.707f, 2500.0f, 0.707f, 0.707f, 0.707f);
+  EnvelopeFilterEffect wah(100.0f, 0.707f, 2500.0f);
   Run(state, wah, kBlock);
 }
 BENCHMARK(BM_EnvelopeFilterCallback);
 
 void BM_FilterModulationCallback(benchmark::State& state) {
-  FilterModulationEffect mod(100.0f, 0.707f, 5000.0f, 0.707f, 4000.0f, 0.707f, 0.707f);
+  FilterModulationEffect mod(100.0f, 0.707f, 5000.0f, 0.707f, 0.707f);
   Run(state, mod, kBlock);
 }
 BENCHMARK(BM_FilterModulationCallback);

@@ -16,7 +16,7 @@ void BindDistortionOptions(EffectOptionBinder& binder) {
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string* error) {
     DistortionSettings& s = static_cast<DistortionEffect&>(effect).record;
     SetIfGiven(s.feedback, feedback, channel);
-    SetIfGiven(s.preFilter->preFilterHz, cutoff, channel);
+    SetIfGiven(s.preFilter.preFilterHz, cutoff, channel);
     return ApplyCurveOption(curve[channel], "distortion", &s.curvePoints, &s.curvePointCount,
                             error);
   });

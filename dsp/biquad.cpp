@@ -74,7 +74,7 @@ void DesignBiquad(BiquadSection* section) {
       break;
   }
 
-  Q14* out = section->coefficients;
+  BiquadCoefficients& out = section->coefficients;
   out[0] = ToQ14(b2 / a0 * g);
   out[1] = ToQ14(b1 / a0 * g);
   out[2] = ToQ14(b0 / a0 * g);
@@ -83,8 +83,19 @@ void DesignBiquad(BiquadSection* section) {
   out[5] = kQ14One;
 }
 
+BiquadSection DesignedBiquad(FilterKind kind, float f1, float f2, float q, float gain) {
+  BiquadSection section;
+  section.kind = kind;
+  section.f1 = f1;
+  section.f2 = f2;
+  section.q = q;
+  section.gain = gain;
+  DesignBiquad(&section);
+  return section;
+}
+
 void RunBiquad(const int16_t* src, int16_t* dst, BiquadSection* section, int32_t count) {
-  const Q14* c = section->coefficients;
+  const Q14* c = section->coefficients.data();
   section->ringPosition = RunBiquadRing(src, dst, section->history, section->ringPosition, count,
                                         [c](int32_t) { return c; });
 }

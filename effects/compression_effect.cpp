@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 #include "effects/envelope_window.h"
 
@@ -17,7 +18,7 @@ constexpr double kLog2E = 1.4426950408889634;
 
 void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* destination,
                    int32_t count) {
-  RunEnvelope(source, s.levels.data(), s.envelope.get(), count);
+  RunEnvelope(source, s.levels.data(), &s.envelope, count);
   const float* table = s.gainTable.data();
   for (int32_t n = 0; n < count; ++n) {
     // Levels are 0..32767, so k is 0..255 (entry 256 is never used).
@@ -42,7 +43,7 @@ CompressionEffect::~CompressionEffect() {
   Release();
 }
 
-void CompressionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+void CompressionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockFrames,
                                 int32_t sampleRate) {
   if (prepared) {
     return;
@@ -55,10 +56,10 @@ void CompressionEffect::Prepare(void* /*settings: always this node's record*/, i
       static_cast<int32_t>(s.envelopeDelayMs * static_cast<float>(sampleRate) * 0.002) + 1;
   // The page never asks for a window shorter than three samples (1 ms at
   // 1000 Hz gives 3).
-  PrepareEnvelopeWindow(s, length);
+  PrepareEnvelopeWindow(s.envelope, length);
 
-  s.blockLength = std::max(blockLength, 1);
-  s.levels.assign(static_cast<size_t>(s.blockLength), 0);
+  s.blockFrames = std::max(blockFrames, 1);
+  s.levels.assign(static_cast<size_t>(s.blockFrames), 0);
   s.gainTable.assign(CompressionSettings::kGainTableSize, 0.0f);
   RebuildGainTable(&s);
 }
@@ -82,14 +83,8 @@ void RebuildGainTable(CompressionSettings* settings) {
 int32_t CompressionEffect::ProcessCallback(const int16_t* source, int16_t* destination,
                                            void* settings, int32_t count) {
   auto& s = *static_cast<CompressionSettings*>(settings);
-  if (s.busy == 1 || s.blockLength <= 0) {
-    return 0;
-  }
-  s.busy = 1;
-  for (int32_t done = 0; done < count; done += s.blockLength) {
-    CompressBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
-  }
-  s.busy = 0;
+  RunInPieces(source, destination, count, s.blockFrames,
+              [&s](const int16_t* in, int16_t* out, int32_t n) { CompressBlock(s, in, out, n); });
   return 0;
 }
 
@@ -98,9 +93,8 @@ void CompressionEffect::Release() {
     return;
   }
   prepared = 0;
-  CompressionSettings& s = record;
-  ReleaseEnvelopeWindow(s);
-  s.levels = {};
-  s.gainTable = {};
-  s.blockLength = 0;
+  record.envelope = {};
+  record.levels = {};
+  record.gainTable = {};
+  record.blockFrames = 0;
 }

@@ -9,7 +9,6 @@
 // fast the level rises and falls.
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "dsp/curve.h"
@@ -21,10 +20,8 @@ struct CompressionSettings {
   static constexpr int32_t kGainTableSize = 257;
   // Linear gain per level step: entry k serves levels 128k..128k+127.
   std::vector<float> gainTable;
-  std::vector<int16_t> levels;  // the envelope of the current block
-  // The follower and its history ring, from Prepare to Release.
-  std::unique_ptr<EnvelopeFollower> envelope;
-  std::vector<int16_t> envelopeHistory;
+  std::vector<int16_t> levels;                    // the envelope of the current block
+  EnvelopeFollower envelope;                      // its window from Prepare to Release
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the compressed signal
   // The gain curve, not owned (the response graph keeps its points alive):
@@ -41,8 +38,7 @@ struct CompressionSettings {
   float envelopeDelayMs = 20.0f;
   static constexpr float kMinEnvelopeDelayMs = 1.0f;
   static constexpr float kMaxEnvelopeDelayMs = 50.0f;
-  int32_t busy = 0;         // 1 while the callback runs; a re-entered call does nothing
-  int32_t blockLength = 0;  // samples `levels` holds
+  int32_t blockFrames = 0;  // samples `levels` holds
 };
 
 // Samples the current curve into the gain table and converts dB to linear
@@ -54,7 +50,7 @@ class CompressionEffect : public IntMixEffect<CompressionSettings> {
   explicit CompressionEffect(float envelopeDelayMs);
   ~CompressionEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   // Rebuilds the gain table; the envelope window keeps its length until the
   // next Prepare.
   void Update(void* settings, int32_t sampleRate) override;

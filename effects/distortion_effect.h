@@ -9,7 +9,6 @@
 // linear interpolation between neighbours.
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "dsp/biquad.h"
@@ -24,9 +23,6 @@ struct DistortionPreFilter {
   // The Shaper page limits the cut-off to this range.
   static constexpr float kMinHz = 500.0f;
   static constexpr float kMaxHz = 16000.0f;
-  // Storage behind the section's arrays, from Prepare to Release.
-  std::vector<Q14> coefficients;
-  std::vector<int32_t> history;
 };
 
 struct DistortionSettings {
@@ -41,8 +37,7 @@ struct DistortionSettings {
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the shaped signal
   std::vector<int16_t> filtered;                  // the pre-filtered block
-  // Allocated with the effect; its arrays from Prepare to Release.
-  std::unique_ptr<DistortionPreFilter> preFilter;
+  DistortionPreFilter preFilter;
   // The transfer curve, not owned (the response graph keeps its points alive):
   // input level to output level. The response graph's value range:
   const CurvePoint* curvePoints = nullptr;
@@ -53,8 +48,7 @@ struct DistortionSettings {
   static constexpr float kCurveMaxY = 32767.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
-  int32_t busy = 0;         // 1 while the callback runs
-  int32_t blockLength = 0;  // samples `filtered` holds
+  int32_t blockFrames = 0;  // samples `filtered` holds
 };
 
 // Samples the current curve into the shape table (a prepared effect's).
@@ -65,7 +59,7 @@ class DistortionEffect : public IntMixEffect<DistortionSettings> {
   DistortionEffect();
   ~DistortionEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   // Rebuilds the shape table from the current curve; the pre-filter keeps its
   // design until the next Prepare.
   void Update(void* settings, int32_t sampleRate) override;

@@ -29,10 +29,11 @@ class Effect {
   Effect(const Effect&) = delete;
   Effect& operator=(const Effect&) = delete;
 
-  // Slot 0: allocates stream state for blocks of up to `blockLength` samples,
+  // Slot 0: allocates stream state for blocks of up to `blockFrames` samples,
   // designs coefficients, zeroes delay memories; only when not prepared.
-  virtual void Prepare(void* settings, int32_t blockLength, int32_t sampleRate);
-  // Slot 1: re-derives coefficients of a prepared effect. Unused by the system.
+  virtual void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate);
+  // Slot 1: re-derives coefficients of a prepared effect. Nothing in the
+  // program calls it; the classes with a table to rebuild give it a body.
   virtual void Update(void* settings, int32_t sampleRate);
   // Slot 2: block processing through the virtual interface (runs `process`).
   virtual void Process(const int16_t* source, int16_t* destination, int32_t count);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/angles.h"
+#include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 
 namespace {
@@ -175,10 +176,8 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
 
 int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings, int32_t count) {
   EqualizerSettings& s = *static_cast<EqualizerSettings*>(settings);
-  const int32_t piece = s.n / 2;
-  for (int32_t done = 0; piece > 0 && done < count; done += piece) {
-    FilterBlock(s, source + done, destination + done, std::min(piece, count - done));
-  }
+  RunInPieces(source, destination, count, s.n / 2,
+              [&s](const int16_t* in, int16_t* out, int32_t n) { FilterBlock(s, in, out, n); });
   return 0;
 }
 
@@ -192,14 +191,14 @@ EqualizerEffect::~EqualizerEffect() {
   Release();
 }
 
-void EqualizerEffect::Prepare(void*, int32_t blockLength, int32_t) {
+void EqualizerEffect::Prepare(void*, int32_t blockFrames, int32_t) {
   if (prepared) {
     return;
   }
   EqualizerSettings& s = record;
   // The transforms are radix 2: a block length that is not a power of two
   // (the engine never uses one) gets the next larger transform.
-  s.n = std::max(kMinTransformSize, 2 * NextPowerOfTwo(std::max(blockLength, 1)));
+  s.n = std::max(kMinTransformSize, 2 * NextPowerOfTwo(std::max(blockFrames, 1)));
   s.bits = static_cast<int32_t>(std::lround(std::log2(static_cast<double>(s.n))));
   const size_t n = static_cast<size_t>(s.n);
   s.twiddleN.assign(n, Complex{});
@@ -242,19 +241,22 @@ void EqualizerEffect::Release() {
   if (!prepared) {
     return;
   }
+  prepared = 0;
   EqualizerSettings& s = record;
-  for (auto* v : {&s.twiddleN, &s.twiddleHalf, &s.work, &s.spectrum, &s.kernel}) {
-    std::vector<Complex>().swap(*v);
-  }
-  for (auto* v : {&s.block, &s.magnitude, &s.window, &s.overlap}) {
-    std::vector<float>().swap(*v);
-  }
-  std::vector<int32_t>().swap(s.bitReverseN);
-  std::vector<int32_t>().swap(s.bitReverseHalf);
-  std::vector<CurvePoint>().swap(s.sampledCurve);
+  s.twiddleN = {};
+  s.twiddleHalf = {};
+  s.work = {};
+  s.spectrum = {};
+  s.kernel = {};
+  s.block = {};
+  s.magnitude = {};
+  s.window = {};
+  s.overlap = {};
+  s.bitReverseN = {};
+  s.bitReverseHalf = {};
+  s.sampledCurve = {};
   s.n = 0;  // the callback does nothing until the next Prepare
   s.bits = 0;
-  prepared = 0;
 }
 
 void EqualizerEffect::SetDryInputMix(int32_t) {}

@@ -3,7 +3,7 @@
 // with a linear-phase FIR kernel designed by frequency sampling from a curve
 // of gains in dB over angular frequency (radians per sample, 0 to pi).
 //
-// A kernel of M = blockLength taps is built from the curve sampled at M/2
+// A kernel of M = blockFrames taps is built from the curve sampled at M/2
 // points, given the phase of a pure delay of (M - 1)/2 samples, windowed with
 // a Hamming window and transformed once into an N = 2M point spectrum. Each
 // block then costs one real forward and one real inverse transform.
@@ -17,7 +17,7 @@
 #include "effects/effect.h"
 
 struct EqualizerSettings {
-  int32_t n = 0;                     // transform size, 2 x blockLength
+  int32_t n = 0;                     // transform size, 2 x blockFrames
   int32_t bits = 0;                  // log2 n
   std::vector<Complex> twiddleN;     // TwiddleTable of size n
   std::vector<Complex> twiddleHalf;  // first n/2 hold TwiddleTable of size n/2
@@ -81,7 +81,7 @@ class EqualizerEffect : public Effect {
   EqualizerEffect();
   ~EqualizerEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   void Update(void* settings, int32_t sampleRate) override;
   void Process(const int16_t* source, int16_t* destination, int32_t count) override;
   void Release() override;

@@ -21,7 +21,8 @@ struct ReverbSettings {
   int32_t echoCount = 6;
   std::vector<int16_t> scratch;  // one work block
   std::array<CombDelay, kMaxReverbCombs> combs{};
-  // Input plus the N comb outputs, stored one block after the other.
+  // Input plus the N comb outputs, stored one block after the other; room for
+  // kMaxReverbCombs + 1 gains from construction.
   MixStage mix;
   float dryInputMix = float_mix::kDefaultLevel;
   float dryOutputMix = float_mix::kDefaultLevel;
@@ -58,16 +59,6 @@ struct ReverbSettings {
   int32_t requestedEchoCount = 6;
   static constexpr int32_t kMinEchoCount = 2;
   static constexpr int32_t kMaxEchoCount = kMaxReverbCombs;
-
-  // Storage behind the records above.
-  std::vector<int32_t> gains;  // room for 17, from construction
-  std::vector<int16_t> combOutputs;
-  std::vector<int32_t> accumulator;
-  std::array<std::vector<int16_t>, kMaxReverbCombs> combLines;
-  std::vector<Q14> bandPassCoefficients;
-  std::vector<int32_t> bandPassHistory;
-  std::vector<int32_t> allpass1Line;
-  std::vector<int32_t> allpass2Line;
 };
 
 static_assert(ReverbSettings::kMaxMinEchoMs + ReverbSettings::kMaxEchoMinGapMs ==
@@ -86,7 +77,7 @@ class ReverbEffect : public FloatMixEffect<ReverbSettings> {
                float reverbTimeMs, int32_t echoCount, float dryInputMix, float dryOutputMix);
   ~ReverbEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;

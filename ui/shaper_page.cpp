@@ -96,9 +96,8 @@ void ShaperPage::WriteShownValues() {
 void ShaperPage::StorePreFilter() {
   using F = DistortionPreFilter;
   for (Effect* effect : {left_, right_}) {
-    auto* shaper = dynamic_cast<DistortionEffect*>(effect);
-    if (shaper != nullptr && shaper->record.preFilter) {
-      ClampStore(preFilterHz, shaper->record.preFilter->preFilterHz, F::kMinHz, F::kMaxHz);
+    if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
+      ClampStore(preFilterHz, shaper->record.preFilter.preFilterHz, F::kMinHz, F::kMaxHz);
     }
   }
 }

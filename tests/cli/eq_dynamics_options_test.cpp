@@ -97,7 +97,7 @@ TEST(EqDynamicsOptions, DistortionKeysAndRanges) {
   const DistortionSettings& left = out.Record<DistortionSettings>(0);
   const DistortionSettings& right = out.Record<DistortionSettings>(1);
   EXPECT_EQ(left.feedback, -128);
-  EXPECT_EQ(right.preFilter->preFilterHz, 500.0f);
+  EXPECT_EQ(right.preFilter.preFilterHz, 500.0f);
   EXPECT_EQ(left.curvePointCount, 2);
   ASSERT_EQ(right.curvePointCount, 3);
   EXPECT_EQ(right.curvePoints[1].y, 100.0f);

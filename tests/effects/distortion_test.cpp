@@ -18,7 +18,7 @@ namespace {
 // Pre-filter, shaping and mix written out sample by sample from the
 // effect's designed coefficients and table.
 std::vector<int16_t> ModelDistortion(const DistortionSettings& s, const std::vector<int16_t>& x) {
-  const int32_t* c = s.preFilter->section.coefficients;
+  const int32_t* c = s.preFilter.section.coefficients.data();
   const std::vector<int32_t>& t = s.shapeTable;
   ModelBiquad filter;
   int64_t previous = 0;
@@ -48,7 +48,7 @@ TEST(DistortionEffect, FactoryDefaults) {
   EXPECT_STREQ(node->Name(), "Distorsion Effect");
   auto& s = *static_cast<DistortionSettings*>(node->settings);
   EXPECT_EQ(s.feedback, 0);
-  EXPECT_EQ(s.preFilter->preFilterHz, 8000.0f);
+  EXPECT_EQ(s.preFilter.preFilterHz, 8000.0f);
   EXPECT_EQ(s.curvePointCount, 2);
   EXPECT_EQ(s.curvePoints[0].x, -32767.0f);
   EXPECT_EQ(s.curvePoints[1].y, 32767.0f);
@@ -94,7 +94,7 @@ TEST(DistortionEffect, MatchesThePerSampleModel) {
               effect.record.curvePointCount = 6;
             }
             effect.record.feedback = p.feedback;
-            effect.record.preFilter->preFilterHz = p.preFilterHz;
+            effect.record.preFilter.preFilterHz = p.preFilterHz;
             effect.record.dryInputGain = p.inGain;
             effect.record.dryOutputGain = p.outGain;
             effect.Prepare(effect.settings, block, rate);

@@ -99,8 +99,8 @@ class ReverbPageTest : public QObject {
       // The next run prepares combs of positive, rising lengths.
       chains.Prepare(256, 44100);
       const ReverbSettings& s = chains.left->record;
-      QVERIFY(s.combs[0].delay > 0);
-      QVERIFY(s.combs[static_cast<size_t>(s.echoCount - 1)].delay >= s.combs[0].delay);
+      QVERIFY(s.combs[0].Delay() > 0);
+      QVERIFY(s.combs[static_cast<size_t>(s.echoCount - 1)].Delay() >= s.combs[0].Delay());
       chains.Release();
     }
   }

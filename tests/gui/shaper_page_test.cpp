@@ -95,12 +95,12 @@ class ShaperPageTest : public QObject {
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->enabled, 1);
     QCOMPARE(chains.right->enabled, 1);
-    QCOMPARE(chains.left->record.preFilter->preFilterHz, 16000.0f);
-    QCOMPARE(chains.right->record.preFilter->preFilterHz, 16000.0f);
+    QCOMPARE(chains.left->record.preFilter.preFilterHz, 16000.0f);
+    QCOMPARE(chains.right->record.preFilter.preFilterHz, 16000.0f);
     QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
     TypeInto(page.PreFilterEdit(), QStringLiteral("20"));
     QVERIFY(page.OnKillActive());
-    QCOMPARE(chains.left->record.preFilter->preFilterHz, 500.0f);
+    QCOMPARE(chains.left->record.preFilter.preFilterHz, 500.0f);
   }
 
   void LeavingHandsTheGraphsCurveToBoth() {
@@ -126,7 +126,7 @@ class ShaperPageTest : public QObject {
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
     QCOMPARE(chains.left->enabled, 0);
-    QCOMPARE(chains.left->record.preFilter->preFilterHz, 8000.0f);
+    QCOMPARE(chains.left->record.preFilter.preFilterHz, 8000.0f);
   }
 
   // On the shown page, as a user draws: the press reaches the graph and the
