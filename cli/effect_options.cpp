@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <list>
 
 #include "effects/effect_factory.h"
 
@@ -418,26 +417,18 @@ bool CheckFollowingLowerEnd(std::string_view effectName, std::string_view key, d
   return false;
 }
 
-bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
-                      std::string_view effectName, const CurvePoint** curvePoints,
-                      int32_t* curvePointCount, std::string* error) {
-  if (!points) {
-    return true;
-  }
-  for (size_t i = 1; i < points->size(); ++i) {
-    if (!(static_cast<float>((*points)[i].x) > static_cast<float>((*points)[i - 1].x))) {
+bool CurveOptionPoints(const std::vector<CurvePointValue>& points, std::string_view effectName,
+                       std::vector<CurvePoint>* curve, std::string* error) {
+  curve->clear();
+  for (const CurvePointValue& p : points) {
+    const CurvePoint point{static_cast<float>(p.x), static_cast<float>(p.y)};
+    if (!curve->empty() && !(point.x > curve->back().x)) {
       *error = "--effect " + std::string(effectName) +
                ": curve: x must stay strictly increasing as single-precision values";
       return false;
     }
+    curve->push_back(point);
   }
-  static std::list<std::vector<CurvePoint>> curves;
-  std::vector<CurvePoint>& curve = curves.emplace_back();
-  for (const CurvePointValue& p : *points) {
-    curve.push_back({static_cast<float>(p.x), static_cast<float>(p.y)});
-  }
-  *curvePoints = curve.data();
-  *curvePointCount = static_cast<int32_t>(points->size());
   return true;
 }
 

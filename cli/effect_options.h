@@ -166,13 +166,27 @@ bool CheckFollowingLowerEnd(std::string_view effectName, std::string_view key, d
                             std::string_view lowerKey, double lowerValue, double gap, double max,
                             std::string* error);
 
-// Writes a channel's given curve into the effect's curve pointer and count;
-// the points live as long as the process (the effect never owns them).
-// Refuses, naming the effect, a curve whose x values stop increasing once
-// held in single precision (a segment of zero width).
+// A given curve as single-precision points. Refuses, naming the effect, a
+// curve whose x values stop increasing once held in single precision (a
+// segment of zero width).
+bool CurveOptionPoints(const std::vector<CurvePointValue>& points, std::string_view effectName,
+                       std::vector<CurvePoint>* curve, std::string* error);
+
+// Hands a channel's given curve to the effect, which keeps its own copy
+// (SetCurve); leaves the effect's curve alone where the key was not given.
+template <class CurveEffect>
 bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
-                      std::string_view effectName, const CurvePoint** curvePoints,
-                      int32_t* curvePointCount, std::string* error);
+                      std::string_view effectName, CurveEffect& effect, std::string* error) {
+  if (!points) {
+    return true;
+  }
+  std::vector<CurvePoint> curve;
+  if (!CurveOptionPoints(*points, effectName, &curve, error)) {
+    return false;
+  }
+  effect.SetCurve(curve);
+  return true;
+}
 
 // One parsed `--effect` SPEC, ready to be appended to both chains.
 struct EffectRequest {

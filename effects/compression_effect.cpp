@@ -35,8 +35,7 @@ CompressionEffect::CompressionEffect(float envelopeDelayMs)
     : IntMixEffect("Compression Effect", kCompressionEffectId, &record,
                    &CompressionEffect::ProcessCallback) {
   record.envelopeDelayMs = envelopeDelayMs;
-  record.curvePoints = kDefaultCurve;
-  record.curvePointCount = 2;
+  record.curve.Assign(kDefaultCurve, kDefaultCurve);
 }
 
 CompressionEffect::~CompressionEffect() {
@@ -70,11 +69,15 @@ void CompressionEffect::Update(void*, int32_t) {
   }
 }
 
+void CompressionEffect::SetCurve(std::span<const CurvePoint> points) {
+  record.curve.Assign(points, kDefaultCurve);
+  Update(&record, 0);
+}
+
 void RebuildGainTable(CompressionSettings* settings) {
-  const bool usable = settings->curvePoints != nullptr && settings->curvePointCount >= 2;
   float* table = settings->gainTable.data();
-  ResampleCurve(usable ? settings->curvePoints : kDefaultCurve, table,
-                usable ? settings->curvePointCount : 2, CompressionSettings::kGainTableSize);
+  ResampleCurve(settings->curve.Points(), table, settings->curve.Count(),
+                CompressionSettings::kGainTableSize);
   for (int32_t k = 0; k < CompressionSettings::kGainTableSize; ++k) {
     table[k] = static_cast<float>(std::exp2(table[k] * kDbToNeper * kLog2E));
   }

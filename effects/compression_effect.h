@@ -9,6 +9,7 @@
 // fast the level rises and falls.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "dsp/curve.h"
@@ -24,10 +25,10 @@ struct CompressionSettings {
   EnvelopeFollower envelope;                      // its window from Prepare to Release
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the compressed signal
-  // The gain curve, not owned (the response graph keeps its points alive):
-  // x = level, y = gain in dB. The response graph's value range:
-  const CurvePoint* curvePoints = nullptr;
-  int32_t curvePointCount = 0;
+  // The gain curve, x = level, y = gain in dB: the effect's own copy
+  // (SetCurve), flat at +1 dB until one is handed over. The range the
+  // response graph and the command line allow:
+  OwnedCurve<127> curve;
   static constexpr float kCurveMinX = 0.0f;
   static constexpr float kCurveMaxX = 32768.0f;
   static constexpr float kCurveMinY = -40.0f;
@@ -58,6 +59,10 @@ class CompressionEffect : public IntMixEffect<CompressionSettings> {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
+
+  // Takes a copy of the gain curve (flat +1 dB for fewer than two points)
+  // and, when prepared, rebuilds the gain table from it at once.
+  void SetCurve(std::span<const CurvePoint> points);
 
   CompressionSettings record;
 };

@@ -41,8 +41,7 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
 DistortionEffect::DistortionEffect()
     : IntMixEffect("Distorsion Effect", kDistortionEffectId, &record,
                    &DistortionEffect::ProcessCallback) {
-  record.curvePoints = kIdentityCurve;
-  record.curvePointCount = 2;
+  record.curve.Assign(kIdentityCurve, kIdentityCurve);
 }
 
 DistortionEffect::~DistortionEffect() {
@@ -72,10 +71,14 @@ void DistortionEffect::Update(void*, int32_t) {
   }
 }
 
+void DistortionEffect::SetCurve(std::span<const CurvePoint> points) {
+  record.curve.Assign(points, kIdentityCurve);
+  Update(&record, 0);
+}
+
 void RebuildShapeTable(DistortionSettings* settings) {
-  const bool usable = settings->curvePoints != nullptr && settings->curvePointCount >= 2;
-  ResampleCurveToInts(usable ? settings->curvePoints : kIdentityCurve, settings->shapeTable.data(),
-                      usable ? settings->curvePointCount : 2, DistortionSettings::kShapeTableSize);
+  ResampleCurveToInts(settings->curve.Points(), settings->shapeTable.data(),
+                      settings->curve.Count(), DistortionSettings::kShapeTableSize);
 }
 
 int32_t DistortionEffect::ProcessCallback(const int16_t* source, int16_t* destination,

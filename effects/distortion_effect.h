@@ -9,6 +9,7 @@
 // linear interpolation between neighbours.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "dsp/biquad.h"
@@ -38,10 +39,10 @@ struct DistortionSettings {
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the shaped signal
   std::vector<int16_t> filtered;                  // the pre-filtered block
   DistortionPreFilter preFilter;
-  // The transfer curve, not owned (the response graph keeps its points alive):
-  // input level to output level. The response graph's value range:
-  const CurvePoint* curvePoints = nullptr;
-  int32_t curvePointCount = 0;
+  // The transfer curve, input level to output level: the effect's own copy
+  // (SetCurve), the identity line until one is handed over. The range the
+  // response graph and the command line allow:
+  OwnedCurve<127> curve;
   static constexpr float kCurveMinX = -32768.0f;
   static constexpr float kCurveMaxX = 32768.0f;
   static constexpr float kCurveMinY = -32767.0f;
@@ -67,6 +68,10 @@ class DistortionEffect : public IntMixEffect<DistortionSettings> {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
+
+  // Takes a copy of the transfer curve (the identity line for fewer than two
+  // points) and, when prepared, rebuilds the shape table from it at once.
+  void SetCurve(std::span<const CurvePoint> points);
 
   DistortionSettings record;
 };

@@ -130,19 +130,19 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
   // curve that starts above 0 or ends below pi (the octave spacings) is
   // extended flat to the ends: (0, first gain) in front, (pi, last gain)
   // behind. A curve from 0 to pi (linear spacing) is sampled as it is.
-  const bool usable = s.curvePoints != nullptr && s.curvePointCount >= 2;
-  const CurvePoint* points = usable ? s.curvePoints : kFlatCurve;
-  const int32_t count = usable ? s.curvePointCount : 2;
-  std::vector<CurvePoint>& curve = s.sampledCurve;
-  curve.clear();
-  if (points[0].x > 0.0f) {
-    curve.push_back({0.0f, points[0].y});
+  const std::span<const CurvePoint> bands = s.curve.View();
+  std::array<CurvePoint, kEqualizerBandCount + 2> curve{};
+  int32_t count = 0;
+  if (bands.front().x > 0.0f) {
+    curve[count++] = {0.0f, bands.front().y};
   }
-  curve.insert(curve.end(), points, points + count);
-  if (points[count - 1].x < kTopBandAngle) {
-    curve.push_back({kTopBandAngle, points[count - 1].y});
+  for (const CurvePoint& point : bands) {
+    curve[count++] = point;
   }
-  ResampleCurve(curve.data(), s.magnitude.data(), static_cast<int>(curve.size()), n / 4);
+  if (bands.back().x < kTopBandAngle) {
+    curve[count++] = {kTopBandAngle, bands.back().y};
+  }
+  ResampleCurve(curve.data(), s.magnitude.data(), count, n / 4);
   for (int32_t k = 0; k < n / 4; ++k) {
     s.magnitude[k] = static_cast<float>(std::exp(kDbToNeper * s.magnitude[k]));
   }
@@ -183,8 +183,11 @@ int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings
 
 EqualizerEffect::EqualizerEffect()
     : Effect("Equalizer Effect", kEqualizerEffectId, &record, RunEqualizer) {
-  record.curvePoints = kFlatCurve;
-  record.curvePointCount = 2;
+  record.curve.Assign(kFlatCurve, kFlatCurve);
+}
+
+void EqualizerEffect::SetBandCurve(std::span<const CurvePoint> points) {
+  record.curve.Assign(points, kFlatCurve);
 }
 
 EqualizerEffect::~EqualizerEffect() {
@@ -213,7 +216,6 @@ void EqualizerEffect::Prepare(void*, int32_t blockFrames, int32_t) {
   s.overlapPosition = 0;
   s.bitReverseN.assign(n, 0);
   s.bitReverseHalf.assign(n, 0);
-  s.sampledCurve.reserve(kEqualizerBandCount + 2);
 
   TwiddleTable(s.twiddleN.data(), s.n);
   TwiddleTable(s.twiddleHalf.data(), s.n / 2);
@@ -254,7 +256,6 @@ void EqualizerEffect::Release() {
   s.overlap = {};
   s.bitReverseN = {};
   s.bitReverseHalf = {};
-  s.sampledCurve = {};
   s.n = 0;  // the callback does nothing until the next Prepare
   s.bits = 0;
 }

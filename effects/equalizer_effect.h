@@ -10,11 +10,16 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "dsp/curve.h"
 #include "dsp/equalizer_transform.h"
 #include "effects/effect.h"
+
+// The band curve the EQ page builds: 16 bands, each a gain in dB at an
+// angular frequency set by the frequency spacing.
+inline constexpr int32_t kEqualizerBandCount = 16;
 
 struct EqualizerSettings {
   int32_t n = 0;                     // transform size, 2 x blockFrames
@@ -31,17 +36,11 @@ struct EqualizerSettings {
   int32_t overlapPosition = 0;
   std::vector<int32_t> bitReverseN;     // BitReverseTable for bits and n
   std::vector<int32_t> bitReverseHalf;  // first n/2 hold BitReverseTable for bits - 1
-  // The band curve, not owned: x = angular frequency increasing from 0 to pi,
-  // y = gain in dB. Owners keep it alive as long as the effect uses it.
-  const CurvePoint* curvePoints = nullptr;
-  int32_t curvePointCount = 0;
-  // The band curve extended flat to 0 and pi, as the kernel design samples it.
-  std::vector<CurvePoint> sampledCurve;
+  // The band curve, x = angular frequency increasing from 0 to pi, y = gain
+  // in dB: the effect's own copy (SetBandCurve), flat at 0 dB until one is
+  // handed over.
+  OwnedCurve<kEqualizerBandCount> curve;
 };
-
-// The band curve the EQ page builds: 16 bands, each a gain in dB at an
-// angular frequency set by the frequency spacing.
-inline constexpr int32_t kEqualizerBandCount = 16;
 // Band gains in dB (the page's sliders run -20..60, gain = -position).
 inline constexpr float kEqualizerMinGainDb = -60.0f;
 inline constexpr float kEqualizerMaxGainDb = 20.0f;
@@ -90,6 +89,11 @@ class EqualizerEffect : public Effect {
   void SetDryOutputMix(int32_t position) override;
   int32_t GetDryInputMix() const override;
   int32_t GetDryOutputMix() const override;
+
+  // Takes a copy of the band curve (the flat default for fewer than two
+  // points). The kernel follows at its next design: DesignEqualizerKernel
+  // (which the EQ page runs on every band it shows), Update or Prepare.
+  void SetBandCurve(std::span<const CurvePoint> points);
 
   EqualizerSettings record;
 };

@@ -30,11 +30,11 @@ void ChorusPage::BuildControls() {
        {preFilterEdit_, initialDelayEdit_, finalDelayEdit_, modLengthEdit_, feedbackEdit_}) {
     edit->SetDigitsOnly(true);
   }
-  preFilterEdit_->ShowValue(preFilterHz);
-  initialDelayEdit_->ShowValue(initialDelayMs);
-  finalDelayEdit_->ShowValue(finalDelayMs);
-  modLengthEdit_->ShowValue(modLengthMs);
-  feedbackEdit_->ShowValue(feedbackPercent);
+  preFilterEdit_->ShowValue(preFilterHz_);
+  initialDelayEdit_->ShowValue(initialDelayMs_);
+  finalDelayEdit_->ShowValue(finalDelayMs_);
+  modLengthEdit_->ShowValue(modLengthMs_);
+  feedbackEdit_->ShowValue(feedbackPercent_);
 
   LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
 
@@ -50,9 +50,9 @@ bool ChorusPage::OnKillActive() {
 }
 
 bool ChorusPage::TakeData() {
-  if (!preFilterEdit_->TakeValue(preFilterHz) || !initialDelayEdit_->TakeValue(initialDelayMs) ||
-      !finalDelayEdit_->TakeValue(finalDelayMs) || !modLengthEdit_->TakeValue(modLengthMs) ||
-      !feedbackEdit_->TakeValue(feedbackPercent)) {
+  if (!preFilterEdit_->TakeValue(preFilterHz_) || !initialDelayEdit_->TakeValue(initialDelayMs_) ||
+      !finalDelayEdit_->TakeValue(finalDelayMs_) || !modLengthEdit_->TakeValue(modLengthMs_) ||
+      !feedbackEdit_->TakeValue(feedbackPercent_)) {
     return false;
   }
   WriteShownValues();
@@ -68,13 +68,13 @@ void ChorusPage::WriteShownValues() {
       continue;
     }
     S& s = chorus->record;
-    ClampStore(preFilterHz, s.preFilterHz, S::kMinPreFilterHz, S::kMaxPreFilterHz);
-    ClampStore(initialDelayMs, s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxInitialDelayMs);
+    ClampStore(preFilterHz_, s.preFilterHz, S::kMinPreFilterHz, S::kMaxPreFilterHz);
+    ClampStore(initialDelayMs_, s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxInitialDelayMs);
     // The lower bound follows the initial delay as stored: the final delay
     // stays above it and within its own limit, whatever was typed.
-    ClampStore(finalDelayMs, s.finalDelayMs, s.initialDelayMs + S::kFinalDelayMinGapMs,
+    ClampStore(finalDelayMs_, s.finalDelayMs, s.initialDelayMs + S::kFinalDelayMinGapMs,
                S::kMaxFinalDelayMs);
-    ClampStore(modLengthMs, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
-    ClampStore(feedbackPercent, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
+    ClampStore(modLengthMs_, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
+    ClampStore(feedbackPercent_, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
   }
 }

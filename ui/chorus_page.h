@@ -25,13 +25,6 @@ class ChorusPage : public EffectPairPage {
   // shown and nothing written, when an entry is not a number.
   bool TakeData();
 
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float preFilterHz = 8000.0f;
-  float initialDelayMs = 5.0f;
-  float finalDelayMs = 10.0f;
-  float modLengthMs = 2000.0f;
-  float feedbackPercent = 25.0f;
-
   QCheckBox* EnableBox() const { return enableBox_; }
   MixSlider* InputMixSlider() const { return inputMix_; }
   MixSlider* OutputMixSlider() const { return outputMix_; }
@@ -46,6 +39,13 @@ class ChorusPage : public EffectPairPage {
 
  private:
   void BuildControls();
+
+  // The page's values as last read from the edits (what was typed, unlimited).
+  float preFilterHz_ = 8000.0f;
+  float initialDelayMs_ = 5.0f;
+  float finalDelayMs_ = 10.0f;
+  float modLengthMs_ = 2000.0f;
+  float feedbackPercent_ = 25.0f;
 
   QCheckBox* enableBox_ = nullptr;
   MixSlider* inputMix_ = nullptr;

@@ -41,10 +41,8 @@ void CompressionPage::BuildControls() {
   graph_->Create(QRect(kGraphMargin, kGraphMargin, kGraphWidth, kGraphHeight),
                  ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, 0.0f, 0.0f,
                  kGraphMargin);
-  graph_->showAxes = true;
-  graph_->showReadout = true;
-  graph_->xUnit = QString();
-  graph_->yUnit = QStringLiteral("dB");
+  graph_->SetShowAxes(true);
+  graph_->SetReadout(true, QString(), QStringLiteral("dB"));
   auto* curveLayout = new QVBoxLayout(curve);
   curveLayout->addWidget(graph_, 0, Qt::AlignCenter);
 
@@ -54,16 +52,20 @@ void CompressionPage::BuildControls() {
   right->addStretch(1);
 
   LayOutMixRow(enableBox_, inputMix_, outputMix_)->addLayout(right, 1);
-}
 
-void CompressionPage::BindGraph() {
-  graph_->targetLeft = left_;
-  graph_->targetRight = right_;
+  connect(graph_, &ResponseGraph::CurveApplied, this, [this] { OnCurveApplied(); });
 }
 
 void CompressionPage::OnSetActive() {
-  BindGraph();
   ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
+}
+
+void CompressionPage::OnCurveApplied() {
+  for (Effect* effect : {left_, right_}) {
+    if (auto* compression = dynamic_cast<CompressionEffect*>(effect)) {
+      compression->SetCurve(graph_->Curve());
+    }
+  }
 }
 
 bool CompressionPage::OnKillActive() {
@@ -73,7 +75,6 @@ bool CompressionPage::OnKillActive() {
 }
 
 void CompressionPage::WriteShownValues() {
-  BindGraph();
   graph_->ApplyCurve();
   const float envelopeDelayMs = static_cast<float>(static_cast<uint16_t>(envelopeSpin_->value()));
   for (Effect* effect : {left_, right_}) {

@@ -39,7 +39,8 @@ class CompressionPage : public EffectPairPage {
 
  private:
   void BuildControls();
-  void BindGraph();
+  // Hands the graph's curve to both effects.
+  void OnCurveApplied();
 
   QCheckBox* enableBox_ = nullptr;
   MixSlider* inputMix_ = nullptr;

@@ -10,11 +10,11 @@ FilterModPage::FilterModPage(QWidget* parent)
                       parent) {
   modulatorLengthEdit_ = Form().AddNumber(QStringLiteral("Modulator Length"), QStringLiteral("ms"));
   modulatorLengthEdit_->SetDigitsOnly(true);
-  modulatorLengthEdit_->ShowValue(modulatorLengthMs);
+  modulatorLengthEdit_->ShowValue(modulatorLengthMs_);
 }
 
 bool FilterModPage::ReadMoreEdits() {
-  return modulatorLengthEdit_->TakeValue(modulatorLengthMs);
+  return modulatorLengthEdit_->TakeValue(modulatorLengthMs_);
 }
 
 void FilterModPage::StoreInto(Effect* effect) {
@@ -26,6 +26,6 @@ void FilterModPage::StoreInto(Effect* effect) {
   S& s = filter->record;
   StoreSweptFilter({s.filterKind, s.sweepScaling, s.initialCutoff, s.initialResonance,
                     s.finalCutoff, s.finalResonance});
-  ClampStore(modulatorLengthMs, s.modulatorLengthMs, S::kMinModulatorLengthMs,
+  ClampStore(modulatorLengthMs_, s.modulatorLengthMs, S::kMinModulatorLengthMs,
              S::kMaxModulatorLengthMs);
 }

@@ -11,9 +11,6 @@ class FilterModPage : public SweptFilterPage {
  public:
   explicit FilterModPage(QWidget* parent = nullptr);
 
-  // The modulator length as last read from its edit (unlimited).
-  float modulatorLengthMs = 4000.0f;
-
   NumberEdit* ModulatorLengthEdit() const { return modulatorLengthEdit_; }
 
  protected:
@@ -21,5 +18,7 @@ class FilterModPage : public SweptFilterPage {
   void StoreInto(Effect* effect) override;
 
  private:
+  // The modulator length as last read from its edit (unlimited).
+  float modulatorLengthMs_ = 4000.0f;
   NumberEdit* modulatorLengthEdit_ = nullptr;
 };

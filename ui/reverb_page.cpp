@@ -38,11 +38,11 @@ void ReverbPage::BuildControls() {
   minEchoEdit_ = form.AddNumber(QStringLiteral("Min.  Echo Duration"), QStringLiteral("ms."));
   maxEchoEdit_ = form.AddNumber(QStringLiteral("Max. Echo Duration"), QStringLiteral("ms."));
   reverbTimeEdit_ = form.AddNumber(QStringLiteral("Reverberation Time"), QStringLiteral("ms."));
-  lowCutEdit_->ShowValue(lowCutHz);
-  highCutEdit_->ShowValue(highCutHz);
-  minEchoEdit_->ShowValue(minEchoMs);
-  maxEchoEdit_->ShowValue(maxEchoMs);
-  reverbTimeEdit_->ShowValue(reverbTimeMs);
+  lowCutEdit_->ShowValue(lowCutHz_);
+  highCutEdit_->ShowValue(highCutHz_);
+  minEchoEdit_->ShowValue(minEchoMs_);
+  maxEchoEdit_->ShowValue(maxEchoMs_);
+  reverbTimeEdit_->ShowValue(reverbTimeMs_);
 
   LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
 
@@ -58,9 +58,9 @@ bool ReverbPage::OnKillActive() {
 }
 
 bool ReverbPage::TakeData() {
-  if (!lowCutEdit_->TakeValue(lowCutHz) || !highCutEdit_->TakeValue(highCutHz) ||
-      !minEchoEdit_->TakeValue(minEchoMs) || !maxEchoEdit_->TakeValue(maxEchoMs) ||
-      !reverbTimeEdit_->TakeValue(reverbTimeMs)) {
+  if (!lowCutEdit_->TakeValue(lowCutHz_) || !highCutEdit_->TakeValue(highCutHz_) ||
+      !minEchoEdit_->TakeValue(minEchoMs_) || !maxEchoEdit_->TakeValue(maxEchoMs_) ||
+      !reverbTimeEdit_->TakeValue(reverbTimeMs_)) {
     return false;
   }
   WriteShownValues();
@@ -77,12 +77,12 @@ void ReverbPage::WriteShownValues() {
     }
     S& s = reverb->record;
     s.requestedEchoCount = echoSpin_->value();
-    ClampStore(lowCutHz, s.lowCutHz, S::kMinLowCutHz, S::kMaxLowCutHz);
-    ClampStore(highCutHz, s.highCutHz, S::kMinHighCutHz, S::kMaxHighCutHz);
-    ClampStore(minEchoMs, s.minEchoMs, S::kMinMinEchoMs, S::kMaxMinEchoMs);
+    ClampStore(lowCutHz_, s.lowCutHz, S::kMinLowCutHz, S::kMaxLowCutHz);
+    ClampStore(highCutHz_, s.highCutHz, S::kMinHighCutHz, S::kMaxHighCutHz);
+    ClampStore(minEchoMs_, s.minEchoMs, S::kMinMinEchoMs, S::kMaxMinEchoMs);
     // The lower bound follows the minimum as stored: the longest echo stays
     // above the shortest and within its own limit, whatever was typed.
-    ClampStore(maxEchoMs, s.maxEchoMs, s.minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
-    ClampStore(reverbTimeMs, s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
+    ClampStore(maxEchoMs_, s.maxEchoMs, s.minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
+    ClampStore(reverbTimeMs_, s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
   }
 }

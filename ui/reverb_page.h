@@ -26,13 +26,6 @@ class ReverbPage : public EffectPairPage {
   // a number.
   bool TakeData();
 
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float minEchoMs = 20.0f;
-  float maxEchoMs = 25.0f;
-  float lowCutHz = 100.0f;
-  float highCutHz = 4000.0f;
-  float reverbTimeMs = 1000.0f;
-
   QCheckBox* EnableBox() const { return enableBox_; }
   MixSlider* InputMixSlider() const { return inputMix_; }
   MixSlider* OutputMixSlider() const { return outputMix_; }
@@ -48,6 +41,13 @@ class ReverbPage : public EffectPairPage {
 
  private:
   void BuildControls();
+
+  // The page's values as last read from the edits (what was typed, unlimited).
+  float minEchoMs_ = 20.0f;
+  float maxEchoMs_ = 25.0f;
+  float lowCutHz_ = 100.0f;
+  float highCutHz_ = 4000.0f;
+  float reverbTimeMs_ = 1000.0f;
 
   QCheckBox* enableBox_ = nullptr;
   MixSlider* inputMix_ = nullptr;

@@ -32,7 +32,7 @@ void ShaperPage::BuildControls() {
   PageForm form(filter);
   preFilterEdit_ = form.AddNumber(QStringLiteral("PreFilter Cutoff"), QStringLiteral("Hz"));
   preFilterEdit_->SetDigitsOnly(true);
-  preFilterEdit_->ShowValue(preFilterHz);
+  preFilterEdit_->ShowValue(preFilterHz_);
   form.Layout()->setContentsMargins(0, 0, 0, 0);
 
   auto* curve = new QGroupBox(QStringLiteral("Transfer Curve"), this);
@@ -40,8 +40,7 @@ void ShaperPage::BuildControls() {
   graph_->Create(QRect(kGraphMargin, kGraphMargin, kGraphWidth, kGraphHeight),
                  ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY},
                  S::kCurveMinY, S::kCurveMaxY, kGraphMargin);
-  graph_->showAxes = true;
-  graph_->showReadout = false;
+  graph_->SetShowAxes(true);
   auto* curveLayout = new QVBoxLayout(curve);
   curveLayout->addWidget(graph_, 0, Qt::AlignCenter);
 
@@ -54,16 +53,19 @@ void ShaperPage::BuildControls() {
 
   connect(feedback_, &SliderColumn::Moved, this,
           [this](int position) { OnFeedbackMoved(position); });
-}
-
-void ShaperPage::BindGraph() {
-  graph_->targetLeft = left_;
-  graph_->targetRight = right_;
+  connect(graph_, &ResponseGraph::CurveApplied, this, [this] { OnCurveApplied(); });
 }
 
 void ShaperPage::OnSetActive() {
-  BindGraph();
   ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
+}
+
+void ShaperPage::OnCurveApplied() {
+  for (Effect* effect : {left_, right_}) {
+    if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
+      shaper->SetCurve(graph_->Curve());
+    }
+  }
 }
 
 void ShaperPage::OnFeedbackMoved(int sliderPosition) {
@@ -77,9 +79,8 @@ void ShaperPage::OnFeedbackMoved(int sliderPosition) {
 }
 
 bool ShaperPage::OnKillActive() {
-  BindGraph();
   graph_->ApplyCurve();
-  if (!preFilterEdit_->TakeValue(preFilterHz)) {
+  if (!preFilterEdit_->TakeValue(preFilterHz_)) {
     return false;
   }
   StorePreFilter();
@@ -88,7 +89,6 @@ bool ShaperPage::OnKillActive() {
 }
 
 void ShaperPage::WriteShownValues() {
-  BindGraph();
   graph_->ApplyCurve();
   StorePreFilter();
 }
@@ -97,7 +97,7 @@ void ShaperPage::StorePreFilter() {
   using F = DistortionPreFilter;
   for (Effect* effect : {left_, right_}) {
     if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
-      ClampStore(preFilterHz, shaper->record.preFilter.preFilterHz, F::kMinHz, F::kMaxHz);
+      ClampStore(preFilterHz_, shaper->record.preFilter.preFilterHz, F::kMinHz, F::kMaxHz);
     }
   }
 }

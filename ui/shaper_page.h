@@ -29,9 +29,6 @@ class ShaperPage : public EffectPairPage {
   void OnSetActive() override;
   bool OnKillActive() override;
 
-  // The pre-filter cutoff as last read from its edit (unlimited).
-  float preFilterHz = 8000.0f;
-
   QCheckBox* EnableBox() const { return enableBox_; }
   MixSlider* InputMixSlider() const { return inputMix_; }
   MixSlider* OutputMixSlider() const { return outputMix_; }
@@ -44,11 +41,14 @@ class ShaperPage : public EffectPairPage {
 
  private:
   void BuildControls();
-  void BindGraph();
   void OnFeedbackMoved(int sliderPosition);
+  // Hands the graph's curve to both effects.
+  void OnCurveApplied();
   // The pre-filter cutoff, limited, into both effects.
   void StorePreFilter();
 
+  // The pre-filter cutoff as last read from its edit (unlimited).
+  float preFilterHz_ = 8000.0f;
   QCheckBox* enableBox_ = nullptr;
   MixSlider* inputMix_ = nullptr;
   MixSlider* outputMix_ = nullptr;

@@ -47,10 +47,10 @@ void SweptFilterPage::BuildControls(const QString& enableCaption, bool digitsOnl
        {initialCutoffEdit_, initialResonanceEdit_, finalCutoffEdit_, finalResonanceEdit_}) {
     edit->SetDigitsOnly(digitsOnly);
   }
-  initialCutoffEdit_->ShowValue(initialCutoff);
-  initialResonanceEdit_->ShowValue(initialResonance);
-  finalCutoffEdit_->ShowValue(finalCutoff);
-  finalResonanceEdit_->ShowValue(finalResonance);
+  initialCutoffEdit_->ShowValue(initialCutoff_);
+  initialResonanceEdit_->ShowValue(initialResonance_);
+  finalCutoffEdit_->ShowValue(finalCutoff_);
+  finalResonanceEdit_->ShowValue(finalResonance_);
 
   LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
 }
@@ -64,10 +64,10 @@ bool SweptFilterPage::OnKillActive() {
 }
 
 bool SweptFilterPage::TakeData() {
-  if (!initialCutoffEdit_->TakeValue(initialCutoff) ||
-      !initialResonanceEdit_->TakeValue(initialResonance) ||
-      !finalCutoffEdit_->TakeValue(finalCutoff) ||
-      !finalResonanceEdit_->TakeValue(finalResonance) || !ReadMoreEdits()) {
+  if (!initialCutoffEdit_->TakeValue(initialCutoff_) ||
+      !initialResonanceEdit_->TakeValue(initialResonance_) ||
+      !finalCutoffEdit_->TakeValue(finalCutoff_) ||
+      !finalResonanceEdit_->TakeValue(finalResonance_) || !ReadMoreEdits()) {
     return false;
   }
   WriteShownValues();
@@ -84,9 +84,9 @@ void SweptFilterPage::StoreSweptFilter(const SweptFilterFields& fields) const {
   using R = SweptFilterRanges;
   fields.filterKind = filterTypeList_->currentIndex();
   fields.sweepScaling = scalingList_->currentIndex();
-  ClampStore(initialCutoff, fields.initialCutoff, R::kMinCutoffHz, R::kMaxCutoffHz);
-  ClampStore(initialResonance, fields.initialResonance, R::kMinResonance, R::kMaxResonance);
-  ClampStore(finalCutoff, fields.finalCutoff, R::kMinCutoffHz, R::kMaxCutoffHz);
+  ClampStore(initialCutoff_, fields.initialCutoff, R::kMinCutoffHz, R::kMaxCutoffHz);
+  ClampStore(initialResonance_, fields.initialResonance, R::kMinResonance, R::kMaxResonance);
+  ClampStore(finalCutoff_, fields.finalCutoff, R::kMinCutoffHz, R::kMaxCutoffHz);
   // Both channels get the same limits, so that they filter alike.
-  ClampStore(finalResonance, fields.finalResonance, R::kMinResonance, R::kMaxResonance);
+  ClampStore(finalResonance_, fields.finalResonance, R::kMinResonance, R::kMaxResonance);
 }

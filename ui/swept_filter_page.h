@@ -32,12 +32,6 @@ class SweptFilterPage : public EffectPairPage {
   // a number.
   bool TakeData();
 
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float initialCutoff = 100.0f;
-  float initialResonance = 0.707f;
-  float finalCutoff = 10000.0f;
-  float finalResonance = 0.707f;
-
   QCheckBox* EnableBox() const { return enableBox_; }
   MixSlider* InputMixSlider() const { return inputMix_; }
   MixSlider* OutputMixSlider() const { return outputMix_; }
@@ -76,6 +70,12 @@ class SweptFilterPage : public EffectPairPage {
 
  private:
   void BuildControls(const QString& enableCaption, bool digitsOnly);
+
+  // The page's values as last read from the edits (what was typed, unlimited).
+  float initialCutoff_ = 100.0f;
+  float initialResonance_ = 0.707f;
+  float finalCutoff_ = 10000.0f;
+  float finalResonance_ = 0.707f;
 
   std::unique_ptr<PageForm> form_;
   QCheckBox* enableBox_ = nullptr;

@@ -101,8 +101,7 @@ std::unique_ptr<Effect> Reverb(float minMs, float maxMs, float lowHz, float high
 
 std::unique_ptr<Effect> Equalizer(const EqualizerBandCurve& curve) {
   auto eq = std::make_unique<EqualizerEffect>();
-  eq->record.curvePoints = curve.data();
-  eq->record.curvePointCount = kEqualizerBandCount;
+  eq->SetBandCurve(curve);
   return eq;
 }
 
@@ -121,8 +120,7 @@ const CurvePoint kKnee[] = {{0.0f, -40.0f}, {2000.0f, 12.0f}, {16000.0f, 0.0f}, 
 std::unique_ptr<Effect> Compression(float ms, const CurvePoint* curve, int32_t points, int32_t in,
                                     int32_t out) {
   auto effect = std::make_unique<CompressionEffect>(ms);
-  effect->record.curvePoints = curve;
-  effect->record.curvePointCount = points;
+  effect->SetCurve({curve, static_cast<size_t>(points)});
   effect->record.dryInputGain = in;
   effect->record.dryOutputGain = out;
   return effect;
@@ -148,8 +146,7 @@ std::string SweepName(const Sweep& p) {
 }
 
 std::unique_ptr<Effect> EnvelopeFilter(const Sweep& p) {
-  auto effect =
-      std::make_unique<EnvelopeFilterEffect>(p.initialCutoff, p.initialQ, p.finalCutoff);
+  auto effect = std::make_unique<EnvelopeFilterEffect>(p.initialCutoff, p.initialQ, p.finalCutoff);
   SetSweep(effect->record, p);
   return effect;
 }

@@ -59,7 +59,7 @@ class AutoWahPageTest : public QObject {
       QCOMPARE(effect->record.finalResonance, 0.5f);
     }
     QCOMPARE(page.InitialCutoffEdit()->text(), QStringLiteral("50"));
-    QCOMPARE(page.finalResonance, 0.2f);
+    QCOMPARE(page.FinalResonanceEdit()->text(), QStringLiteral("0.2"));
 
     page.FilterTypeList()->setCurrentIndex(3);
     TypeInto(page.FinalCutoffEdit(), QStringLiteral("30000"));

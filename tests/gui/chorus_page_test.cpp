@@ -71,7 +71,6 @@ class ChorusPageTest : public QObject {
     QCOMPARE(page.FeedbackEdit()->text(), QStringLiteral("0"));
     QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("5"));
     QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
-    QCOMPARE(page.feedbackPercent, 0.0f);
 
     // Upper limits; the initial delay leaves room for the final one above it.
     TypeInto(page.FeedbackEdit(), QStringLiteral("300"));

@@ -29,8 +29,8 @@ class CompressionPageTest : public QObject {
     QCOMPARE(page.EnvelopeDelaySpin()->value(), 5);
     const ResponseGraph* graph = page.Graph();
     QCOMPARE(graph->PlotArea().size(), QSize(176, 120));
-    QCOMPARE(graph->selectedPoint, 1);
-    QVERIFY(graph->showReadout);
+    QCOMPARE(graph->SelectedPoint(), 1);
+    QVERIFY(graph->ShowsReadout());
     QCOMPARE(graph->ReadoutText(), QStringLiteral(" 32768.00 , 0.00 dB"));
   }
 
@@ -40,14 +40,14 @@ class CompressionPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     QCOMPARE(chains.left->record.envelopeDelayMs, 5.0f);  // the page's, from the link on
-    QCOMPARE(chains.left->record.curvePoints, page.Graph()->valuePoints.data());
+    QVERIFY(pages_test::SameCurve(chains.left->record.curve.View(), page.Graph()->Curve()));
     QVERIFY(page.OnKillActive());
     for (CompressionEffect* effect : {chains.left, chains.right}) {
       QCOMPARE(effect->record.envelopeDelayMs, 5.0f);
-      QCOMPARE(effect->record.curvePoints, page.Graph()->valuePoints.data());
-      QCOMPARE(effect->record.curvePointCount, 2);
-      QCOMPARE(effect->record.curvePoints[0].y, 0.0f);
-      QCOMPARE(effect->record.curvePoints[1].y, 0.0f);
+      QVERIFY(pages_test::SameCurve(effect->record.curve.View(), page.Graph()->Curve()));
+      QCOMPARE(effect->record.curve.Count(), 2);
+      QCOMPARE(effect->record.curve.Points()[0].y, 0.0f);
+      QCOMPARE(effect->record.curve.Points()[1].y, 0.0f);
     }
     page.EnvelopeDelaySpin()->setValue(50);
     page.EnableBox()->click();
@@ -65,7 +65,7 @@ class CompressionPageTest : public QObject {
     page.OnSetActive();
     chains.Prepare(64, 8000);
     ResponseGraph* graph = page.Graph();
-    const QPoint end = graph->pixelPoints[1];
+    const QPoint end = graph->PixelPoint(1);
     QTest::mousePress(graph, Qt::LeftButton, Qt::NoModifier, end + QPoint(-1, 1));
     QTest::mouseRelease(graph, Qt::LeftButton, Qt::NoModifier, end + QPoint(-1, 90));
     QCOMPARE(graph->ReadoutText(), QStringLiteral(" 32768.00 ,-40.00 dB"));

@@ -26,6 +26,11 @@ std::vector<Complex> KernelOf(const EqualizerEffect* eq) {
   return eq->record.kernel;
 }
 
+// The equalizer holds a copy of exactly this curve.
+bool HoldsCurve(const EqualizerEffect* eq, const EqualizerBandCurve& curve) {
+  return pages_test::SameCurve(eq->record.curve.View(), curve);
+}
+
 bool SameSpectrum(const std::vector<Complex>& a, const std::vector<Complex>& b) {
   if (a.size() != b.size()) {
     return false;
@@ -52,7 +57,7 @@ class EQPageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { EQPage::currentBand = 0; }
+  void init() { EQPage::SetCurrentBand(0); }
 
   void FirstShowingGivesEveryBandOneDecibelWithTheSlidersAtZero() {
     ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
@@ -60,15 +65,11 @@ class EQPageTest : public QObject {
     EQPage page;
     chains.LinkTo(page);
     // The page's curves reach both equalizers when it is linked to them.
-    for (EqualizerEffect* eq : {chains.left, chains.right}) {
-      QCOMPARE(eq->record.curvePointCount, 16);
-    }
+    QVERIFY(HoldsCurve(chains.left, page.LeftCurve()));
+    QVERIFY(HoldsCurve(chains.right, page.RightCurve()));
     page.OnSetActive();
-    for (EqualizerEffect* eq : {chains.left, chains.right}) {
-      QCOMPARE(eq->record.curvePointCount, 16);
-    }
-    QCOMPARE(chains.left->record.curvePoints, page.LeftCurve().data());
-    QCOMPARE(chains.right->record.curvePoints, page.RightCurve().data());
+    QVERIFY(HoldsCurve(chains.left, page.LeftCurve()));
+    QVERIFY(HoldsCurve(chains.right, page.RightCurve()));
     for (int band = 0; band < 16; ++band) {
       QCOMPARE(page.BandSlider(band)->value(), 0);
       QCOMPARE(page.BandSlider(band)->minimum(), -20);
@@ -95,7 +96,7 @@ class EQPageTest : public QObject {
     QCOMPARE(page.LeftCurve()[3].y, 20.0f);
     QCOMPARE(page.RightCurve()[3].y, 20.0f);
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("20"));
-    QCOMPARE(EQPage::currentBand, 3);
+    QCOMPARE(EQPage::CurrentBand(), 3);
     DragSlider(page.BandSlider(9), 60);
     QCOMPARE(page.RightCurve()[9].y, -60.0f);
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("-60"));
@@ -112,7 +113,7 @@ class EQPageTest : public QObject {
     page.OnSetActive();
     QSlider* slider = page.BandSlider(7);
     slider->setValue(-6);
-    EQPage::currentBand = 0;
+    EQPage::SetCurrentBand(0);
     page.OnSetActive();
     QCOMPARE(page.FrequencySpin()->value(), 0);
     // A click on the thumb: pressed and released where it stands.
@@ -129,17 +130,17 @@ class EQPageTest : public QObject {
             ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
             .center();
     QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
-    QCOMPARE(EQPage::currentBand, 7);
+    QCOMPARE(EQPage::CurrentBand(), 7);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
     QCOMPARE(slider->value(), -6);
-    QCOMPARE(EQPage::currentBand, 7);
+    QCOMPARE(EQPage::CurrentBand(), 7);
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("6"));
     QVERIFY(std::abs(page.FrequencySpin()->value() - 7 * 1470) <= 1);
     // A band never moved before takes its slider's value.
-    EQPage::currentBand = 0;
+    EQPage::SetCurrentBand(0);
     page.BandSlider(2)->setSliderDown(true);
     page.BandSlider(2)->setSliderDown(false);
-    QCOMPARE(EQPage::currentBand, 2);
+    QCOMPARE(EQPage::CurrentBand(), 2);
     QCOMPARE(page.LeftCurve()[2].y, 0.0f);
     QCOMPARE(page.RightCurve()[2].y, 0.0f);
   }
@@ -273,8 +274,7 @@ class EQPageTest : public QObject {
 
     // The redesigned kernel is the one the new curve gives.
     EqualizerEffect reference;
-    reference.record.curvePoints = page.LeftCurve().data();
-    reference.record.curvePointCount = 16;
+    reference.SetBandCurve(page.LeftCurve());
     reference.Prepare(reference.settings, 64, 44100);
     QVERIFY(SameSpectrum(KernelOf(chains.left), KernelOf(&reference)));
     QVERIFY(SameSpectrum(KernelOf(chains.right), KernelOf(&reference)));

@@ -36,12 +36,12 @@ class ShaperPageTest : public QObject {
     QCOMPARE(page.FeedbackSlider()->Slider()->tickInterval(), 26);
     QCOMPARE(page.FeedbackSlider()->Text(), QStringLiteral("0%"));
     const ResponseGraph* graph = page.Graph();
-    QCOMPARE(graph->count, 2);
+    QCOMPARE(graph->PointCount(), 2);
     QCOMPARE(graph->PlotArea().size(), QSize(156, 116));
-    QVERIFY(graph->showAxes);
-    QVERIFY(!graph->showReadout);
-    QCOMPARE(graph->valuePoints[0].x, -32768.0f);
-    QCOMPARE(graph->valuePoints[1].y, 32767.0f);
+    QVERIFY(graph->ShowsAxes());
+    QVERIFY(!graph->ShowsReadout());
+    QCOMPARE(graph->Curve()[0].x, -32768.0f);
+    QCOMPARE(graph->Curve()[1].y, 32767.0f);
   }
 
   void DefaultEffectsShowNinetyNinePercent() {
@@ -110,8 +110,8 @@ class ShaperPageTest : public QObject {
     page.OnSetActive();
     QVERIFY(page.OnKillActive());
     for (DistortionEffect* shaper : {chains.left, chains.right}) {
-      QCOMPARE(shaper->record.curvePoints, page.Graph()->valuePoints.data());
-      QCOMPARE(shaper->record.curvePointCount, 2);
+      QVERIFY(pages_test::SameCurve(shaper->record.curve.View(), page.Graph()->Curve()));
+      QCOMPARE(shaper->record.curve.Points()[0].x, -32768.0f);  // the graph's, not the default
     }
   }
 
@@ -145,9 +145,9 @@ class ShaperPageTest : public QObject {
     const QPoint top = graph->mapTo(&page, plot + QPoint(78, -20));
     QTest::mousePress(page.windowHandle(), Qt::LeftButton, Qt::NoModifier, middle);
     QTest::mouseRelease(page.windowHandle(), Qt::LeftButton, Qt::NoModifier, top);
-    QCOMPARE(graph->count, 3);
+    QCOMPARE(graph->PointCount(), 3);
     std::vector<int32_t> expected(257);
-    ResampleCurveToInts(graph->valuePoints.data(), expected.data(), 3, 257);
+    ResampleCurveToInts(graph->Curve().data(), expected.data(), 3, 257);
     for (DistortionEffect* shaper : {chains.left, chains.right}) {
       QCOMPARE(shaper->record.shapeTable, expected);
     }

@@ -8,8 +8,11 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <algorithm>
 #include <cstdint>
+#include <span>
 
+#include "dsp/curve.h"
 #include "effects/effect.h"
 #include "effects/effect_chain.h"
 #include "ui/message_box.h"
@@ -44,9 +47,9 @@ struct ChainPair {
     page.Link(left, right, &leftChain, &rightChain);
   }
   // Prepares both chains as a run's start does.
-  void Prepare(int32_t blockLength, int32_t sampleRate) {
-    leftChain.Prepare(blockLength, sampleRate);
-    rightChain.Prepare(blockLength, sampleRate);
+  void Prepare(int32_t blockFrames, int32_t sampleRate) {
+    leftChain.Prepare(blockFrames, sampleRate);
+    rightChain.Prepare(blockFrames, sampleRate);
   }
   void Release() {
     leftChain.Release();
@@ -58,6 +61,12 @@ struct ChainPair {
   EffectClass* left = nullptr;
   EffectClass* right = nullptr;
 };
+
+// Two curves with the same points, to the bit.
+inline bool SameCurve(std::span<const CurvePoint> a, std::span<const CurvePoint> b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](CurvePoint p, CurvePoint q) { return p.x == q.x && p.y == q.y; });
+}
 
 // The user drags a slider's thumb to `position`.
 inline void DragSlider(QSlider* slider, int position) {
