@@ -1,63 +1,16 @@
 #include "ui/chorus_page.h"
 
-#include <QCheckBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-
 #include "effects/chorus_effect.h"
 #include "ui/clamp_store.h"
-#include "ui/mix_slider.h"
-#include "ui/number_edit.h"
-#include "ui/page_form.h"
 
-ChorusPage::ChorusPage(QWidget* parent) : EffectPairPage(QStringLiteral("Chorus"), parent) {
-  BuildControls();
-}
-
-void ChorusPage::BuildControls() {
-  BuildMixControls(QStringLiteral("Enable Chorus"), enableBox_, inputMix_, outputMix_);
-
-  auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
-  PageForm form(parameters);
-  preFilterEdit_ = form.AddNumber(QStringLiteral("Pre.Filter Cutoff"), QStringLiteral("Hz"));
-  initialDelayEdit_ = form.AddNumber(QStringLiteral("Initial Delay"), QStringLiteral("msec."));
-  finalDelayEdit_ = form.AddNumber(QStringLiteral("Final Delay"), QStringLiteral("msec."));
-  modLengthEdit_ = form.AddNumber(QStringLiteral("Mod. Length"), QStringLiteral("msec."));
-  feedbackEdit_ = form.AddNumber(QStringLiteral("Feedback"), QStringLiteral("%"));
-  for (NumberEdit* edit :
-       {preFilterEdit_, initialDelayEdit_, finalDelayEdit_, modLengthEdit_, feedbackEdit_}) {
-    edit->SetDigitsOnly(true);
-  }
-  preFilterEdit_->ShowValue(preFilterHz_);
-  initialDelayEdit_->ShowValue(initialDelayMs_);
-  finalDelayEdit_->ShowValue(finalDelayMs_);
-  modLengthEdit_->ShowValue(modLengthMs_);
-  feedbackEdit_->ShowValue(feedbackPercent_);
-
-  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
-
-  connect(enableBox_, &QCheckBox::clicked, this, [this] { TakeData(); });
-}
-
-void ChorusPage::OnSetActive() {
-  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
-}
-
-bool ChorusPage::OnKillActive() {
-  return TakeData();
-}
-
-bool ChorusPage::TakeData() {
-  if (!preFilterEdit_->TakeValue(preFilterHz_) || !initialDelayEdit_->TakeValue(initialDelayMs_) ||
-      !finalDelayEdit_->TakeValue(finalDelayMs_) || !modLengthEdit_->TakeValue(modLengthMs_) ||
-      !feedbackEdit_->TakeValue(feedbackPercent_)) {
-    return false;
-  }
-  WriteShownValues();
-  EnableBoth(enableBox_->isChecked());
-  return true;
+ChorusPage::ChorusPage(QWidget* parent)
+    : ParametersPage(QStringLiteral("Chorus"), QStringLiteral("Enable Chorus"), true, parent) {
+  const QString ms = QStringLiteral("msec.");
+  AddValueEdit(QStringLiteral("Pre.Filter Cutoff"), QStringLiteral("Hz"), preFilterHz_, true);
+  AddValueEdit(QStringLiteral("Initial Delay"), ms, initialDelayMs_, true);
+  AddValueEdit(QStringLiteral("Final Delay"), ms, finalDelayMs_, true);
+  AddValueEdit(QStringLiteral("Mod. Length"), ms, modLengthMs_, true);
+  AddValueEdit(QStringLiteral("Feedback"), QStringLiteral("%"), feedbackPercent_, true);
 }
 
 void ChorusPage::WriteShownValues() {

@@ -11,14 +11,10 @@ class FilterModPage : public SweptFilterPage {
  public:
   explicit FilterModPage(QWidget* parent = nullptr);
 
-  NumberEdit* ModulatorLengthEdit() const { return modulatorLengthEdit_; }
-
  protected:
-  bool ReadMoreEdits() override;
   void StoreInto(Effect* effect) override;
 
  private:
   // The modulator length as last read from its edit (unlimited).
   float modulatorLengthMs_ = 4000.0f;
-  NumberEdit* modulatorLengthEdit_ = nullptr;
 };

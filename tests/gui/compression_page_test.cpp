@@ -15,6 +15,7 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 
 class CompressionPageTest : public QObject {
   Q_OBJECT
@@ -24,9 +25,9 @@ class CompressionPageTest : public QObject {
     CompressionPage page;
     QCOMPARE(page.Title(), QStringLiteral("Compression"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Compression"));
-    QCOMPARE(page.EnvelopeDelaySpin()->minimum(), 1);
-    QCOMPARE(page.EnvelopeDelaySpin()->maximum(), 50);
-    QCOMPARE(page.EnvelopeDelaySpin()->value(), 5);
+    QCOMPARE(Labelled<QSpinBox>(page, "Envelope Delay")->minimum(), 1);
+    QCOMPARE(Labelled<QSpinBox>(page, "Envelope Delay")->maximum(), 50);
+    QCOMPARE(Labelled<QSpinBox>(page, "Envelope Delay")->value(), 5);
     const ResponseGraph* graph = page.Graph();
     QCOMPARE(graph->PlotArea().size(), QSize(176, 120));
     QCOMPARE(graph->SelectedPoint(), 1);
@@ -49,7 +50,7 @@ class CompressionPageTest : public QObject {
       QCOMPARE(effect->record.curve.Points()[0].y, 0.0f);
       QCOMPARE(effect->record.curve.Points()[1].y, 0.0f);
     }
-    page.EnvelopeDelaySpin()->setValue(50);
+    Labelled<QSpinBox>(page, "Envelope Delay")->setValue(50);
     page.EnableBox()->click();
     QCOMPARE(chains.left->enabled, 0);
     QVERIFY(page.OnKillActive());

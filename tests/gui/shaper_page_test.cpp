@@ -19,6 +19,7 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
 
@@ -30,7 +31,7 @@ class ShaperPageTest : public QObject {
     ShaperPage page;
     QCOMPARE(page.Title(), QStringLiteral("Distorsion"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Distorsion"));
-    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("8000"));
+    QCOMPARE(Labelled(page, "PreFilter Cutoff")->text(), QStringLiteral("8000"));
     QCOMPARE(page.FeedbackSlider()->Slider()->minimum(), -128);
     QCOMPARE(page.FeedbackSlider()->Slider()->maximum(), 128);
     QCOMPARE(page.FeedbackSlider()->Slider()->tickInterval(), 26);
@@ -91,14 +92,14 @@ class ShaperPageTest : public QObject {
     page.OnSetActive();
     page.EnableBox()->click();
     QCOMPARE(chains.left->enabled, 0);
-    TypeInto(page.PreFilterEdit(), QStringLiteral("20000"));
+    TypeInto(Labelled(page, "PreFilter Cutoff"), QStringLiteral("20000"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->enabled, 1);
     QCOMPARE(chains.right->enabled, 1);
     QCOMPARE(chains.left->record.preFilter.preFilterHz, 16000.0f);
     QCOMPARE(chains.right->record.preFilter.preFilterHz, 16000.0f);
-    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
-    TypeInto(page.PreFilterEdit(), QStringLiteral("20"));
+    QCOMPARE(Labelled(page, "PreFilter Cutoff")->text(), QStringLiteral("20000"));
+    TypeInto(Labelled(page, "PreFilter Cutoff"), QStringLiteral("20"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.preFilter.preFilterHz, 500.0f);
   }
@@ -122,7 +123,7 @@ class ShaperPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     page.EnableBox()->setChecked(true);
-    page.PreFilterEdit()->setText(QStringLiteral("8k"));
+    Labelled(page, "PreFilter Cutoff")->setText(QStringLiteral("8k"));
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
     QCOMPARE(chains.left->enabled, 0);

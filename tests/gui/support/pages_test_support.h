@@ -3,6 +3,7 @@
 // effect of a type each, a page linked to them, message boxes recorded, and
 // the user's ways of changing a control.
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 #include <QString>
@@ -16,6 +17,7 @@
 #include "effects/effect.h"
 #include "effects/effect_chain.h"
 #include "ui/message_box.h"
+#include "ui/number_edit.h"
 
 namespace pages_test {
 
@@ -61,6 +63,18 @@ struct ChainPair {
   EffectClass* left = nullptr;
   EffectClass* right = nullptr;
 };
+
+// The field a page shows next to the label `text` (the label's buddy), as a
+// user finds it; null when there is none.
+template <typename Field = NumberEdit>
+Field* Labelled(const QWidget& page, const char* text) {
+  for (const QLabel* label : page.findChildren<QLabel*>()) {
+    if (label->text() == QLatin1String(text)) {
+      return qobject_cast<Field*>(label->buddy());
+    }
+  }
+  return nullptr;
+}
 
 // Two curves with the same points, to the bit.
 inline bool SameCurve(std::span<const CurvePoint> a, std::span<const CurvePoint> b) {
