@@ -131,7 +131,7 @@ void EffectChain::RebuildRecords() {
 }
 
 void EffectChain::Prepare(int32_t frames, int32_t rate) {
-  blockLength = frames;
+  blockFrames = frames;
   sampleRate = rate;
   for (Effect* node = head; node; node = node->next) {
     node->Prepare(node->settings, frames, rate);

@@ -49,7 +49,9 @@ class EffectChain {
   // Fields, in the order the chain carries them. The walks above keep their
   // position to themselves; only SelectPosition and Advance move `cursor`.
   int32_t sampleRate = 0;
-  int32_t blockLength = 0;  // bytes from the I/O page; frames once prepared
+  // Frames (samples of one channel) per block: the I/O page's block length
+  // converted, or what a run's Prepare was given.
+  int32_t blockFrames = 0;
   int32_t prepared = 0;
   std::unique_ptr<EffectRecord[]> records;
   Effect* cursor = nullptr;

@@ -210,11 +210,11 @@ void EQPage::OnSpacingChanged(int spacing) {
 void EQPage::ShowBand(int32_t band) {
   currentBand_ = band;
   const int32_t sampleRate = leftChain_ != nullptr ? leftChain_->sampleRate : 0;
-  const int32_t blockLength = leftChain_ != nullptr ? leftChain_->blockLength : 0;
+  const int32_t blockFrames = leftChain_ != nullptr ? leftChain_->blockFrames : 0;
   const float hz = static_cast<float>(sampleRate * angles::kHzPerRadian);
-  // Four bins of the equalizer's transform; no margin while no block length
-  // is known yet.
-  const int32_t margin = blockLength != 0 ? (2 * sampleRate) / blockLength : 0;
+  // Four bins of the equalizer's transform of 2 x blockFrames points; no
+  // margin while no block length is known yet.
+  const int32_t margin = blockFrames != 0 ? (2 * sampleRate) / blockFrames : 0;
 
   gainEdit_->setText(QString::number(static_cast<int32_t>(leftCurve_[band].y)));
 

@@ -48,7 +48,7 @@ TEST(EffectChain, EmptyChainOnlySetsItsFields) {
   EffectChain chain;
   chain.Prepare(256, 22000);
   EXPECT_EQ(chain.prepared, 1);
-  EXPECT_EQ(chain.blockLength, 256);
+  EXPECT_EQ(chain.blockFrames, 256);
   EXPECT_EQ(chain.sampleRate, 22000);
   chain.RebuildRecords();
   chain.Release();
