@@ -71,7 +71,9 @@ void CompressionEffect::Update(void*, int32_t) {
 
 void CompressionEffect::SetCurve(std::span<const CurvePoint> points) {
   record.curve.Assign(points, kDefaultCurve);
-  Update(&record, 0);
+  if (prepared) {
+    RebuildGainTable(&record);
+  }
 }
 
 void RebuildGainTable(CompressionSettings* settings) {

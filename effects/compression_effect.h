@@ -25,16 +25,16 @@ struct CompressionSettings {
   EnvelopeFollower envelope;                      // its window from Prepare to Release
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the compressed signal
-  // The gain curve, x = level, y = gain in dB: the effect's own copy
-  // (SetCurve), flat at +1 dB until one is handed over. The range the
-  // response graph and the command line allow:
-  OwnedCurve<127> curve;
+  // The gain curve, x = level, y = gain in dB: the range the response graph
+  // and the command line allow, then the effect's own copy (SetCurve), flat
+  // at +1 dB until one is handed over.
   static constexpr float kCurveMinX = 0.0f;
   static constexpr float kCurveMaxX = 32768.0f;
   static constexpr float kCurveMinY = -40.0f;
   static constexpr float kCurveMaxY = 40.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
+  OwnedCurve<kCurveMaxPoints> curve;
   // Envelope window time ("Envelope Delay"); the page's spin box range.
   float envelopeDelayMs = 20.0f;
   static constexpr float kMinEnvelopeDelayMs = 1.0f;

@@ -73,7 +73,9 @@ void DistortionEffect::Update(void*, int32_t) {
 
 void DistortionEffect::SetCurve(std::span<const CurvePoint> points) {
   record.curve.Assign(points, kIdentityCurve);
-  Update(&record, 0);
+  if (prepared) {
+    RebuildShapeTable(&record);
+  }
 }
 
 void RebuildShapeTable(DistortionSettings* settings) {

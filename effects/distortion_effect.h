@@ -39,16 +39,16 @@ struct DistortionSettings {
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the shaped signal
   std::vector<int16_t> filtered;                  // the pre-filtered block
   DistortionPreFilter preFilter;
-  // The transfer curve, input level to output level: the effect's own copy
-  // (SetCurve), the identity line until one is handed over. The range the
-  // response graph and the command line allow:
-  OwnedCurve<127> curve;
+  // The transfer curve, input level to output level: the range the response
+  // graph and the command line allow, then the effect's own copy (SetCurve),
+  // the identity line until one is handed over.
   static constexpr float kCurveMinX = -32768.0f;
   static constexpr float kCurveMaxX = 32768.0f;
   static constexpr float kCurveMinY = -32767.0f;
   static constexpr float kCurveMaxY = 32767.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
+  OwnedCurve<kCurveMaxPoints> curve;
   int32_t blockFrames = 0;  // samples `filtered` holds
 };
 
