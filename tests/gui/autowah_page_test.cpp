@@ -18,6 +18,7 @@ using pages_test::DragSlider;
 using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class AutoWahPageTest : public QObject {
   Q_OBJECT
@@ -47,9 +48,9 @@ class AutoWahPageTest : public QObject {
     QCOMPARE(chains.left->record.finalCutoff, 10000.0f);  // the page's, from the link on
     Labelled<QComboBox>(page, "Filter Type")->setCurrentIndex(1);
     Labelled<QComboBox>(page, "Freq. Scaling")->setCurrentIndex(2);
-    TypeInto(Labelled(page, "Initial Cutoff Freq."), QStringLiteral("50"));
-    TypeInto(Labelled(page, "Final Resonance"), QStringLiteral("0.2"));
-    TypeInto(Labelled(page, "Initial Resonance"), QStringLiteral("250"));
+    TypeIntoLabelled(
+        page,
+        {{"Initial Cutoff Freq.", "50"}, {"Final Resonance", "0.2"}, {"Initial Resonance", "250"}});
     QVERIFY(page.OnKillActive());
     for (EnvelopeFilterEffect* effect : {chains.left, chains.right}) {
       QCOMPARE(effect->record.filterKind, 1);

@@ -17,6 +17,7 @@ using pages_test::DragSlider;
 using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class ChorusPageTest : public QObject {
   Q_OBJECT
@@ -56,11 +57,11 @@ class ChorusPageTest : public QObject {
     ChorusPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(Labelled(page, "Feedback"), QStringLiteral("0"));
-    TypeInto(Labelled(page, "Initial Delay"), QStringLiteral("8"));
-    TypeInto(Labelled(page, "Final Delay"), QStringLiteral("5"));
-    TypeInto(Labelled(page, "Mod. Length"), QStringLiteral("50"));
-    TypeInto(Labelled(page, "Pre.Filter Cutoff"), QStringLiteral("20000"));
+    TypeIntoLabelled(page, {{"Feedback", "0"},
+                            {"Initial Delay", "8"},
+                            {"Final Delay", "5"},
+                            {"Mod. Length", "50"},
+                            {"Pre.Filter Cutoff", "20000"}});
     QVERIFY(page.OnKillActive());
     for (ChorusEffect* chorus : {chains.left, chains.right}) {
       QCOMPARE(chorus->record.feedbackPercent, 1.0f);
@@ -74,11 +75,11 @@ class ChorusPageTest : public QObject {
     QCOMPARE(Labelled(page, "Pre.Filter Cutoff")->text(), QStringLiteral("20000"));
 
     // Upper limits; the initial delay leaves room for the final one above it.
-    TypeInto(Labelled(page, "Feedback"), QStringLiteral("300"));
-    TypeInto(Labelled(page, "Initial Delay"), QStringLiteral("150"));
-    TypeInto(Labelled(page, "Final Delay"), QStringLiteral("120"));
-    TypeInto(Labelled(page, "Mod. Length"), QStringLiteral("60000"));
-    TypeInto(Labelled(page, "Pre.Filter Cutoff"), QStringLiteral("100"));
+    TypeIntoLabelled(page, {{"Feedback", "300"},
+                            {"Initial Delay", "150"},
+                            {"Final Delay", "120"},
+                            {"Mod. Length", "60000"},
+                            {"Pre.Filter Cutoff", "100"}});
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.right->record.feedbackPercent, 100.0f);
     QCOMPARE(chains.right->record.initialDelayMs, 99.0f);

@@ -19,6 +19,7 @@ using pages_test::DragSlider;
 using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class FilterModPageTest : public QObject {
   Q_OBJECT
@@ -56,8 +57,7 @@ class FilterModPageTest : public QObject {
     FilterModPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(Labelled(page, "Final Resonance"), QStringLiteral("0"));
-    TypeInto(Labelled(page, "Initial Cutoff Freq."), QStringLiteral("25000"));
+    TypeIntoLabelled(page, {{"Final Resonance", "0"}, {"Initial Cutoff Freq.", "25000"}});
     Labelled<QComboBox>(page, "Freq. Scaling")->setCurrentIndex(1);
     QVERIFY(page.OnKillActive());
     for (FilterModulationEffect* effect : {chains.left, chains.right}) {

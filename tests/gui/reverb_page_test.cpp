@@ -17,6 +17,7 @@ using pages_test::DragSlider;
 using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class ReverbPageTest : public QObject {
   Q_OBJECT
@@ -41,11 +42,11 @@ class ReverbPageTest : public QObject {
     ReverbPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(Labelled(page, "Low Cutoff Freq."), QStringLiteral("20"));
-    TypeInto(Labelled(page, "High Cutoff Freq."), QStringLiteral("30000"));
-    TypeInto(Labelled(page, "Min.  Echo Duration"), QStringLiteral("30"));
-    TypeInto(Labelled(page, "Max. Echo Duration"), QStringLiteral("10"));
-    TypeInto(Labelled(page, "Reverberation Time"), QStringLiteral("5000"));
+    TypeIntoLabelled(page, {{"Low Cutoff Freq.", "20"},
+                            {"High Cutoff Freq.", "30000"},
+                            {"Min.  Echo Duration", "30"},
+                            {"Max. Echo Duration", "10"},
+                            {"Reverberation Time", "5000"}});
     Labelled<QSpinBox>(page, "Num.of Echoes")->setValue(16);
     QVERIFY(page.OnKillActive());
     for (ReverbEffect* reverb : {chains.left, chains.right}) {
@@ -60,11 +61,11 @@ class ReverbPageTest : public QObject {
     QCOMPARE(Labelled(page, "High Cutoff Freq.")->text(), QStringLiteral("30000"));
     QCOMPARE(Labelled(page, "Max. Echo Duration")->text(), QStringLiteral("10"));
 
-    TypeInto(Labelled(page, "Low Cutoff Freq."), QStringLiteral("800"));
-    TypeInto(Labelled(page, "High Cutoff Freq."), QStringLiteral("200"));
-    TypeInto(Labelled(page, "Min.  Echo Duration"), QStringLiteral("0.5"));
-    TypeInto(Labelled(page, "Max. Echo Duration"), QStringLiteral("250"));
-    TypeInto(Labelled(page, "Reverberation Time"), QStringLiteral("20"));
+    TypeIntoLabelled(page, {{"Low Cutoff Freq.", "800"},
+                            {"High Cutoff Freq.", "200"},
+                            {"Min.  Echo Duration", "0.5"},
+                            {"Max. Echo Duration", "250"},
+                            {"Reverberation Time", "20"}});
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.lowCutHz, 500.0f);
     QCOMPARE(chains.left->record.highCutHz, 1000.0f);
@@ -112,8 +113,7 @@ class ReverbPageTest : public QObject {
     ReverbPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(Labelled(page, "Low Cutoff Freq."), QStringLiteral("300"));
-    TypeInto(Labelled(page, "Reverberation Time"), QStringLiteral("long"));
+    TypeIntoLabelled(page, {{"Low Cutoff Freq.", "300"}, {"Reverberation Time", "long"}});
     Labelled<QSpinBox>(page, "Num.of Echoes")->setValue(3);
     page.EnableBox()->click();
     QVERIFY(!page.OnKillActive());

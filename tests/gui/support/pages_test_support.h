@@ -11,7 +11,9 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
+#include <utility>
 
 #include "dsp/curve.h"
 #include "effects/effect.h"
@@ -95,6 +97,15 @@ inline void TypeInto(QLineEdit* edit, const QString& text) {
   edit->selectAll();
   edit->del();
   edit->insert(text);
+}
+
+// Types each text into the edit next to its label, in order, as a user
+// fills a page in.
+inline void TypeIntoLabelled(const QWidget& page,
+                             std::initializer_list<std::pair<const char*, const char*>> entries) {
+  for (const auto& [label, text] : entries) {
+    TypeInto(Labelled(page, label), QString::fromUtf8(text));
+  }
 }
 
 }  // namespace pages_test
