@@ -20,6 +20,7 @@
 #include <initializer_list>
 
 #include "effects/effect_chain.h"
+#include "engine/block_processor.h"
 #include "engine/file_run.h"
 #include "engine/wave_engine.h"
 #include "ui/clamp_store.h"
@@ -264,11 +265,15 @@ void IOPage::WriteEngine() {
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the
-  // file's own rate, which the (locked) rate field shows.
+  // file's own rate, which the (locked) rate field shows. The chains count
+  // frames, as a run's Prepare does, so the EQ page's band limits are the
+  // same before and during a run.
+  const int32_t blockFrames =
+      FramesPerBlock(engine_->blockBytes, engine_->bitsPerSample, engine_->channels);
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
       chain->sampleRate = input == 0 ? sampleRate_ : engine_->sampleRate;
-      chain->blockLength = engine_->blockBytes;
+      chain->blockFrames = blockFrames;
     }
   }
 

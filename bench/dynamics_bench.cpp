@@ -48,8 +48,7 @@ void BM_EqualizerCallback(benchmark::State& state) {
   const EqualizerBandCurve curve =
       BuildEqualizerCurve({6, 3, 0, -3, -6, -12, 0, 12, 6, 0, -20, 0, 3, 6, 9, 0}, 2);
   EqualizerEffect eq;
-  eq.record.curvePoints = curve.data();
-  eq.record.curvePointCount = kEqualizerBandCount;
+  eq.SetBandCurve(curve);
   Run(state, eq, static_cast<int32_t>(state.range(0)));
 }
 BENCHMARK(BM_EqualizerCallback)->RangeMultiplier(2)->Range(32, 8192);
@@ -61,8 +60,7 @@ void BM_DistortionCallback(benchmark::State& state) {
                                           {8000.0f, 30000.0f},
                                           {32768.0f, 32767.0f}};
   DistortionEffect distortion;
-  distortion.record.curvePoints = kCurve;
-  distortion.record.curvePointCount = 5;
+  distortion.SetCurve(kCurve);
   distortion.record.feedback = 32;
   Run(state, distortion, kBlock);
 }
@@ -71,20 +69,19 @@ BENCHMARK(BM_DistortionCallback);
 void BM_CompressionCallback(benchmark::State& state) {
   static constexpr CurvePoint kCurve[] = {{0.0f, 6.0f}, {8000.0f, 0.0f}, {32768.0f, -12.0f}};
   CompressionEffect compression(20.0f);
-  compression.record.curvePoints = kCurve;
-  compression.record.curvePointCount = 3;
+  compression.SetCurve(kCurve);
   Run(state, compression, kBlock);
 }
 BENCHMARK(BM_CompressionCallback);
 
 void BM_EnvelopeFilterCallback(benchmark::State& state) {
-  EnvelopeFilterEffect wah(100.0f, 0.707f, 2500.0f, 0.707f, 0.707f, 0.707f);
+  EnvelopeFilterEffect wah(100.0f, 0.707f, 2500.0f);
   Run(state, wah, kBlock);
 }
 BENCHMARK(BM_EnvelopeFilterCallback);
 
 void BM_FilterModulationCallback(benchmark::State& state) {
-  FilterModulationEffect mod(100.0f, 0.707f, 5000.0f, 0.707f, 4000.0f, 0.707f, 0.707f);
+  FilterModulationEffect mod(100.0f, 0.707f, 5000.0f, 0.707f, 0.707f);
   Run(state, mod, kBlock);
 }
 BENCHMARK(BM_FilterModulationCallback);

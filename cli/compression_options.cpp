@@ -13,9 +13,8 @@ void BindCompressionOptions(EffectOptionBinder& binder) {
   const auto curve = binder.Curve("curve", S::kCurveMinPoints, S::kCurveMaxPoints, S::kCurveMinX,
                                   S::kCurveMaxX, S::kCurveMinY, S::kCurveMaxY);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string* error) {
-    CompressionSettings& s = static_cast<CompressionEffect&>(effect).record;
-    SetIfGiven(s.envelopeDelayMs, delay, channel);
-    return ApplyCurveOption(curve[channel], "compression", &s.curvePoints, &s.curvePointCount,
-                            error);
+    auto& compression = static_cast<CompressionEffect&>(effect);
+    SetIfGiven(compression.record.envelopeDelayMs, delay, channel);
+    return ApplyCurveOption(curve[channel], "compression", compression, error);
   });
 }

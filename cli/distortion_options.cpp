@@ -14,10 +14,9 @@ void BindDistortionOptions(EffectOptionBinder& binder) {
   const auto curve = binder.Curve("curve", S::kCurveMinPoints, S::kCurveMaxPoints, S::kCurveMinX,
                                   S::kCurveMaxX, S::kCurveMinY, S::kCurveMaxY);
   binder.OnApply([=](Effect& effect, int32_t channel, int32_t, std::string* error) {
-    DistortionSettings& s = static_cast<DistortionEffect&>(effect).record;
-    SetIfGiven(s.feedback, feedback, channel);
-    SetIfGiven(s.preFilter->preFilterHz, cutoff, channel);
-    return ApplyCurveOption(curve[channel], "distortion", &s.curvePoints, &s.curvePointCount,
-                            error);
+    auto& shaper = static_cast<DistortionEffect&>(effect);
+    SetIfGiven(shaper.record.feedback, feedback, channel);
+    SetIfGiven(shaper.record.preFilter.preFilterHz, cutoff, channel);
+    return ApplyCurveOption(curve[channel], "distortion", shaper, error);
   });
 }

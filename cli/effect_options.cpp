@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <list>
 
 #include "effects/effect_factory.h"
 
@@ -27,7 +26,6 @@ namespace {
 
 // The keys every effect has: mix slider positions and the enable flag.
 constexpr int32_t kMinMixPosition = 0;
-constexpr int32_t kMaxMixPosition = 512;
 
 std::string Range(double min, double max) {
   return FormatNumber(min) + ".." + FormatNumber(max);
@@ -96,8 +94,8 @@ const EffectBinding* FindBinding(std::span<const EffectBinding> bindings, std::s
 
 // Declares the keys every effect has; the values end up in `request`.
 void BindCommonOptions(EffectOptionBinder& binder, EffectRequest* request) {
-  const auto dryIn = binder.Integer("in", kMinMixPosition, kMaxMixPosition);
-  const auto dryOut = binder.Integer("out", kMinMixPosition, kMaxMixPosition);
+  const auto dryIn = binder.Integer("in", kMinMixPosition, kMixPositionMax);
+  const auto dryOut = binder.Integer("out", kMinMixPosition, kMixPositionMax);
   const auto enabled = binder.Integer("enabled", 0, 1);
   if (request) {
     request->enabled = enabled;
@@ -485,26 +483,18 @@ std::string ShownValue(std::string_view value) {
   return cut ? shown + "\u2026" : shown;
 }
 
-bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
-                      std::string_view effectName, const CurvePoint** curvePoints,
-                      int32_t* curvePointCount, std::string* error) {
-  if (!points) {
-    return true;
-  }
-  for (size_t i = 1; i < points->size(); ++i) {
-    if (!(static_cast<float>((*points)[i].x) > static_cast<float>((*points)[i - 1].x))) {
+bool CurveOptionPoints(const std::vector<CurvePointValue>& points, std::string_view effectName,
+                       std::vector<CurvePoint>* curve, std::string* error) {
+  curve->clear();
+  for (const CurvePointValue& p : points) {
+    const CurvePoint point{static_cast<float>(p.x), static_cast<float>(p.y)};
+    if (!curve->empty() && !(point.x > curve->back().x)) {
       *error = "--effect " + std::string(effectName) +
                ": curve: x must stay strictly increasing as single-precision values";
       return false;
     }
+    curve->push_back(point);
   }
-  static std::list<std::vector<CurvePoint>> curves;
-  std::vector<CurvePoint>& curve = curves.emplace_back();
-  for (const CurvePointValue& p : *points) {
-    curve.push_back({static_cast<float>(p.x), static_cast<float>(p.y)});
-  }
-  *curvePoints = curve.data();
-  *curvePointCount = static_cast<int32_t>(points->size());
   return true;
 }
 

@@ -5,8 +5,9 @@
 // The generic part splits a SPEC into its name and KEY=VALUE items, takes the
 // `left.` / `right.` prefixes off the keys (a prefixed key applies to that
 // channel's effect only and wins over the plain key), handles the keys every
-// effect has (`in`, `out`: dry input and output mix positions 0..512;
-// `enabled`: 0 or 1, default 1) and refuses anything no binding asked for.
+// effect has (`in`, `out`: dry input and output mix positions
+// 0..kMixPositionMax; `enabled`: 0 or 1, default 1) and refuses anything no
+// binding asked for.
 // Every refusal is one line naming the key and what it allows.
 //
 // HOW TO ADD AN EFFECT
@@ -23,11 +24,10 @@
 //    Example (cli/delay_options.cpp):
 //
 //        void BindDelayOptions(EffectOptionBinder& binder) {
-//          const auto delay = binder.Number("delayMs", kDelayMinMs, kDelayMaxMs);
+//          const auto delay =
+//              binder.Number("delayMs", DelaySettings::kMinDelayMs, DelaySettings::kMaxDelayMs);
 //          binder.OnApply([delay](Effect& effect, int32_t channel, int32_t, std::string*) {
-//            if (delay[channel]) {
-//              static_cast<DelayEffect&>(effect).SetDelay(float(*delay[channel]));
-//            }
+//            SetIfGiven(static_cast<DelayEffect&>(effect).record.delayMs, delay, channel);
 //            return true;
 //          });
 //        }
@@ -134,7 +134,6 @@ struct EffectBinding {
 std::span<const EffectBinding> EffectBindings();
 
 // Binding functions, one per effect, each in cli/<effect>_options.cpp.
-// (None yet: each effect's binding arrives with the effect.)
 void BindDelayOptions(EffectOptionBinder& binder);
 void BindChorusOptions(EffectOptionBinder& binder);
 void BindReverbOptions(EffectOptionBinder& binder);
@@ -186,13 +185,27 @@ bool CheckOrderedKeys(std::string_view effectName, const OrderedKeys& keys,
 // with an ellipsis after 60 characters.
 std::string ShownValue(std::string_view value);
 
-// Writes a channel's given curve into the effect's curve pointer and count;
-// the points live as long as the process (the effect never owns them).
-// Refuses, naming the effect, a curve whose x values stop increasing once
-// held in single precision (a segment of zero width).
+// A given curve as single-precision points. Refuses, naming the effect, a
+// curve whose x values stop increasing once held in single precision (a
+// segment of zero width).
+bool CurveOptionPoints(const std::vector<CurvePointValue>& points, std::string_view effectName,
+                       std::vector<CurvePoint>* curve, std::string* error);
+
+// Hands a channel's given curve to the effect, which keeps its own copy
+// (SetCurve); leaves the effect's curve alone where the key was not given.
+template <class CurveEffect>
 bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
-                      std::string_view effectName, const CurvePoint** curvePoints,
-                      int32_t* curvePointCount, std::string* error);
+                      std::string_view effectName, CurveEffect& effect, std::string* error) {
+  if (!points) {
+    return true;
+  }
+  std::vector<CurvePoint> curve;
+  if (!CurveOptionPoints(*points, effectName, &curve, error)) {
+    return false;
+  }
+  effect.SetCurve(curve);
+  return true;
+}
 
 // One parsed `--effect` SPEC, ready to be appended to both chains.
 struct EffectRequest {

@@ -1,7 +1,6 @@
 // `--effect eq`: the EQ page's band curve, from band gains, a frequency
 // spacing and band frequencies.
 
-#include <list>
 #include <string>
 #include <string_view>
 
@@ -9,13 +8,6 @@
 #include "effects/equalizer_effect.h"
 
 namespace {
-
-// The equalizer reads its curve through a pointer and never owns it: the
-// curves made here live as long as the process.
-const CurvePoint* KeepCurve(const EqualizerBandCurve& curve) {
-  static std::list<EqualizerBandCurve> curves;
-  return curves.emplace_back(curve).data();
-}
 
 constexpr std::array<std::string_view, 4> kSpacingTexts = {
     kEqualizerSpacingNames[0], kEqualizerSpacingNames[1], kEqualizerSpacingNames[2],
@@ -61,11 +53,10 @@ void BindEqOptions(EffectOptionBinder& binder) {
         return false;
       }
     }
-    EqualizerSettings& s = static_cast<EqualizerEffect&>(effect).record;
-    s.curvePoints = KeepCurve(curve);
-    s.curvePointCount = kEqualizerBandCount;
-    if (effect.prepared) {
-      DesignEqualizerKernel(&s);
+    auto& equalizer = static_cast<EqualizerEffect&>(effect);
+    equalizer.SetBandCurve(curve);
+    if (equalizer.prepared) {
+      DesignEqualizerKernel(&equalizer.record);
     }
     return true;
   });

@@ -3,14 +3,12 @@
 
 #include <cstdint>
 
-// Fields in this order.
-struct AllpassDelay {
-  int32_t length = 0;  // L, entries of the buffer
-  int32_t delay = 0;   // the owner's record of the delay; not read by RunAllpass
-  int32_t writePosition = 0;
-  int32_t readPosition = 0;
-  int32_t* buffer = nullptr;  // L values, owned by the caller
-  int32_t gain = 0;           // g x 256
+#include "dsp/ring_line.h"
+
+// The line owns its values, stored unsaturated; the delay is
+// (write - read) mod length.
+struct AllpassDelay : RingLine<int32_t> {
+  int32_t gain = 0;  // g x 256
 };
 
 // For each sample: v = x + (buffer[read] g >> 8), stored unsaturated at

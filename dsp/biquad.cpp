@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 
 namespace {
-// The stored approximation of pi/2 that maps a Nyquist fraction to the
-// bilinear transform's pre-warping angle.
-constexpr double kHalfPi = 1.57079632675;
+using angles::kHalfPi;
 // The highest frequency a section is designed at, as a Nyquist fraction.
 constexpr double kMaxFraction = 0.95;
 
@@ -65,14 +64,17 @@ void DesignBiquad(BiquadSection* section) {
       break;
     case FilterKind::BandStop:
     case FilterKind::AllPass:
-      // The denominator reversed: a zero for every pole.
+      // The denominator reversed: a zero for every pole, so the magnitude is
+      // flat and only the phase turns. BandStop takes this numerator by
+      // definition, so it is an all-pass too, not a notch (a notch would take
+      // b0 = b2 = A + Q, b1 = a1); settings that choose it keep that sound.
       b0 = a2;
       b1 = a1;
       b2 = a0;
       break;
   }
 
-  Q14* out = section->coefficients;
+  BiquadCoefficients& out = section->coefficients;
   out[0] = ToQ14(b2 / a0 * g);
   out[1] = ToQ14(b1 / a0 * g);
   out[2] = ToQ14(b0 / a0 * g);
@@ -81,8 +83,19 @@ void DesignBiquad(BiquadSection* section) {
   out[5] = kQ14One;
 }
 
+BiquadSection DesignedBiquad(FilterKind kind, float f1, float f2, float q, float gain) {
+  BiquadSection section;
+  section.kind = kind;
+  section.f1 = f1;
+  section.f2 = f2;
+  section.q = q;
+  section.gain = gain;
+  DesignBiquad(&section);
+  return section;
+}
+
 void RunBiquad(const int16_t* src, int16_t* dst, BiquadSection* section, int32_t count) {
-  const Q14* c = section->coefficients;
+  const Q14* c = section->coefficients.data();
   section->ringPosition = RunBiquadRing(src, dst, section->history, section->ringPosition, count,
                                         [c](int32_t) { return c; });
 }

@@ -21,28 +21,27 @@ enum class FilterKind : int32_t {
   LowPass = 0,
   HighPass = 1,
   BandPass = 2,  // given by its two band edges; unity gain at the centre
-  BandStop = 3,  // same numerator as AllPass
+  BandStop = 3,  // AllPass's numerator: an all-pass too (see DesignBiquad)
   AllPass = 4,
 };
 inline constexpr std::array<const char*, 5> kFilterKindNames = {"LowPass", "HighPass", "BandPass",
                                                                 "BandStop", "AllPass"};
 
-// Sizes of the arrays a section's owner allocates. The history is the
-// six-slot ring of past inputs and outputs followed by the rounding remainder
-// the recursion carries from one output to the next.
+// A section's coefficients, b2, b1, b0, a2, a1, a0, all Q14 with a0 = 16384;
+// and its history: the six-slot ring of past inputs and outputs followed by
+// the rounding remainder the recursion carries from one output to the next.
 inline constexpr int32_t kBiquadCoefficientCount = 6;
 inline constexpr int32_t kBiquadRemainderSlot = 6;
 inline constexpr int32_t kBiquadHistoryCount = 7;
+using BiquadCoefficients = std::array<Q14, kBiquadCoefficientCount>;
+using BiquadHistory = std::array<int32_t, kBiquadHistoryCount>;
 
-// One second-order section, embedded in an effect's settings record. The
-// owner allocates both arrays, zeroes the history and sets ringPosition to 0;
-// an owner may keep further fields of its own after these.
+// One second-order section, embedded in an effect's settings record. It holds
+// its coefficients and history itself; a new section (or one given a fresh
+// history) starts from silence.
 struct BiquadSection {
-  // b2, b1, b0, a2, a1, a0 after design, all Q14, a0 = 16384.
-  Q14* coefficients = nullptr;
-  // Six slots forming one ring of past inputs and outputs, then the rounding
-  // remainder (kBiquadHistoryCount words in all).
-  int32_t* history = nullptr;
+  BiquadCoefficients coefficients{};
+  BiquadHistory history{};
   int32_t ringPosition = 0;  // 0..5
   FilterKind kind = FilterKind::LowPass;
   // Frequencies as fractions of the Nyquist frequency (Hz / rate x 2).
@@ -57,6 +56,10 @@ struct BiquadSection {
 // written back. History and ring position are left alone, so a running
 // filter changes its response without clearing its state.
 void DesignBiquad(BiquadSection* section);
+
+// A section of `kind` at f1 (and f2, for BandPass) with quality q and linear
+// gain, designed by DesignBiquad and starting from silence.
+BiquadSection DesignedBiquad(FilterKind kind, float f1, float f2, float q, float gain);
 
 // One output of the recurrence below from coefficients c (b2, b1, b0, a2, a1)
 // and the input x0 with the past inputs x1, x2 and outputs y1, y2. The shift
@@ -84,8 +87,8 @@ inline int32_t BiquadStep(const Q14* c, int32_t x0, int32_t x1, int32_t x2, int3
 // loop keeps the values in locals and writes the history back in the same
 // layout.
 template <typename CoefficientsAt>
-int32_t RunBiquadRing(const int16_t* src, int16_t* dst, int32_t* history, int32_t ringPosition,
-                      int32_t count, CoefficientsAt coefficientsAt) {
+int32_t RunBiquadRing(const int16_t* src, int16_t* dst, BiquadHistory& history,
+                      int32_t ringPosition, int32_t count, CoefficientsAt coefficientsAt) {
   int32_t p = ringPosition;
   int32_t x3 = history[(p + 1) % 6];
   int32_t x2 = history[(p + 2) % 6];

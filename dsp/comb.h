@@ -4,14 +4,11 @@
 
 #include <cstdint>
 
-// Fields in this order.
-struct CombDelay {
-  int32_t length = 0;  // L, entries of the buffer
-  int32_t delay = 0;   // the owner's record of the delay; not read by RunComb
-  int32_t writePosition = 0;
-  int32_t readPosition = 0;
-  int16_t* buffer = nullptr;  // L samples, owned by the caller
-  int32_t gain = 0;           // feedback g x 256
+#include "dsp/ring_line.h"
+
+// The line owns its samples; the delay is (write - read) mod length.
+struct CombDelay : RingLine<int16_t> {
+  int32_t gain = 0;  // feedback g x 256
 };
 
 // For each sample: y = buffer[read]; out = y; buffer[write] = sat(x - (y g >> 8)).

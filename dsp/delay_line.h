@@ -3,15 +3,10 @@
 
 #include <cstdint>
 
-// Fields in this order. The delay in samples is (write - read) mod length.
-struct DelayLine {
-  int16_t* buffer = nullptr;  // `length` samples, owned by the caller
-  int32_t writePosition = 0;
-  int32_t readPosition = 0;
-  int32_t length = 0;
-  int32_t ownerWord = 0;  // the owner's; never touched by the routine
-  int32_t busy = 0;       // 1 while RunDelayLine runs
-};
+#include "dsp/ring_line.h"
+
+// The line owns its samples; the delay is (write - read) mod length.
+using DelayLine = RingLine<int16_t>;
 
 // For each sample: store the input at the write position, advance it, then
 // take the output from the read position and advance that. The write comes

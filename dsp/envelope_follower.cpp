@@ -7,13 +7,10 @@
 #include "dsp/wrap32.h"
 
 void RunEnvelope(const int16_t* src, int16_t* dst, EnvelopeFollower* follower, int32_t count) {
-  int16_t* buffer = follower->buffer;
-  const int32_t length = follower->length;
+  int16_t* buffer = follower->buffer.data();
   const float k = follower->scale;
   int32_t sum = follower->sum;
-  int32_t read = follower->readPosition;
-  int32_t write = follower->writePosition;
-  for (int32_t n = 0; n < count; ++n) {
+  ForEachSample(*follower, count, [&](int32_t n, int32_t read, int32_t write) {
     // |-32768| is 32768: the magnitude is taken in 32 bits.
     const int32_t a = std::abs(static_cast<int32_t>(src[n]));
     // The one floating-point step of the sample loops: a single-precision
@@ -24,14 +21,6 @@ void RunEnvelope(const int16_t* src, int16_t* dst, EnvelopeFollower* follower, i
     buffer[write] = static_cast<int16_t>(e);
     sum = Wrap32(static_cast<int64_t>(sum) + e - old);
     dst[n] = Saturate(sum);
-    if (++write == length) {
-      write = 0;
-    }
-    if (++read == length) {
-      read = 0;
-    }
-  }
+  });
   follower->sum = sum;
-  follower->readPosition = read;
-  follower->writePosition = write;
 }

@@ -4,13 +4,12 @@
 
 #include <cstdint>
 
-// Fields in this order.
-struct EnvelopeFollower {
-  int16_t* buffer = nullptr;  // L past scaled magnitudes, owned by the caller
-  int32_t length = 0;         // L
-  int32_t sum = 0;            // carried from call to call
-  int32_t readPosition = 0;   // the oldest entry
-  int32_t writePosition = 0;
+#include "dsp/ring_line.h"
+
+// The ring owns the window's past scaled magnitudes; the read position is
+// the oldest entry.
+struct EnvelopeFollower : RingLine<int16_t> {
+  int32_t sum = 0;     // carried from call to call
   float scale = 0.0f;  // k
 };
 

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "dsp/angles.h"
+
 void TwiddleTable(Complex* out, int32_t n) {
-  const float step = static_cast<float>(6.283 / n);
+  const float step = static_cast<float>(angles::kTwiddleTwoPi / n);
   for (int32_t i = 0; i < n; ++i) {
     const double angle = static_cast<double>(static_cast<float>(i) * step);
     out[i] = {static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
@@ -22,7 +24,7 @@ void BitReverseTable(int32_t* out, int32_t bits, int32_t n) {
 
 void HammingWindow(float* out, int32_t n) {
   for (int32_t k = 0; k <= n; ++k) {
-    out[k] = static_cast<float>(0.54 - 0.46 * std::cos(6.283185307 * k / n));
+    out[k] = static_cast<float>(0.54 - 0.46 * std::cos(angles::kTwoPi * k / n));
   }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Radix-2 block transforms of the graphic equalizer, and the tables they use.
 //
-// The twiddle table is built from the constant 6.283 rather than 2 pi, so the
-// transforms are close to, but not exactly, discrete Fourier transforms: a
+// The twiddle table is built from angles::kTwiddleTwoPi (6.283) rather than
+// 2 pi, so the transforms are close to, but not exactly, discrete Fourier transforms: a
 // real input does not give an exactly conjugate-symmetric spectrum, and the
 // filtered result depends (slightly) on which tables and which form of the
 // transform are used. The equalizer uses these n-point routines throughout.

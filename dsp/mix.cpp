@@ -4,13 +4,13 @@
 #include "dsp/wrap32.h"
 
 void MixSignals(const int16_t* src, int16_t* dst, MixStage* stage, int32_t count) {
-  int32_t* acc = stage->accumulator;
-  const int32_t* gains = stage->gains;
+  int32_t* acc = stage->accumulator.data();
+  const int32_t* gains = stage->gains.data();
   const int32_t g0 = gains[0];
   for (int32_t i = 0; i < count; ++i) {
     acc[i] = Mul32(g0, src[i]);
   }
-  const int16_t* extra = stage->extraSignals;
+  const int16_t* extra = stage->extraSignals.data();
   for (int32_t k = 1; k < stage->signalCount; ++k, extra += count) {
     const int32_t gk = gains[k];
     for (int32_t i = 0; i < count; ++i) {

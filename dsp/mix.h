@@ -1,18 +1,37 @@
 #pragma once
 // The weighted sum of a block's input with further signals, gains x 256.
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
-// Fields in this order; the owner allocates every array.
+// The stage owns its gains and its block storage. The gains live as long as
+// the stage, so that mix levels can be set before any run; the extra signals
+// and the accumulator exist while a run is prepared.
 struct MixStage {
   // K, at least 1: the block input plus K-1 extra signals.
   int32_t signalCount = 1;
-  // K-1 blocks of `count` samples each, one after another.
-  int16_t* extraSignals = nullptr;
-  // K gains x 256: gain 0 for the block input, gains 1..K-1 for the extras.
-  int32_t* gains = nullptr;
-  // At least `count` entries of scratch.
-  int32_t* accumulator = nullptr;
+  // K-1 blocks one after another; each call's blocks are `count` samples
+  // long and sit at a stride of `count`.
+  std::vector<int16_t> extraSignals;
+  // Gain 0 for the block input, gains 1..K-1 for the extras, all x 256.
+  std::vector<int32_t> gains;
+  // Scratch for the sums, one entry per sample of a block.
+  std::vector<int32_t> accumulator;
+
+  // Room for K = `mixed` signals of blocks of up to `blockFrames` samples,
+  // zeroed.
+  void AllocateBlocks(int32_t mixed, int32_t blockFrames) {
+    const auto frames = static_cast<size_t>(blockFrames);
+    signalCount = mixed;
+    extraSignals.assign(static_cast<size_t>(mixed - 1) * frames, 0);
+    accumulator.assign(frames, 0);
+  }
+  // Frees the block storage; the gains stay.
+  void FreeBlocks() {
+    extraSignals = {};
+    accumulator = {};
+  }
 };
 
 // dst[i] = (gain0 src[i] + sum gain_k extra_k[i]) >> 8, arithmetic, saturated

@@ -3,8 +3,8 @@
 #include "dsp/wrap32.h"
 
 void RunWavetable(const int16_t* /*src*/, int16_t* dst, Wavetable* oscillator, int32_t count) {
-  const int16_t* table = oscillator->table;
-  const int32_t length = oscillator->length;
+  const int16_t* table = oscillator->table.data();
+  const int32_t length = oscillator->Length();
   const int32_t wrap = oscillator->wrap;
   const int32_t increment = oscillator->increment;
   const int32_t depth = oscillator->depth;

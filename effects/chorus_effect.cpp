@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
@@ -10,9 +11,6 @@
 
 namespace {
 constexpr int32_t kTableLength = 256;
-// One table step in radians: 2 pi / 256.
-constexpr double kTableStep = 0.02454369260546875;
-constexpr double kPi = 3.1415926535;
 constexpr double kPeak = 4096.0;
 }  // namespace
 
@@ -27,43 +25,27 @@ ChorusEffect::ChorusEffect(float preFilterHz, float initialDelayMs, float finalD
   record.feedbackPercent = feedbackPercent;
   record.dryInputMix = dryInputMix;
   record.dryOutputMix = dryOutputMix;
-  record.gains.assign(2, 0);
-  record.mix.gains = record.gains.data();
+  record.mix.gains.assign(2, 0);
 }
 
 ChorusEffect::~ChorusEffect() {
   Release();
 }
 
-void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockFrames,
                            int32_t sampleRate) {
   if (prepared) {
     return;
   }
   ChorusSettings& s = record;
   const auto sr = static_cast<float>(sampleRate);
-  const auto block = static_cast<size_t>(blockLength);
 
-  // Pre-filter: a low-pass at preFilterHz, from cleared state.
-  s.preFilterCoefficients.assign(kBiquadCoefficientCount, 0);
-  s.preFilterHistory.assign(kBiquadHistoryCount, 0);
-  BiquadSection& f = s.preFilter;
-  f.coefficients = s.preFilterCoefficients.data();
-  f.history = s.preFilterHistory.data();
-  f.ringPosition = 0;
-  f.kind = FilterKind::LowPass;
-  f.f1 = 2.0f * s.preFilterHz / sr;
-  f.q = 0.707f;
-  f.gain = 1.0f;
-  DesignBiquad(&f);
+  // Pre-filter: a low-pass at preFilterHz.
+  s.preFilter = DesignedBiquad(FilterKind::LowPass, 2.0f * s.preFilterHz / sr, 0.0f, 0.707f, 1.0f);
 
-  s.mix.signalCount = 2;
-  s.wet.assign(block, 0);
-  s.accumulator.assign(block, 0);
-  s.mix.extraSignals = s.wet.data();
-  s.mix.accumulator = s.accumulator.data();
-  s.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
-  s.gains[1] = float_mix::GainFromLevel(s.dryOutputMix);
+  s.mix.AllocateBlocks(2, blockFrames);
+  s.mix.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
+  s.mix.gains[1] = float_mix::GainFromLevel(s.dryOutputMix);
 
   // The line, the sweep and the oscillator are sized from these three; a
   // value out of range would give a line of negative or absurd length or an
@@ -78,21 +60,20 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
   // The line starts at the longest delay: F samples between write and read,
   // at least one, so that the read position starts inside the line.
   const int32_t finalDelay = std::max(static_cast<int32_t>(finalDelayMs * sr * 0.001), 1);
-  s.lineLength = finalDelay + blockLength;
+  s.lineLength = finalDelay + blockFrames;
   s.writeIndex = 0;
-  s.readIndex = blockLength;
+  s.readIndex = blockFrames;
   s.readFraction = 0;
   s.line.assign(static_cast<size_t>(s.lineLength), 0);
 
-  s.lfoTable.resize(kTableLength);
-  for (int32_t i = 0; i < kTableLength; ++i) {
-    s.lfoTable[static_cast<size_t>(i)] = static_cast<int16_t>(std::sin(i * kTableStep) * kPeak);
-  }
   Wavetable& lfo = s.lfo;
-  lfo.table = s.lfoTable.data();
+  lfo.table.resize(kTableLength);
+  for (int32_t i = 0; i < kTableLength; ++i) {
+    lfo.table[static_cast<size_t>(i)] =
+        static_cast<int16_t>(std::sin(i * angles::kTableStep256) * kPeak);
+  }
   lfo.position = 0;
   lfo.fraction = 0;
-  lfo.length = kTableLength;
   lfo.wrap = kTableLength;
 
   // The oscillator's depth makes the read position gain the whole sweep of
@@ -101,14 +82,15 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
   const auto halfPeriod = static_cast<int32_t>(modLengthMs * sr * 0.0005);
   int64_t sineSum = 0;
   for (int32_t k = 0; k <= halfPeriod; ++k) {
-    sineSum += static_cast<int32_t>(std::sin(static_cast<double>(k) / halfPeriod * kPi) * kPeak);
+    sineSum +=
+        static_cast<int32_t>(std::sin(static_cast<double>(k) / halfPeriod * angles::kPi) * kPeak);
   }
   const double period = modLengthMs * sr * 0.001;
   lfo.increment = static_cast<int32_t>(kTableLength / period * kPeak);
   const double sweep = (finalDelayMs - initialDelayMs) * sr * 0.001;
   lfo.depth = static_cast<int32_t>(sweep / (static_cast<double>(sineSum) / kPeak) * kPeak);
 
-  s.modulation.assign(block, 0);
+  s.modulation.assign(static_cast<size_t>(blockFrames), 0);
   s.feedbackCoef = static_cast<int32_t>(s.feedbackPercent * 2.56);
   s.lastWet = 0;
   prepared = 1;
@@ -124,7 +106,7 @@ int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destinatio
   RunWavetable(nullptr, s->modulation.data(), &s->lfo, count);
 
   int16_t* line = s->line.data();
-  int16_t* wet = s->wet.data();
+  int16_t* wet = s->mix.extraSignals.data();
   const int32_t length = s->lineLength;
   const int32_t feedback = s->feedbackCoef;
   int32_t write = s->writeIndex;
@@ -194,16 +176,8 @@ void ChorusEffect::Release() {
   }
   prepared = 0;
   ChorusSettings& s = record;
-  s.preFilterCoefficients = {};
-  s.preFilterHistory = {};
-  s.preFilter.coefficients = nullptr;
-  s.preFilter.history = nullptr;
-  s.modulation = {};
   s.line = {};
-  s.wet = {};
-  s.accumulator = {};
-  s.mix.extraSignals = nullptr;
-  s.mix.accumulator = nullptr;
-  s.lfoTable = {};
-  s.lfo.table = nullptr;
+  s.modulation = {};
+  s.lfo.table = {};
+  s.mix.FreeBlocks();
 }

@@ -14,15 +14,18 @@
 #include "effects/float_mix_effect.h"
 
 struct ChorusSettings {
-  std::vector<int16_t> line;  // lineLength samples while prepared
-  int32_t readFraction = 0;   // read position below one sample, x 4096
+  // The delay line the sweep reads, lineLength samples while prepared. Its
+  // read position moves in fractions of a sample, so it is kept here rather
+  // than as a DelayLine.
+  std::vector<int16_t> line;
+  int32_t readFraction = 0;  // read position below one sample, x 4096
   int32_t writeIndex = 0;
   int32_t readIndex = 0;     // read position, whole samples
-  int32_t lineLength = 0;    // trunc(finalDelayMs x rate x 0.001) + blockLength
+  int32_t lineLength = 0;    // trunc(finalDelayMs x rate x 0.001) + blockFrames
   int32_t lastWet = 0;       // the last interpolated sample, fed back into the line
   int32_t feedbackCoef = 0;  // trunc(feedbackPercent x 2.56): feedback x 256
   Wavetable lfo;             // one sine period of 256 entries, peak 4096
-  MixStage mix;              // input plus the wet block
+  MixStage mix;              // input plus the wet block (gains 0 and 1)
   float dryInputMix = float_mix::kDefaultLevel;
   float dryOutputMix = float_mix::kDefaultLevel;
   BiquadSection preFilter;  // low-pass in front of the line
@@ -49,14 +52,6 @@ struct ChorusSettings {
   float feedbackPercent = 0.5f;
   static constexpr float kMinFeedbackPercent = 1.0f;
   static constexpr float kMaxFeedbackPercent = 100.0f;
-
-  // Storage behind the records above.
-  std::vector<int32_t> gains;  // from construction
-  std::vector<int16_t> wet;
-  std::vector<int32_t> accumulator;
-  std::vector<int16_t> lfoTable;
-  std::vector<Q14> preFilterCoefficients;
-  std::vector<int32_t> preFilterHistory;
 };
 
 static_assert(ChorusSettings::kMaxInitialDelayMs + ChorusSettings::kFinalDelayMinGapMs ==
@@ -68,7 +63,7 @@ class ChorusEffect : public FloatMixEffect<ChorusSettings> {
                float feedbackPercent, float dryInputMix, float dryOutputMix);
   ~ChorusEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 #include "effects/envelope_window.h"
 
@@ -17,7 +18,7 @@ constexpr double kLog2E = 1.4426950408889634;
 
 void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* destination,
                    int32_t count) {
-  RunEnvelope(source, s.levels.data(), s.envelope.get(), count);
+  RunEnvelope(source, s.levels.data(), &s.envelope, count);
   const float* table = s.gainTable.data();
   for (int32_t n = 0; n < count; ++n) {
     // Levels are 0..32767, so k is 0..255 (entry 256 is never used).
@@ -34,15 +35,14 @@ CompressionEffect::CompressionEffect(float envelopeDelayMs)
     : IntMixEffect("Compression Effect", kCompressionEffectId, &record,
                    &CompressionEffect::ProcessCallback) {
   record.envelopeDelayMs = envelopeDelayMs;
-  record.curvePoints = kDefaultCurve;
-  record.curvePointCount = 2;
+  record.curve.Assign(kDefaultCurve, kDefaultCurve);
 }
 
 CompressionEffect::~CompressionEffect() {
   Release();
 }
 
-void CompressionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+void CompressionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockFrames,
                                 int32_t sampleRate) {
   if (prepared) {
     return;
@@ -55,10 +55,10 @@ void CompressionEffect::Prepare(void* /*settings: always this node's record*/, i
       static_cast<int32_t>(s.envelopeDelayMs * static_cast<float>(sampleRate) * 0.002) + 1;
   // The page never asks for a window shorter than three samples (1 ms at
   // 1000 Hz gives 3).
-  PrepareEnvelopeWindow(s, length);
+  PrepareEnvelopeWindow(s.envelope, length);
 
-  s.blockLength = std::max(blockLength, 1);
-  s.levels.assign(static_cast<size_t>(s.blockLength), 0);
+  s.blockFrames = std::max(blockFrames, 1);
+  s.levels.assign(static_cast<size_t>(s.blockFrames), 0);
   s.gainTable.assign(CompressionSettings::kGainTableSize, 0.0f);
   RebuildGainTable(&s);
 }
@@ -69,11 +69,17 @@ void CompressionEffect::Update(void*, int32_t) {
   }
 }
 
+void CompressionEffect::SetCurve(std::span<const CurvePoint> points) {
+  record.curve.Assign(points, kDefaultCurve);
+  if (prepared) {
+    RebuildGainTable(&record);
+  }
+}
+
 void RebuildGainTable(CompressionSettings* settings) {
-  const bool usable = settings->curvePoints != nullptr && settings->curvePointCount >= 2;
   float* table = settings->gainTable.data();
-  ResampleCurve(usable ? settings->curvePoints : kDefaultCurve, table,
-                usable ? settings->curvePointCount : 2, CompressionSettings::kGainTableSize);
+  ResampleCurve(settings->curve.Points(), table, settings->curve.Count(),
+                CompressionSettings::kGainTableSize);
   for (int32_t k = 0; k < CompressionSettings::kGainTableSize; ++k) {
     table[k] = static_cast<float>(std::exp2(table[k] * kDbToNeper * kLog2E));
   }
@@ -82,14 +88,8 @@ void RebuildGainTable(CompressionSettings* settings) {
 int32_t CompressionEffect::ProcessCallback(const int16_t* source, int16_t* destination,
                                            void* settings, int32_t count) {
   auto& s = *static_cast<CompressionSettings*>(settings);
-  if (s.busy == 1 || s.blockLength <= 0) {
-    return 0;
-  }
-  s.busy = 1;
-  for (int32_t done = 0; done < count; done += s.blockLength) {
-    CompressBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
-  }
-  s.busy = 0;
+  RunInPieces(source, destination, count, s.blockFrames,
+              [&s](const int16_t* in, int16_t* out, int32_t n) { CompressBlock(s, in, out, n); });
   return 0;
 }
 
@@ -98,9 +98,8 @@ void CompressionEffect::Release() {
     return;
   }
   prepared = 0;
-  CompressionSettings& s = record;
-  ReleaseEnvelopeWindow(s);
-  s.levels = {};
-  s.gainTable = {};
-  s.blockLength = 0;
+  record.envelope = {};
+  record.levels = {};
+  record.gainTable = {};
+  record.blockFrames = 0;
 }

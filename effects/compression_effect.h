@@ -9,7 +9,7 @@
 // fast the level rises and falls.
 
 #include <cstdint>
-#include <memory>
+#include <span>
 #include <vector>
 
 #include "dsp/curve.h"
@@ -21,28 +21,25 @@ struct CompressionSettings {
   static constexpr int32_t kGainTableSize = 257;
   // Linear gain per level step: entry k serves levels 128k..128k+127.
   std::vector<float> gainTable;
-  std::vector<int16_t> levels;  // the envelope of the current block
-  // The follower and its history ring, from Prepare to Release.
-  std::unique_ptr<EnvelopeFollower> envelope;
-  std::vector<int16_t> envelopeHistory;
+  std::vector<int16_t> levels;                    // the envelope of the current block
+  EnvelopeFollower envelope;                      // its window from Prepare to Release
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the compressed signal
-  // The gain curve, not owned (the response graph keeps its points alive):
-  // x = level, y = gain in dB. The response graph's value range:
-  const CurvePoint* curvePoints = nullptr;
-  int32_t curvePointCount = 0;
+  // The gain curve, x = level, y = gain in dB: the range the response graph
+  // and the command line allow, then the effect's own copy (SetCurve), flat
+  // at +1 dB until one is handed over.
   static constexpr float kCurveMinX = 0.0f;
   static constexpr float kCurveMaxX = 32768.0f;
   static constexpr float kCurveMinY = -40.0f;
   static constexpr float kCurveMaxY = 40.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
+  OwnedCurve<kCurveMaxPoints> curve;
   // Envelope window time ("Envelope Delay"); the page's spin box range.
   float envelopeDelayMs = 20.0f;
   static constexpr float kMinEnvelopeDelayMs = 1.0f;
   static constexpr float kMaxEnvelopeDelayMs = 50.0f;
-  int32_t busy = 0;         // 1 while the callback runs; a re-entered call does nothing
-  int32_t blockLength = 0;  // samples `levels` holds
+  int32_t blockFrames = 0;  // samples `levels` holds
 };
 
 // Samples the current curve into the gain table and converts dB to linear
@@ -54,7 +51,7 @@ class CompressionEffect : public IntMixEffect<CompressionSettings> {
   explicit CompressionEffect(float envelopeDelayMs);
   ~CompressionEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   // Rebuilds the gain table; the envelope window keeps its length until the
   // next Prepare.
   void Update(void* settings, int32_t sampleRate) override;
@@ -62,6 +59,10 @@ class CompressionEffect : public IntMixEffect<CompressionSettings> {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
+
+  // Takes a copy of the gain curve (flat +1 dB for fewer than two points)
+  // and, when prepared, rebuilds the gain table from it at once.
+  void SetCurve(std::span<const CurvePoint> points);
 
   CompressionSettings record;
 };

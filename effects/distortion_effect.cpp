@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dsp/wrap32.h"
+#include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 
 namespace {
@@ -10,9 +11,9 @@ namespace {
 // The identity line: the curve until the response graph hands over its own.
 constexpr CurvePoint kIdentityCurve[2] = {{-32767.0f, -32767.0f}, {32767.0f, 32767.0f}};
 
-// One piece of at most blockLength samples.
+// One piece of at most blockFrames samples.
 void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destination, int32_t count) {
-  RunBiquad(source, s.filtered.data(), &s.preFilter->section, count);
+  RunBiquad(source, s.filtered.data(), &s.preFilter.section, count);
   const int32_t* table = s.shapeTable.data();
   int32_t p = s.lastOutput;
   for (int32_t n = 0; n < count; ++n) {
@@ -40,16 +41,14 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
 DistortionEffect::DistortionEffect()
     : IntMixEffect("Distorsion Effect", kDistortionEffectId, &record,
                    &DistortionEffect::ProcessCallback) {
-  record.preFilter = std::make_unique<DistortionPreFilter>();
-  record.curvePoints = kIdentityCurve;
-  record.curvePointCount = 2;
+  record.curve.Assign(kIdentityCurve, kIdentityCurve);
 }
 
 DistortionEffect::~DistortionEffect() {
   Release();
 }
 
-void DistortionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+void DistortionEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockFrames,
                                int32_t sampleRate) {
   if (prepared) {
     return;
@@ -58,21 +57,11 @@ void DistortionEffect::Prepare(void* /*settings: always this node's record*/, in
   DistortionSettings& s = record;
   s.shapeTable.assign(DistortionSettings::kShapeTableSize, 0);
   s.lastOutput = 0;
-  s.blockLength = std::max(blockLength, 1);
-  s.filtered.assign(static_cast<size_t>(s.blockLength), 0);
-
-  DistortionPreFilter& pre = *s.preFilter;
-  pre.history.assign(8, 0);
-  pre.coefficients.assign(kBiquadCoefficientCount, 0);
-  pre.section.history = pre.history.data();
-  pre.section.coefficients = pre.coefficients.data();
-  pre.section.ringPosition = 0;
-  pre.section.q = 0.707f;
-  pre.section.f1 = pre.preFilterHz / static_cast<float>(sampleRate) * 2.0f;
-  pre.section.gain = 1.0f;
-  pre.section.kind = FilterKind::LowPass;
-  DesignBiquad(&pre.section);
-
+  s.blockFrames = std::max(blockFrames, 1);
+  s.filtered.assign(static_cast<size_t>(s.blockFrames), 0);
+  s.preFilter.section = DesignedBiquad(
+      FilterKind::LowPass, s.preFilter.preFilterHz / static_cast<float>(sampleRate) * 2.0f, 0.0f,
+      0.707f, 1.0f);
   RebuildShapeTable(&s);
 }
 
@@ -82,23 +71,23 @@ void DistortionEffect::Update(void*, int32_t) {
   }
 }
 
+void DistortionEffect::SetCurve(std::span<const CurvePoint> points) {
+  record.curve.Assign(points, kIdentityCurve);
+  if (prepared) {
+    RebuildShapeTable(&record);
+  }
+}
+
 void RebuildShapeTable(DistortionSettings* settings) {
-  const bool usable = settings->curvePoints != nullptr && settings->curvePointCount >= 2;
-  ResampleCurveToInts(usable ? settings->curvePoints : kIdentityCurve, settings->shapeTable.data(),
-                      usable ? settings->curvePointCount : 2, DistortionSettings::kShapeTableSize);
+  ResampleCurveToInts(settings->curve.Points(), settings->shapeTable.data(),
+                      settings->curve.Count(), DistortionSettings::kShapeTableSize);
 }
 
 int32_t DistortionEffect::ProcessCallback(const int16_t* source, int16_t* destination,
                                           void* settings, int32_t count) {
   auto& s = *static_cast<DistortionSettings*>(settings);
-  if (s.blockLength <= 0) {
-    return 0;  // not prepared
-  }
-  s.busy = 1;
-  for (int32_t done = 0; done < count; done += s.blockLength) {
-    ShapeBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
-  }
-  s.busy = 0;
+  RunInPieces(source, destination, count, s.blockFrames,
+              [&s](const int16_t* in, int16_t* out, int32_t n) { ShapeBlock(s, in, out, n); });
   return 0;
 }
 
@@ -107,13 +96,7 @@ void DistortionEffect::Release() {
     return;
   }
   prepared = 0;
-  DistortionSettings& s = record;
-  s.shapeTable = {};
-  s.filtered = {};
-  s.blockLength = 0;
-  DistortionPreFilter& pre = *s.preFilter;
-  pre.coefficients = {};
-  pre.history = {};
-  pre.section.coefficients = nullptr;
-  pre.section.history = nullptr;
+  record.shapeTable = {};
+  record.filtered = {};
+  record.blockFrames = 0;
 }

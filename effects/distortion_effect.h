@@ -9,7 +9,7 @@
 // linear interpolation between neighbours.
 
 #include <cstdint>
-#include <memory>
+#include <span>
 #include <vector>
 
 #include "dsp/biquad.h"
@@ -24,9 +24,6 @@ struct DistortionPreFilter {
   // The Shaper page limits the cut-off to this range.
   static constexpr float kMinHz = 500.0f;
   static constexpr float kMaxHz = 16000.0f;
-  // Storage behind the section's arrays, from Prepare to Release.
-  std::vector<Q14> coefficients;
-  std::vector<int32_t> history;
 };
 
 struct DistortionSettings {
@@ -41,20 +38,18 @@ struct DistortionSettings {
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the shaped signal
   std::vector<int16_t> filtered;                  // the pre-filtered block
-  // Allocated with the effect; its arrays from Prepare to Release.
-  std::unique_ptr<DistortionPreFilter> preFilter;
-  // The transfer curve, not owned (the response graph keeps its points alive):
-  // input level to output level. The response graph's value range:
-  const CurvePoint* curvePoints = nullptr;
-  int32_t curvePointCount = 0;
+  DistortionPreFilter preFilter;
+  // The transfer curve, input level to output level: the range the response
+  // graph and the command line allow, then the effect's own copy (SetCurve),
+  // the identity line until one is handed over.
   static constexpr float kCurveMinX = -32768.0f;
   static constexpr float kCurveMaxX = 32768.0f;
   static constexpr float kCurveMinY = -32767.0f;
   static constexpr float kCurveMaxY = 32767.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
-  int32_t busy = 0;         // 1 while the callback runs
-  int32_t blockLength = 0;  // samples `filtered` holds
+  OwnedCurve<kCurveMaxPoints> curve;
+  int32_t blockFrames = 0;  // samples `filtered` holds
 };
 
 // Samples the current curve into the shape table (a prepared effect's).
@@ -65,7 +60,7 @@ class DistortionEffect : public IntMixEffect<DistortionSettings> {
   DistortionEffect();
   ~DistortionEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   // Rebuilds the shape table from the current curve; the pre-filter keeps its
   // design until the next Prepare.
   void Update(void* settings, int32_t sampleRate) override;
@@ -73,6 +68,10 @@ class DistortionEffect : public IntMixEffect<DistortionSettings> {
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;
+
+  // Takes a copy of the transfer curve (the identity line for fewer than two
+  // points) and, when prepared, rebuilds the shape table from it at once.
+  void SetCurve(std::span<const CurvePoint> points);
 
   DistortionSettings record;
 };

@@ -21,11 +21,16 @@ void Effect::Process(const int16_t* source, int16_t* destination, int32_t count)
 void Effect::Release() {}
 void Effect::SetDryInputMix(int32_t) {}
 void Effect::SetDryOutputMix(int32_t) {}
-int32_t Effect::GetDryInputMix() const { return 0; }
-int32_t Effect::GetDryOutputMix() const { return 0; }
+int32_t Effect::GetDryInputMix() const {
+  return 0;
+}
+int32_t Effect::GetDryOutputMix() const {
+  return 0;
+}
 
 namespace {
-// 256 / 0.707: turns a level or gain back into a slider position.
+// 1 / 0.707: a position per unit of level x 256 (float form) or of gain
+// (integer form).
 constexpr double kPositionPerLevel = 1.4144271570014144;
 // 0.707 / 256: the level of one slider step.
 constexpr double kLevelPerPosition = 0.00276171875;
@@ -35,13 +40,19 @@ namespace float_mix {
 float LevelFromPosition(int32_t position) {
   return static_cast<float>(position * kLevelPerPosition);
 }
-int32_t GainFromLevel(float level) { return static_cast<int32_t>(level * 256.0f); }
+int32_t GainFromLevel(float level) {
+  return static_cast<int32_t>(level * 256.0f);
+}
 int32_t PositionFromLevel(float level) {
   return static_cast<int32_t>(static_cast<double>(level) * 256.0 * kPositionPerLevel);
 }
 }  // namespace float_mix
 
 namespace int_mix {
-int32_t GainFromPosition(int32_t position) { return static_cast<int32_t>(position * 0.707); }
-int32_t PositionFromGain(int32_t gain) { return static_cast<int32_t>(gain * kPositionPerLevel); }
+int32_t GainFromPosition(int32_t position) {
+  return static_cast<int32_t>(position * 0.707);
+}
+int32_t PositionFromGain(int32_t gain) {
+  return static_cast<int32_t>(gain * kPositionPerLevel);
+}
 }  // namespace int_mix

@@ -17,22 +17,29 @@
 using EffectProcessFn = int32_t (*)(const int16_t* source, int16_t* destination, void* settings,
                                     int32_t count);
 
+// A mix level is set through a slider position 0..kMixPositionMax; position
+// kMixPositionUnity is the default and is shown as "100%". The pages and the
+// command line both take positions in this range.
+inline constexpr int32_t kMixPositionMax = 512;
+inline constexpr int32_t kMixPositionUnity = 256;
+
 class Effect {
  public:
   virtual ~Effect() = default;
   Effect(const Effect&) = delete;
   Effect& operator=(const Effect&) = delete;
 
-  // Slot 0: allocates stream state for blocks of up to `blockLength` samples,
+  // Slot 0: allocates stream state for blocks of up to `blockFrames` samples,
   // designs coefficients, zeroes delay memories; only when not prepared.
-  virtual void Prepare(void* settings, int32_t blockLength, int32_t sampleRate);
-  // Slot 1: re-derives coefficients of a prepared effect. Unused by the system.
+  virtual void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate);
+  // Slot 1: re-derives coefficients of a prepared effect. Nothing in the
+  // program calls it; the classes with a table to rebuild give it a body.
   virtual void Update(void* settings, int32_t sampleRate);
   // Slot 2: block processing through the virtual interface (runs `process`).
   virtual void Process(const int16_t* source, int16_t* destination, int32_t count);
   // Slot 3: frees all stream state; only when prepared.
   virtual void Release();
-  // Slots 4..7: mix levels as slider positions 0..512 (256 = 100 %).
+  // Slots 4..7: mix levels as slider positions 0..kMixPositionMax.
   virtual void SetDryInputMix(int32_t position);
   virtual void SetDryOutputMix(int32_t position);
   virtual int32_t GetDryInputMix() const;
@@ -82,6 +89,6 @@ namespace int_mix {
 inline constexpr int32_t kDefaultGain = 180;
 // gain = trunc(position x 0.707)
 int32_t GainFromPosition(int32_t position);
-// position = trunc(gain x 256 / 0.707 / 256)
+// position = trunc(gain / 0.707)
 int32_t PositionFromGain(int32_t gain);
 }  // namespace int_mix

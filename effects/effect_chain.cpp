@@ -1,12 +1,11 @@
 #include "effects/effect_chain.h"
 
+#include <algorithm>
+
 #include "effects/effect_factory.h"
 
-EffectChain::~EffectChain() { Clear(); }
-
-void EffectChain::StartWalk() {
-  cursor = head;
-  cursorPrev = nullptr;
+EffectChain::~EffectChain() {
+  Clear();
 }
 
 Effect* EffectChain::Append(int32_t typeId) {
@@ -29,14 +28,13 @@ Effect* EffectChain::Append(int32_t typeId) {
 }
 
 Effect* EffectChain::Advance() {
-  cursorPrev = cursor;
   cursor = Effect::NextOf(cursor);
   return cursor;
 }
 
-Effect* EffectChain::FindPrevious(const Effect* node) {
-  for (Effect* walk = head; walk; walk = walk->next) {
-    if (walk->next == node && node != nullptr) {
+Effect* EffectChain::FindPrevious(const Effect* node) const {
+  for (Effect* walk = head; walk && node; walk = walk->next) {
+    if (walk->next == node) {
       return walk;
     }
   }
@@ -47,9 +45,18 @@ void EffectChain::SelectPosition(int32_t n) {
   if (n < 1 || n > count) {
     return;
   }
-  StartWalk();
+  cursor = head;
   for (int32_t i = 1; i < n; ++i) {
     Advance();
+  }
+}
+
+void EffectChain::SwapOwned(const Effect* first, const Effect* second) {
+  const auto at =
+      std::find_if(owned_.begin(), owned_.end(),
+                   [first](const std::unique_ptr<Effect>& n) { return n.get() == first; });
+  if (at != owned_.end() && at + 1 != owned_.end() && (at + 1)->get() == second) {
+    std::iter_swap(at, at + 1);
   }
 }
 
@@ -68,6 +75,7 @@ void EffectChain::MoveUp(Effect* node) {
   if (node == tail) {
     tail = p;
   }
+  SwapOwned(p, node);
   RebuildRecords();
 }
 
@@ -91,66 +99,61 @@ void EffectChain::MoveDown(Effect* node) {
   if (!r) {
     tail = node;
   }
+  SwapOwned(node, s);
   RebuildRecords();
 }
 
-void EffectChain::SetEnabled(Effect* node, int32_t flag) {
-  StartWalk();
-  for (int32_t i = 0; cursor; ++i) {
-    if (cursor == node) {
+void EffectChain::SetEnabled(Effect* node, bool enabled) {
+  const int32_t flag = enabled ? 1 : 0;
+  int32_t i = 0;
+  for (Effect* walk = head; walk; walk = walk->next, ++i) {
+    if (walk == node) {
       node->enabled = flag;
       if (records && i < count) {
         records[i].enabled = flag;
       }
       return;
     }
-    Advance();
   }
 }
 
 void EffectChain::RebuildRecords() {
   records.reset();
-  StartWalk();
   if (count <= 0) {
     return;
   }
   auto fresh = std::make_unique<EffectRecord[]>(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count && cursor; ++i) {
-    fresh[i] = EffectRecord{cursor->enabled, cursor->settings, cursor->process};
-    Advance();
+  int32_t i = 0;
+  for (Effect* node = head; node && i < count; node = node->next, ++i) {
+    fresh[i] = EffectRecord{node->enabled, node->settings, node->process};
   }
   records = std::move(fresh);
 }
 
 void EffectChain::Prepare(int32_t frames, int32_t rate) {
-  blockLength = frames;
+  blockFrames = frames;
   sampleRate = rate;
-  for (StartWalk(); cursor; Advance()) {
-    cursor->Prepare(cursor->settings, frames, rate);
+  for (Effect* node = head; node; node = node->next) {
+    node->Prepare(node->settings, frames, rate);
   }
   prepared = 1;
 }
 
 void EffectChain::Release() {
-  for (StartWalk(); cursor; Advance()) {
-    cursor->Release();
+  for (Effect* node = head; node; node = node->next) {
+    node->Release();
   }
   prepared = 0;
 }
 
 void EffectChain::Clear() {
-  StartWalk();
-  while (cursor) {
-    Effect* doomed = cursor;
-    Advance();
-    for (auto& node : owned_) {
-      if (node.get() == doomed) {
-        node.reset();
-      }
-    }
+  // `owned_` is in list order: resetting front to back destroys the nodes in
+  // the order they process.
+  for (std::unique_ptr<Effect>& node : owned_) {
+    node.reset();
   }
   owned_.clear();
-  head = tail = cursor = cursorPrev = nullptr;
+  head = tail = cursor = nullptr;
   count = 0;
   records.reset();
 }

@@ -28,7 +28,7 @@ class EffectChain {
   // Moves the cursor one node on and returns the new cursor.
   Effect* Advance();
   // The node whose next is `node`; null for the head or a foreign node.
-  Effect* FindPrevious(const Effect* node);
+  Effect* FindPrevious(const Effect* node) const;
   // Puts the cursor on the n-th node (1-based); other n change nothing.
   void SelectPosition(int32_t n);
   // Swap `node` with its predecessor (never called with the head).
@@ -37,28 +37,33 @@ class EffectChain {
   void MoveDown(Effect* node);
   // Sets the node's flag and its record's flag in place, so a running stream
   // sees the change at its next block. A foreign node changes nothing.
-  void SetEnabled(Effect* node, int32_t flag);
+  void SetEnabled(Effect* node, bool enabled);
   // Replaces the record array with a fresh mirror of the list.
   void RebuildRecords();
-  void Prepare(int32_t blockLength, int32_t sampleRate);
+  // Stores both values and prepares every node, in list order.
+  void Prepare(int32_t blockFrames, int32_t sampleRate);
   void Release();
-  // Destroys every node and leaves the chain empty.
+  // Destroys every node, in list order, and leaves the chain empty.
   void Clear();
 
-  // Fields, in the order the chain carries them.
+  // Fields, in the order the chain carries them. The walks above keep their
+  // position to themselves; only SelectPosition and Advance move `cursor`.
   int32_t sampleRate = 0;
-  int32_t blockLength = 0;  // bytes from the I/O page; frames once prepared
+  // Frames (samples of one channel) per block: the I/O page's block length
+  // converted, or what a run's Prepare was given.
+  int32_t blockFrames = 0;
   int32_t prepared = 0;
   std::unique_ptr<EffectRecord[]> records;
   Effect* cursor = nullptr;
-  Effect* cursorPrev = nullptr;
   Effect* head = nullptr;
   Effect* tail = nullptr;
   int32_t count = 0;
 
  private:
-  void StartWalk();
+  // Swaps the ownership entries of two neighbours in the list, so that
+  // `owned_` keeps the list order.
+  void SwapOwned(const Effect* first, const Effect* second);
 
-  // Ownership of the nodes; the list above gives their order.
+  // Ownership of the nodes, in list order.
   std::vector<std::unique_ptr<Effect>> owned_;
 };

@@ -11,7 +11,6 @@
 #include "effects/filter_modulation_effect.h"
 #include "effects/reverb_effect.h"
 
-// Each effect class adds its case here as it is built.
 std::unique_ptr<Effect> CreateEffect(int32_t typeId) {
   try {
     switch (typeId) {
@@ -31,11 +30,9 @@ std::unique_ptr<Effect> CreateEffect(int32_t typeId) {
       case kCompressionEffectId:
         return std::make_unique<CompressionEffect>(20.0f);
       case kEnvelopeFilterEffectId:
-        return std::make_unique<EnvelopeFilterEffect>(100.0f, 0.707f, 2500.0f, 0.707f, 0.707f,
-                                                      0.707f);
+        return std::make_unique<EnvelopeFilterEffect>(100.0f, 0.707f, 2500.0f);
       case kFilterModulationEffectId:
-        return std::make_unique<FilterModulationEffect>(100.0f, 0.707f, 5000.0f, 0.707f, 4000.0f,
-                                                        0.707f, 0.707f);
+        return std::make_unique<FilterModulationEffect>(100.0f, 0.707f, 5000.0f, 0.707f, 0.707f);
       default:
         return nullptr;
     }

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_factory.h"
 #include "effects/envelope_window.h"
 
 namespace {
 
-// The design's pre-warping constant (the stored approximation of pi/2) and
-// its frequency limit.
-constexpr double kHalfPi = 1.57079632675;
+// The design's pre-warping constant and its frequency limit.
+using angles::kHalfPi;
 constexpr double kMaxFraction = 0.95;
 constexpr double kE = 2.718281828459045;
 
@@ -43,7 +43,7 @@ void SetBandEdges(BiquadSection& section, float edge, float q) {
 
 void FilterBlock(EnvelopeFilterSettings& s, const int16_t* source, int16_t* destination,
                  int32_t count) {
-  RunEnvelope(source, s.levels.data(), s.envelope.get(), count);
+  RunEnvelope(source, s.levels.data(), &s.envelope, count);
   // Levels 0..32767 pick sets 0..127.
   for (int32_t n = 0; n < count; ++n) {
     s.setIndices[n] = static_cast<int16_t>(s.levels[n] >> 8);
@@ -64,7 +64,6 @@ void BuildCoefficientBank(CoefficientSet* bank, float initialCutoff, float final
       return;
     }
     BiquadSection section;
-    section.coefficients = bank[i].data();
     section.kind = static_cast<FilterKind>(kind);
     section.f1 = static_cast<float>((initialCutoff + cutoffSpan * s) / sampleRate * 2);
     section.q = static_cast<float>(initialResonance + resonanceSpan * s);
@@ -73,18 +72,19 @@ void BuildCoefficientBank(CoefficientSet* bank, float initialCutoff, float final
       SetBandEdges(section, section.f1, section.q);
     }
     DesignBiquad(&section);
+    bank[i] = section.coefficients;
   }
 }
 
 int32_t RunSweptBiquad(const int16_t* source, int16_t* destination, const CoefficientSet* bank,
-                       const int16_t* setIndices, int32_t* history, int32_t ringPosition,
+                       const int16_t* setIndices, BiquadHistory& history, int32_t ringPosition,
                        int32_t count) {
   return RunBiquadRing(source, destination, history, ringPosition, count,
                        [bank, setIndices](int32_t n) { return bank[setIndices[n]].data(); });
 }
 
 EnvelopeFilterEffect::EnvelopeFilterEffect(float initialCutoff, float initialResonance,
-                                           float finalCutoff, float, float, float)
+                                           float finalCutoff)
     : IntMixEffect("Envelope Filter", kEnvelopeFilterEffectId, &record,
                    &EnvelopeFilterEffect::ProcessCallback) {
   record.initialCutoff = initialCutoff;
@@ -98,7 +98,7 @@ EnvelopeFilterEffect::~EnvelopeFilterEffect() {
 }
 
 void EnvelopeFilterEffect::Prepare(void* /*settings: always this node's record*/,
-                                   int32_t blockLength, int32_t sampleRate) {
+                                   int32_t blockFrames, int32_t sampleRate) {
   if (prepared) {
     return;
   }
@@ -108,11 +108,11 @@ void EnvelopeFilterEffect::Prepare(void* /*settings: always this node's record*/
   // At 44100 samples per second, L = 442.
   const int32_t length =
       static_cast<int32_t>(static_cast<float>(sampleRate) * s.envelopeWindowMs * 0.002) + 1;
-  PrepareEnvelopeWindow(s, length);
+  PrepareEnvelopeWindow(s.envelope, length);
 
-  s.blockLength = std::max(blockLength, 1);
-  s.levels.assign(static_cast<size_t>(s.blockLength), 0);
-  s.setIndices.assign(static_cast<size_t>(s.blockLength), 0);
+  s.blockFrames = std::max(blockFrames, 1);
+  s.levels.assign(static_cast<size_t>(s.blockFrames), 0);
+  s.setIndices.assign(static_cast<size_t>(s.blockFrames), 0);
   PrepareSweptFilter(s, sampleRate);
 }
 
@@ -129,7 +129,7 @@ void EnvelopeFilterEffect::Release() {
   }
   prepared = 0;
   EnvelopeFilterSettings& s = record;
-  ReleaseEnvelopeWindow(s);
+  s.envelope = {};
   s.levels = {};
   s.setIndices = {};
   ReleaseSweptFilter(s);

@@ -8,14 +8,13 @@
 // The coefficient bank and the swept per-sample filter are shared with the
 // filter modulation, which drives them with an oscillator instead.
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "dsp/biquad.h"
 #include "dsp/envelope_follower.h"
+#include "effects/block_pieces.h"
 #include "effects/effect.h"
 #include "effects/int_mix_effect.h"
 
@@ -30,7 +29,7 @@ inline constexpr std::array<const char*, 3> kSweepScalingNames = {"Linear", "Exp
                                                                   "Rev.Exponential"};
 
 // One set of Q14 coefficients as DesignBiquad writes them: b2, b1, b0, a2, a1, a0.
-using CoefficientSet = std::array<Q14, kBiquadCoefficientCount>;
+using CoefficientSet = BiquadCoefficients;
 inline constexpr int32_t kCoefficientSetCount = 128;
 
 // The ranges the AutoWah and FilterMod pages allow for the swept filter.
@@ -60,12 +59,12 @@ void BuildCoefficientBank(CoefficientSet* bank, float initialCutoff, float final
 // exactly as RunBiquad's do, across every change of set. Returns the new ring
 // position.
 int32_t RunSweptBiquad(const int16_t* source, int16_t* destination, const CoefficientSet* bank,
-                       const int16_t* setIndices, int32_t* history, int32_t ringPosition,
+                       const int16_t* setIndices, BiquadHistory& history, int32_t ringPosition,
                        int32_t count);
 
 // The swept filter both filter records hold (coefficientBank, filterHistory,
 // historyPosition, the integer mix gains, the band kind and scaling, the
-// initial and final cut-off and resonance, blockLength).
+// initial and final cut-off and resonance, blockFrames).
 
 // Designs the bank from the record's values and clears the filter history.
 template <typename Record>
@@ -73,7 +72,7 @@ void PrepareSweptFilter(Record& s, int32_t sampleRate) {
   s.coefficientBank.assign(kCoefficientSetCount, CoefficientSet{});
   BuildCoefficientBank(s.coefficientBank.data(), s.initialCutoff, s.finalCutoff, s.initialResonance,
                        s.finalResonance, s.filterKind, s.sweepScaling, sampleRate);
-  s.filterHistory.assign(8, 0);
+  s.filterHistory = {};
   s.historyPosition = 0;
 }
 
@@ -83,35 +82,33 @@ template <typename Record>
 void SweepAndMix(Record& s, const int16_t* source, int16_t* destination, const int16_t* setIndices,
                  int32_t count) {
   s.historyPosition = RunSweptBiquad(source, destination, s.coefficientBank.data(), setIndices,
-                                     s.filterHistory.data(), s.historyPosition, count);
+                                     s.filterHistory, s.historyPosition, count);
   int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
 }
 
-// Hands `count` samples to `filterBlock` in pieces of at most blockLength
+// Hands `count` samples to `filterBlock` in pieces of at most blockFrames
 // (nothing while unprepared).
 template <typename Record, typename BlockFn>
 void RunSweptBlocks(Record& s, const int16_t* source, int16_t* destination, int32_t count,
                     BlockFn filterBlock) {
-  for (int32_t done = 0; s.blockLength > 0 && done < count; done += s.blockLength) {
-    filterBlock(s, source + done, destination + done, std::min(s.blockLength, count - done));
-  }
+  RunInPieces(source, destination, count, s.blockFrames,
+              [&s, filterBlock](const int16_t* in, int16_t* out, int32_t n) {
+                filterBlock(s, in, out, n);
+              });
 }
 
-// Frees the bank and the filter history.
+// Frees the bank; the callback does nothing until the next Prepare.
 template <typename Record>
 void ReleaseSweptFilter(Record& s) {
   s.coefficientBank = {};
-  s.filterHistory = {};
-  s.blockLength = 0;
+  s.blockFrames = 0;
 }
 
 struct EnvelopeFilterSettings {
-  // The follower and its history ring, from Prepare to Release.
-  std::unique_ptr<EnvelopeFollower> envelope;
-  std::vector<int16_t> envelopeHistory;
+  EnvelopeFollower envelope;                    // its window from Prepare to Release
   std::vector<int16_t> levels;                  // the envelope of the current block
   std::vector<CoefficientSet> coefficientBank;  // 128 sets
-  std::vector<int32_t> filterHistory;           // 8 words: the ring and its remainder, 1 spare
+  BiquadHistory filterHistory{};                // the ring and its remainder
   int32_t historyPosition = 0;
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal
@@ -122,19 +119,17 @@ struct EnvelopeFilterSettings {
   float envelopeWindowMs = 5.0f;                  // set by Prepare
   int32_t filterKind = 0;                         // FilterKind
   int32_t sweepScaling = 0;                       // SweepScaling
-  int32_t blockLength = 0;                        // samples `levels` holds
+  int32_t blockFrames = 0;                        // samples `levels` holds
   std::vector<int16_t> setIndices;                // levels >> 8: the set of each sample
 };
 
 class EnvelopeFilterEffect : public IntMixEffect<EnvelopeFilterSettings> {
  public:
-  // Only the first three arguments are used; the final resonance starts equal
-  // to the initial one.
-  EnvelopeFilterEffect(float initialCutoff, float initialResonance, float finalCutoff,
-                       float unused4, float unused5, float unused6);
+  // The final resonance starts equal to the initial one.
+  EnvelopeFilterEffect(float initialCutoff, float initialResonance, float finalCutoff);
   ~EnvelopeFilterEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   // Envelope, swept filter, mix.
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);

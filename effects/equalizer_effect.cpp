@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
+#include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 
 namespace {
 
 // Flat at 0 dB from 0 to pi: the curve until a page hands over its own.
-constexpr CurvePoint kFlatCurve[2] = {{0.0f, 0.0f}, {3.1415f, 0.0f}};
+constexpr CurvePoint kFlatCurve[2] = {{0.0f, 0.0f}, {angles::kFlatCurveEnd, 0.0f}};
 
-// Linear band spacing: 16 bands from 0 to pi, pi / 15 apart.
-constexpr double kLinearBandStep = 0.20943951023333332;
-// Pi as a float: where the top band of the octave spacings sits, and the end
-// of the range the kernel samples.
-constexpr float kTopBandAngle = 3.1415927f;
+// Where the top band of the octave spacings sits, and the end of the range
+// the kernel samples.
+constexpr float kTopBandAngle = angles::kPiFloat;
 // dB to a natural-log exponent (stands for ln 10 / 20).
 constexpr double kDbToNeper = 0.115;
 // The smallest transform the design works with: the curve needs at least two
@@ -95,7 +95,7 @@ void FilterBlock(EqualizerSettings& s, const int16_t* source, int16_t* destinati
 void SetEqualizerSpacing(EqualizerBandCurve& curve, int32_t spacing) {
   if (spacing == 0) {
     for (int32_t i = 0; i < kEqualizerBandCount; ++i) {
-      curve[i].x = static_cast<float>(i * kLinearBandStep);
+      curve[i].x = static_cast<float>(i * angles::kLinearBandStep);
     }
   } else if (spacing >= 1 && spacing <= kEqualizerMaxSpacing) {
     const double ratio = std::pow(2.0, -1.0 / (spacing + 1));
@@ -117,7 +117,7 @@ EqualizerBandCurve BuildEqualizerCurve(const std::array<float, kEqualizerBandCou
 }
 
 float EqualizerBandAngle(double hz, int32_t sampleRate) {
-  return static_cast<float>(hz / sampleRate * kEqualizerRadiansPerCycle);
+  return static_cast<float>(hz / sampleRate * angles::kTwoPi);
 }
 
 void DesignEqualizerKernel(EqualizerSettings* settings) {
@@ -130,26 +130,26 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
   // curve that starts above 0 or ends below pi (the octave spacings) is
   // extended flat to the ends: (0, first gain) in front, (pi, last gain)
   // behind. A curve from 0 to pi (linear spacing) is sampled as it is.
-  const bool usable = s.curvePoints != nullptr && s.curvePointCount >= 2;
-  const CurvePoint* points = usable ? s.curvePoints : kFlatCurve;
-  const int32_t count = usable ? s.curvePointCount : 2;
-  std::vector<CurvePoint>& curve = s.sampledCurve;
-  curve.clear();
-  if (points[0].x > 0.0f) {
-    curve.push_back({0.0f, points[0].y});
+  const std::span<const CurvePoint> bands = s.curve.View();
+  std::array<CurvePoint, kEqualizerBandCount + 2> curve{};
+  int32_t count = 0;
+  if (bands.front().x > 0.0f) {
+    curve[count++] = {0.0f, bands.front().y};
   }
-  curve.insert(curve.end(), points, points + count);
-  if (points[count - 1].x < kTopBandAngle) {
-    curve.push_back({kTopBandAngle, points[count - 1].y});
+  for (const CurvePoint& point : bands) {
+    curve[count++] = point;
   }
-  ResampleCurve(curve.data(), s.magnitude.data(), static_cast<int>(curve.size()), n / 4);
+  if (bands.back().x < kTopBandAngle) {
+    curve[count++] = {kTopBandAngle, bands.back().y};
+  }
+  ResampleCurve(curve.data(), s.magnitude.data(), count, n / 4);
   for (int32_t k = 0; k < n / 4; ++k) {
     s.magnitude[k] = static_cast<float>(std::exp(kDbToNeper * s.magnitude[k]));
   }
 
   // The target spectrum: the sampled magnitudes with the phase of a delay of
   // (M - 1)/2 samples, conjugate-symmetric so that the impulse response is real.
-  const double phaseStep = 6.283186 * ((m - 1) * 0.5 / m);
+  const double phaseStep = angles::kKernelPhaseTwoPi * ((m - 1) * 0.5 / m);
   double theta = 0.0;
   for (int32_t k = 0; k < m / 2; ++k) {
     const double magnitude = s.magnitude[k];
@@ -176,31 +176,32 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
 
 int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings, int32_t count) {
   EqualizerSettings& s = *static_cast<EqualizerSettings*>(settings);
-  const int32_t piece = s.n / 2;
-  for (int32_t done = 0; piece > 0 && done < count; done += piece) {
-    FilterBlock(s, source + done, destination + done, std::min(piece, count - done));
-  }
+  RunInPieces(source, destination, count, s.n / 2,
+              [&s](const int16_t* in, int16_t* out, int32_t n) { FilterBlock(s, in, out, n); });
   return 0;
 }
 
 EqualizerEffect::EqualizerEffect()
     : Effect("Equalizer Effect", kEqualizerEffectId, &record, RunEqualizer) {
-  record.curvePoints = kFlatCurve;
-  record.curvePointCount = 2;
+  record.curve.Assign(kFlatCurve, kFlatCurve);
+}
+
+void EqualizerEffect::SetBandCurve(std::span<const CurvePoint> points) {
+  record.curve.Assign(points, kFlatCurve);
 }
 
 EqualizerEffect::~EqualizerEffect() {
   Release();
 }
 
-void EqualizerEffect::Prepare(void*, int32_t blockLength, int32_t) {
+void EqualizerEffect::Prepare(void*, int32_t blockFrames, int32_t) {
   if (prepared) {
     return;
   }
   EqualizerSettings& s = record;
   // The transforms are radix 2: a block length that is not a power of two
   // (the engine never uses one) gets the next larger transform.
-  s.n = std::max(kMinTransformSize, 2 * NextPowerOfTwo(std::max(blockLength, 1)));
+  s.n = std::max(kMinTransformSize, 2 * NextPowerOfTwo(std::max(blockFrames, 1)));
   s.bits = static_cast<int32_t>(std::lround(std::log2(static_cast<double>(s.n))));
   const size_t n = static_cast<size_t>(s.n);
   s.twiddleN.assign(n, Complex{});
@@ -215,7 +216,6 @@ void EqualizerEffect::Prepare(void*, int32_t blockLength, int32_t) {
   s.overlapPosition = 0;
   s.bitReverseN.assign(n, 0);
   s.bitReverseHalf.assign(n, 0);
-  s.sampledCurve.reserve(kEqualizerBandCount + 2);
 
   TwiddleTable(s.twiddleN.data(), s.n);
   TwiddleTable(s.twiddleHalf.data(), s.n / 2);
@@ -243,19 +243,21 @@ void EqualizerEffect::Release() {
   if (!prepared) {
     return;
   }
+  prepared = 0;
   EqualizerSettings& s = record;
-  for (auto* v : {&s.twiddleN, &s.twiddleHalf, &s.work, &s.spectrum, &s.kernel}) {
-    std::vector<Complex>().swap(*v);
-  }
-  for (auto* v : {&s.block, &s.magnitude, &s.window, &s.overlap}) {
-    std::vector<float>().swap(*v);
-  }
-  std::vector<int32_t>().swap(s.bitReverseN);
-  std::vector<int32_t>().swap(s.bitReverseHalf);
-  std::vector<CurvePoint>().swap(s.sampledCurve);
+  s.twiddleN = {};
+  s.twiddleHalf = {};
+  s.work = {};
+  s.spectrum = {};
+  s.kernel = {};
+  s.block = {};
+  s.magnitude = {};
+  s.window = {};
+  s.overlap = {};
+  s.bitReverseN = {};
+  s.bitReverseHalf = {};
   s.n = 0;  // the callback does nothing until the next Prepare
   s.bits = 0;
-  prepared = 0;
 }
 
 void EqualizerEffect::SetDryInputMix(int32_t) {}

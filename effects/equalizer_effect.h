@@ -3,21 +3,26 @@
 // with a linear-phase FIR kernel designed by frequency sampling from a curve
 // of gains in dB over angular frequency (radians per sample, 0 to pi).
 //
-// A kernel of M = blockLength taps is built from the curve sampled at M/2
+// A kernel of M = blockFrames taps is built from the curve sampled at M/2
 // points, given the phase of a pure delay of (M - 1)/2 samples, windowed with
 // a Hamming window and transformed once into an N = 2M point spectrum. Each
 // block then costs one real forward and one real inverse transform.
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "dsp/curve.h"
 #include "dsp/equalizer_transform.h"
 #include "effects/effect.h"
 
+// The band curve the EQ page builds: 16 bands, each a gain in dB at an
+// angular frequency set by the frequency spacing.
+inline constexpr int32_t kEqualizerBandCount = 16;
+
 struct EqualizerSettings {
-  int32_t n = 0;                     // transform size, 2 x blockLength
+  int32_t n = 0;                     // transform size, 2 x blockFrames
   int32_t bits = 0;                  // log2 n
   std::vector<Complex> twiddleN;     // TwiddleTable of size n
   std::vector<Complex> twiddleHalf;  // first n/2 hold TwiddleTable of size n/2
@@ -31,17 +36,11 @@ struct EqualizerSettings {
   int32_t overlapPosition = 0;
   std::vector<int32_t> bitReverseN;     // BitReverseTable for bits and n
   std::vector<int32_t> bitReverseHalf;  // first n/2 hold BitReverseTable for bits - 1
-  // The band curve, not owned: x = angular frequency increasing from 0 to pi,
-  // y = gain in dB. Owners keep it alive as long as the effect uses it.
-  const CurvePoint* curvePoints = nullptr;
-  int32_t curvePointCount = 0;
-  // The band curve extended flat to 0 and pi, as the kernel design samples it.
-  std::vector<CurvePoint> sampledCurve;
+  // The band curve, x = angular frequency increasing from 0 to pi, y = gain
+  // in dB: the effect's own copy (SetBandCurve), flat at 0 dB until one is
+  // handed over.
+  OwnedCurve<kEqualizerBandCount> curve;
 };
-
-// The band curve the EQ page builds: 16 bands, each a gain in dB at an
-// angular frequency set by the frequency spacing.
-inline constexpr int32_t kEqualizerBandCount = 16;
 // Band gains in dB (the page's sliders run -20..60, gain = -position).
 inline constexpr float kEqualizerMinGainDb = -60.0f;
 inline constexpr float kEqualizerMaxGainDb = 20.0f;
@@ -52,8 +51,6 @@ inline constexpr std::array<const char*, 4> kEqualizerSpacingNames = {"Linear", 
                                                                       "1/3 Octaves", "1/4 Octaves"};
 inline constexpr int32_t kEqualizerMinSpacing = 0;
 inline constexpr int32_t kEqualizerMaxSpacing = 3;
-// Hz to radians per sample: x = hz / sampleRate x this.
-inline constexpr double kEqualizerRadiansPerCycle = 6.283185307;
 
 using EqualizerBandCurve = std::array<CurvePoint, kEqualizerBandCount>;
 
@@ -66,7 +63,8 @@ void SetEqualizerSpacing(EqualizerBandCurve& curve, int32_t spacing);
 EqualizerBandCurve BuildEqualizerCurve(const std::array<float, kEqualizerBandCount>& gainsDb,
                                        int32_t spacing);
 
-// Radians per sample of a band frequency in Hz at `sampleRate`.
+// Radians per sample of a band frequency in Hz at `sampleRate`:
+// hz / sampleRate x 2 pi (angles::kTwoPi).
 float EqualizerBandAngle(double hz, int32_t sampleRate);
 
 // Recomputes the kernel spectrum from the curve. Needs the arrays of a
@@ -82,7 +80,7 @@ class EqualizerEffect : public Effect {
   EqualizerEffect();
   ~EqualizerEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   void Update(void* settings, int32_t sampleRate) override;
   void Process(const int16_t* source, int16_t* destination, int32_t count) override;
   void Release() override;
@@ -91,6 +89,11 @@ class EqualizerEffect : public Effect {
   void SetDryOutputMix(int32_t position) override;
   int32_t GetDryInputMix() const override;
   int32_t GetDryOutputMix() const override;
+
+  // Takes a copy of the band curve (the flat default for fewer than two
+  // points). The kernel follows at its next design: DesignEqualizerKernel
+  // (which the EQ page runs on every band it shows), Update or Prepare.
+  void SetBandCurve(std::span<const CurvePoint> points);
 
   EqualizerSettings record;
 };

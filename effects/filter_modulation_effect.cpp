@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_factory.h"
 
 namespace {
 
-// The stored step of the cosine table, close to 2 pi / 256.
-constexpr double kModulatorAngleStep = 0.02454369260546875;
-
 void FilterBlock(FilterModulationSettings& s, const int16_t* source, int16_t* destination,
                  int32_t count) {
-  RunWavetable(source, s.levels.data(), s.modulator.get(), count);
+  RunWavetable(source, s.levels.data(), &s.modulator, count);
   // The modulator values 0..127 are the set indices themselves.
   SweepAndMix(s, source, destination, s.levels.data(), count);
 }
@@ -26,7 +24,7 @@ int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs) {
 }
 
 FilterModulationEffect::FilterModulationEffect(float initialCutoff, float initialResonance,
-                                               float finalCutoff, float, float, float dryInputMix,
+                                               float finalCutoff, float dryInputMix,
                                                float dryOutputMix)
     : IntMixEffect("Filter Modulation", kFilterModulationEffectId, &record,
                    &FilterModulationEffect::ProcessCallback) {
@@ -44,28 +42,26 @@ FilterModulationEffect::~FilterModulationEffect() {
 }
 
 void FilterModulationEffect::Prepare(void* /*settings: always this node's record*/,
-                                     int32_t blockLength, int32_t sampleRate) {
+                                     int32_t blockFrames, int32_t sampleRate) {
   if (prepared) {
     return;
   }
   prepared = 1;
   FilterModulationSettings& s = record;
   // A raised cosine from 127 down to 0 (entries 127 and 128) and back up.
-  s.modulatorTable.assign(kModulatorTableLength, 0);
+  Wavetable& modulator = s.modulator;
+  modulator.table.assign(kModulatorTableLength, 0);
   for (int32_t i = 0; i < kModulatorTableLength; ++i) {
-    s.modulatorTable[i] = static_cast<int16_t>((std::cos(i * kModulatorAngleStep) + 1.0) * 63.5);
+    modulator.table[i] = static_cast<int16_t>((std::cos(i * angles::kTableStep256) + 1.0) * 63.5);
   }
-  s.modulator = std::make_unique<Wavetable>();
-  s.modulator->table = s.modulatorTable.data();
-  s.modulator->position = 0;
-  s.modulator->fraction = 0;
-  s.modulator->length = kModulatorTableLength;
-  s.modulator->wrap = kModulatorTableLength;
-  s.modulator->increment = ModulatorPhaseStep(sampleRate, s.modulatorLengthMs);
-  s.modulator->depth = 4096;
+  modulator.position = 0;
+  modulator.fraction = 0;
+  modulator.wrap = kModulatorTableLength;
+  modulator.increment = ModulatorPhaseStep(sampleRate, s.modulatorLengthMs);
+  modulator.depth = 4096;
 
-  s.blockLength = std::max(blockLength, 1);
-  s.levels.assign(static_cast<size_t>(s.blockLength) + 1, 0);
+  s.blockFrames = std::max(blockFrames, 1);
+  s.levels.assign(static_cast<size_t>(s.blockFrames) + 1, 0);
   PrepareSweptFilter(s, sampleRate);
 }
 
@@ -82,8 +78,7 @@ void FilterModulationEffect::Release() {
   }
   prepared = 0;
   FilterModulationSettings& s = record;
-  s.modulatorTable = {};
-  s.modulator.reset();
+  s.modulator = {};
   s.levels = {};
   ReleaseSweptFilter(s);
 }

@@ -9,7 +9,6 @@
 // real period, 256 x 4096 / step samples, is somewhat longer than asked for.
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "dsp/wavetable.h"
@@ -18,12 +17,10 @@
 #include "effects/int_mix_effect.h"
 
 struct FilterModulationSettings {
-  // The oscillator and its 256-entry table, from Prepare to Release.
-  std::unique_ptr<Wavetable> modulator;
-  std::vector<int16_t> modulatorTable;
-  std::vector<int16_t> levels;                  // modulator values 0..127, blockLength + 1
+  Wavetable modulator;                          // its 256-entry table from Prepare to Release
+  std::vector<int16_t> levels;                  // modulator values 0..127, blockFrames + 1
   std::vector<CoefficientSet> coefficientBank;  // 128 sets
-  std::vector<int32_t> filterHistory;           // 8 words: the ring and its remainder, 1 spare
+  BiquadHistory filterHistory{};                // the ring and its remainder
   int32_t historyPosition = 0;
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal
@@ -37,7 +34,7 @@ struct FilterModulationSettings {
   static constexpr float kMaxModulatorLengthMs = 16000.0f;
   int32_t filterKind = 0;    // FilterKind
   int32_t sweepScaling = 0;  // SweepScaling
-  int32_t blockLength = 0;   // samples a call handles at once
+  int32_t blockFrames = 0;   // samples a call handles at once
 };
 
 // The modulator's table size and its phase step in 1/4096 table steps per
@@ -47,14 +44,13 @@ int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs);
 
 class FilterModulationEffect : public IntMixEffect<FilterModulationSettings> {
  public:
-  // Arguments 4 and 5 are not used: the modulator length starts at 4000 ms
-  // and the final resonance equal to the initial one. The mix levels (6, 7)
-  // become gains trunc(level x 256).
+  // The modulator length starts at 4000 ms and the final resonance equal to
+  // the initial one. The mix levels become gains trunc(level x 256).
   FilterModulationEffect(float initialCutoff, float initialResonance, float finalCutoff,
-                         float unused4, float unused5, float dryInputMix, float dryOutputMix);
+                         float dryInputMix, float dryOutputMix);
   ~FilterModulationEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   // Modulator, swept filter, mix.
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);

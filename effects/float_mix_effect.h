@@ -7,8 +7,8 @@
 
 #include "effects/effect.h"
 
-// `Record` has the float fields dryInputMix and dryOutputMix and the gain
-// array `gains` (entry 0 the input's, entry 1 the processed signal's), and the
+// `Record` has the float fields dryInputMix and dryOutputMix and the
+// MixStage `mix` (gain 0 the input's, gain 1 the processed signal's), and the
 // derived class hands its own record to the constructor as `ownSettings`. An
 // effect that spreads the output level over several gains overrides
 // SetDryOutputMix.
@@ -18,12 +18,12 @@ class FloatMixEffect : public Effect {
   void SetDryInputMix(int32_t position) override {
     Record& record = OwnRecord();
     record.dryInputMix = float_mix::LevelFromPosition(position);
-    record.gains[0] = float_mix::GainFromLevel(record.dryInputMix);
+    record.mix.gains[0] = float_mix::GainFromLevel(record.dryInputMix);
   }
   void SetDryOutputMix(int32_t position) override {
     Record& record = OwnRecord();
     record.dryOutputMix = float_mix::LevelFromPosition(position);
-    record.gains[1] = float_mix::GainFromLevel(record.dryOutputMix);
+    record.mix.gains[1] = float_mix::GainFromLevel(record.dryOutputMix);
   }
   int32_t GetDryInputMix() const override {
     return float_mix::PositionFromLevel(OwnRecord().dryInputMix);

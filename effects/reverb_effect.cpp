@@ -18,14 +18,12 @@ int32_t CombOutputGain(float level, int32_t combs) {
   return static_cast<int32_t>(level / static_cast<float>(combs) * 512.0f);
 }
 
-void SetUpAllpass(AllpassDelay& allpass, std::vector<int32_t>& line, int32_t delay) {
-  allpass.delay = delay;
-  allpass.length = delay + 1;
-  allpass.writePosition = 0;
-  allpass.readPosition = 1;
-  allpass.gain = kAllpassGain;
-  line.assign(static_cast<size_t>(allpass.length), 0);
-  allpass.buffer = line.data();
+// A line one longer than its delay: the read position starts one ahead of
+// the write position.
+template <typename Line>
+void AllocateLine(Line& line, int32_t delay, int32_t gain) {
+  line.Allocate(delay + 1, delay);
+  line.gain = gain;
 }
 }  // namespace
 
@@ -51,47 +49,32 @@ ReverbEffect::ReverbEffect(float minEchoMs, float maxEchoMs, float lowCutHz, flo
   record.requestedEchoCount = echoCount;
   record.dryInputMix = dryInputMix;
   record.dryOutputMix = dryOutputMix;
-  record.gains.assign(kMaxReverbCombs + 1, 0);
-  record.mix.gains = record.gains.data();
+  record.mix.gains.assign(kMaxReverbCombs + 1, 0);
 }
 
 ReverbEffect::~ReverbEffect() {
   Release();
 }
 
-void ReverbEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockLength,
+void ReverbEffect::Prepare(void* /*settings: always this node's record*/, int32_t blockFrames,
                            int32_t sampleRate) {
   if (prepared) {
     return;
   }
   ReverbSettings& s = record;
   const auto sr = static_cast<float>(sampleRate);
-  const auto block = static_cast<size_t>(blockLength);
 
-  s.bandPassCoefficients.assign(kBiquadCoefficientCount, 0);
-  s.bandPassHistory.assign(kBiquadHistoryCount, 0);
-  BiquadSection& f = s.bandPass;
-  f.coefficients = s.bandPassCoefficients.data();
-  f.history = s.bandPassHistory.data();
-  f.ringPosition = 0;
-  f.gain = 0.5f;
-  f.kind = FilterKind::BandPass;
-  f.f1 = s.lowCutHz / sr * 2.0f;
-  f.f2 = s.highCutHz / sr * 2.0f;
-  DesignBiquad(&f);
+  s.bandPass = DesignedBiquad(FilterKind::BandPass, s.lowCutHz / sr * 2.0f, s.highCutHz / sr * 2.0f,
+                              0.707f, 0.5f);
 
   // The bank needs at least two combs (the echo times are spread over N - 1
   // steps) and has room for 16; the Reverb page keeps the count there.
   const int32_t n =
       std::clamp(s.requestedEchoCount, ReverbSettings::kMinEchoCount, kMaxReverbCombs);
   s.echoCount = n;
-  s.mix.signalCount = n + 1;
-  s.combOutputs.assign(static_cast<size_t>(n + 1) * block, 0);
-  s.accumulator.assign(block, 0);
-  s.scratch.assign(block, 0);
-  s.mix.extraSignals = s.combOutputs.data();
-  s.mix.accumulator = s.accumulator.data();
-  s.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
+  s.mix.AllocateBlocks(n + 1, blockFrames);
+  s.scratch.assign(static_cast<size_t>(blockFrames), 0);
+  s.mix.gains[0] = float_mix::GainFromLevel(s.dryInputMix);
 
   // The comb lengths and their feedback come from these three; a value out
   // of range would give lines of negative or absurd length.
@@ -107,21 +90,14 @@ void ReverbEffect::Prepare(void* /*settings: always this node's record*/, int32_
   // Feedback that takes the longest echo down by 60 dB over reverbTimeMs.
   auto g = static_cast<float>(std::pow(0.001, static_cast<double>(maxEchoMs / reverbTimeMs)));
   for (int32_t i = 0; i < n; ++i) {
-    CombDelay& comb = s.combs[static_cast<size_t>(i)];
-    comb.delay = AvoidSmallDivisors(first + i * step);
-    comb.length = comb.delay + 1;
-    comb.writePosition = 0;
-    comb.readPosition = 1;
-    comb.gain = static_cast<int32_t>(g * 256.0f);
+    AllocateLine(s.combs[static_cast<size_t>(i)], AvoidSmallDivisors(first + i * step),
+                 static_cast<int32_t>(g * 256.0f));
     g = static_cast<float>(g * kCombGainRatio);
-    std::vector<int16_t>& line = s.combLines[static_cast<size_t>(i)];
-    line.assign(static_cast<size_t>(comb.length), 0);
-    comb.buffer = line.data();
-    s.gains[static_cast<size_t>(i + 1)] = CombOutputGain(s.dryOutputMix, n);
+    s.mix.gains[static_cast<size_t>(i + 1)] = CombOutputGain(s.dryOutputMix, n);
   }
 
-  SetUpAllpass(s.allpass1, s.allpass1Line, AvoidSmallDivisors(static_cast<int32_t>(perMs * 0.47)));
-  SetUpAllpass(s.allpass2, s.allpass2Line, AvoidSmallDivisors(static_cast<int32_t>(perMs * 0.59)));
+  AllocateLine(s.allpass1, AvoidSmallDivisors(static_cast<int32_t>(perMs * 0.47)), kAllpassGain);
+  AllocateLine(s.allpass2, AvoidSmallDivisors(static_cast<int32_t>(perMs * 0.59)), kAllpassGain);
   prepared = 1;
 }
 
@@ -130,7 +106,7 @@ int32_t ReverbEffect::ProcessCallback(const int16_t* source, int16_t* destinatio
   auto* s = static_cast<ReverbSettings*>(settings);
   int16_t* scratch = s->scratch.data();
   // The comb outputs sit at a stride of this call's length.
-  int16_t* outputs = s->combOutputs.data();
+  int16_t* outputs = s->mix.extraSignals.data();
   RunBiquad(source, scratch, &s->bandPass, count);
   RunAllpass(scratch, outputs, &s->allpass1, count);
   RunAllpass(outputs, scratch, &s->allpass2, count);
@@ -148,23 +124,11 @@ void ReverbEffect::Release() {
   }
   prepared = 0;
   ReverbSettings& s = record;
-  s.bandPassCoefficients = {};
-  s.bandPassHistory = {};
-  s.bandPass.coefficients = nullptr;
-  s.bandPass.history = nullptr;
-  for (int32_t i = 0; i < s.echoCount; ++i) {
-    s.combLines[static_cast<size_t>(i)] = {};
-    s.combs[static_cast<size_t>(i)].buffer = nullptr;
-  }
-  s.combOutputs = {};
-  s.accumulator = {};
   s.scratch = {};
-  s.mix.extraSignals = nullptr;
-  s.mix.accumulator = nullptr;
-  s.allpass1Line = {};
-  s.allpass2Line = {};
-  s.allpass1.buffer = nullptr;
-  s.allpass2.buffer = nullptr;
+  s.combs = {};
+  s.allpass1 = {};
+  s.allpass2 = {};
+  s.mix.FreeBlocks();
 }
 
 void ReverbEffect::SetDryOutputMix(int32_t position) {
@@ -173,6 +137,6 @@ void ReverbEffect::SetDryOutputMix(int32_t position) {
   // gain array whatever it holds.
   const int32_t n = std::clamp(record.echoCount, 1, kMaxReverbCombs);
   for (int32_t i = 1; i <= n; ++i) {
-    record.gains[static_cast<size_t>(i)] = CombOutputGain(record.dryOutputMix, n);
+    record.mix.gains[static_cast<size_t>(i)] = CombOutputGain(record.dryOutputMix, n);
   }
 }

@@ -21,7 +21,8 @@ struct ReverbSettings {
   int32_t echoCount = 6;
   std::vector<int16_t> scratch;  // one work block
   std::array<CombDelay, kMaxReverbCombs> combs{};
-  // Input plus the N comb outputs, stored one block after the other.
+  // Input plus the N comb outputs, stored one block after the other; room for
+  // kMaxReverbCombs + 1 gains from construction.
   MixStage mix;
   float dryInputMix = float_mix::kDefaultLevel;
   float dryOutputMix = float_mix::kDefaultLevel;
@@ -34,6 +35,10 @@ struct ReverbSettings {
   float highCutHz = 4000.0f;
   static constexpr float kMinHighCutHz = 1000.0f;
   static constexpr float kMaxHighCutHz = 22000.0f;
+  // Two allpasses that smear the band before the combs, about 0.47 ms and
+  // 0.59 ms long. AvoidSmallDivisors lifts any length up to 100 to 101, so at
+  // every common rate (up to 96000 samples per second the raw lengths stay
+  // below 57) both are 101 samples: the same allpass twice.
   AllpassDelay allpass1;
   AllpassDelay allpass2;
   // Echo time of the first comb in ms; at most one gap below the longest
@@ -54,16 +59,6 @@ struct ReverbSettings {
   int32_t requestedEchoCount = 6;
   static constexpr int32_t kMinEchoCount = 2;
   static constexpr int32_t kMaxEchoCount = kMaxReverbCombs;
-
-  // Storage behind the records above.
-  std::vector<int32_t> gains;  // room for 17, from construction
-  std::vector<int16_t> combOutputs;
-  std::vector<int32_t> accumulator;
-  std::array<std::vector<int16_t>, kMaxReverbCombs> combLines;
-  std::vector<Q14> bandPassCoefficients;
-  std::vector<int32_t> bandPassHistory;
-  std::vector<int32_t> allpass1Line;
-  std::vector<int32_t> allpass2Line;
 };
 
 static_assert(ReverbSettings::kMaxMinEchoMs + ReverbSettings::kMaxEchoMinGapMs ==
@@ -71,7 +66,9 @@ static_assert(ReverbSettings::kMaxMinEchoMs + ReverbSettings::kMaxEchoMinGapMs =
 
 // Raises `a` by one for each of 2, 3, ..., 100 in turn that divides it (each
 // divisor tested once, in order), keeping delay lengths clear of small common
-// factors so that the echoes of different combs rarely coincide.
+// factors so that the echoes of different combs rarely coincide. Any `a` from
+// 2 to 100 comes out as 101: once the divisor tested reaches `a`, every
+// later test divides it and raises it by one, up to 101.
 int32_t AvoidSmallDivisors(int32_t a);
 
 class ReverbEffect : public FloatMixEffect<ReverbSettings> {
@@ -80,7 +77,7 @@ class ReverbEffect : public FloatMixEffect<ReverbSettings> {
                float reverbTimeMs, int32_t echoCount, float dryInputMix, float dryOutputMix);
   ~ReverbEffect() override;
 
-  void Prepare(void* settings, int32_t blockLength, int32_t sampleRate) override;
+  void Prepare(void* settings, int32_t blockFrames, int32_t sampleRate) override;
   static int32_t ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                  int32_t count);
   void Release() override;

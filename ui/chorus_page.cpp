@@ -1,63 +1,16 @@
 #include "ui/chorus_page.h"
 
-#include <QCheckBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-
 #include "effects/chorus_effect.h"
 #include "ui/clamp_store.h"
-#include "ui/mix_slider.h"
-#include "ui/number_edit.h"
-#include "ui/page_form.h"
 
-ChorusPage::ChorusPage(QWidget* parent) : EffectPairPage(QStringLiteral("Chorus"), parent) {
-  BuildControls();
-}
-
-void ChorusPage::BuildControls() {
-  BuildMixControls(QStringLiteral("Enable Chorus"), enableBox_, inputMix_, outputMix_);
-
-  auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
-  PageForm form(parameters);
-  preFilterEdit_ = form.AddNumber(QStringLiteral("Pre.Filter Cutoff"), QStringLiteral("Hz"));
-  initialDelayEdit_ = form.AddNumber(QStringLiteral("Initial Delay"), QStringLiteral("msec."));
-  finalDelayEdit_ = form.AddNumber(QStringLiteral("Final Delay"), QStringLiteral("msec."));
-  modLengthEdit_ = form.AddNumber(QStringLiteral("Mod. Length"), QStringLiteral("msec."));
-  feedbackEdit_ = form.AddNumber(QStringLiteral("Feedback"), QStringLiteral("%"));
-  for (NumberEdit* edit :
-       {preFilterEdit_, initialDelayEdit_, finalDelayEdit_, modLengthEdit_, feedbackEdit_}) {
-    edit->SetDigitsOnly(true);
-  }
-  preFilterEdit_->ShowValue(preFilterHz);
-  initialDelayEdit_->ShowValue(initialDelayMs);
-  finalDelayEdit_->ShowValue(finalDelayMs);
-  modLengthEdit_->ShowValue(modLengthMs);
-  feedbackEdit_->ShowValue(feedbackPercent);
-
-  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
-
-  connect(enableBox_, &QCheckBox::clicked, this, [this] { TakeData(); });
-}
-
-void ChorusPage::OnSetActive() {
-  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
-}
-
-bool ChorusPage::OnKillActive() {
-  return TakeData();
-}
-
-bool ChorusPage::TakeData() {
-  if (!preFilterEdit_->TakeValue(preFilterHz) || !initialDelayEdit_->TakeValue(initialDelayMs) ||
-      !finalDelayEdit_->TakeValue(finalDelayMs) || !modLengthEdit_->TakeValue(modLengthMs) ||
-      !feedbackEdit_->TakeValue(feedbackPercent)) {
-    return false;
-  }
-  WriteShownValues();
-  EnableBoth(enableBox_->isChecked());
-  return true;
+ChorusPage::ChorusPage(QWidget* parent)
+    : ParametersPage(QStringLiteral("Chorus"), QStringLiteral("Enable Chorus"), true, parent) {
+  const QString ms = QStringLiteral("msec.");
+  AddValueEdit(QStringLiteral("Pre.Filter Cutoff"), QStringLiteral("Hz"), preFilterHz_, true);
+  AddValueEdit(QStringLiteral("Initial Delay"), ms, initialDelayMs_, true);
+  AddValueEdit(QStringLiteral("Final Delay"), ms, finalDelayMs_, true);
+  AddValueEdit(QStringLiteral("Mod. Length"), ms, modLengthMs_, true);
+  AddValueEdit(QStringLiteral("Feedback"), QStringLiteral("%"), feedbackPercent_, true);
 }
 
 void ChorusPage::WriteShownValues() {
@@ -68,13 +21,13 @@ void ChorusPage::WriteShownValues() {
       continue;
     }
     S& s = chorus->record;
-    ClampStore(preFilterHz, s.preFilterHz, S::kMinPreFilterHz, S::kMaxPreFilterHz);
-    ClampStore(initialDelayMs, s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxInitialDelayMs);
+    ClampStore(preFilterHz_, s.preFilterHz, S::kMinPreFilterHz, S::kMaxPreFilterHz);
+    ClampStore(initialDelayMs_, s.initialDelayMs, S::kMinInitialDelayMs, S::kMaxInitialDelayMs);
     // The lower bound follows the initial delay as stored: the final delay
     // stays above it and within its own limit, whatever was typed.
-    ClampStore(finalDelayMs, s.finalDelayMs, s.initialDelayMs + S::kFinalDelayMinGapMs,
+    ClampStore(finalDelayMs_, s.finalDelayMs, s.initialDelayMs + S::kFinalDelayMinGapMs,
                S::kMaxFinalDelayMs);
-    ClampStore(modLengthMs, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
-    ClampStore(feedbackPercent, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
+    ClampStore(modLengthMs_, s.modLengthMs, S::kMinModLengthMs, S::kMaxModLengthMs);
+    ClampStore(feedbackPercent_, s.feedbackPercent, S::kMinFeedbackPercent, S::kMaxFeedbackPercent);
   }
 }

@@ -5,54 +5,22 @@
 // page is left) and are heard from the next start; the mix sliders act at
 // once.
 
-#include "ui/effect_pair_page.h"
+#include "ui/parameters_page.h"
 
-class MixSlider;
-class NumberEdit;
-class QCheckBox;
-
-class ChorusPage : public EffectPairPage {
+class ChorusPage : public ParametersPage {
   Q_OBJECT
 
  public:
   explicit ChorusPage(QWidget* parent = nullptr);
 
-  void OnSetActive() override;
-  bool OnKillActive() override;
-
-  // Reads the five edits into the page's values, writes them, limited, into
-  // both choruses and enables or disables both. False, with the message
-  // shown and nothing written, when an entry is not a number.
-  bool TakeData();
-
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float preFilterHz = 8000.0f;
-  float initialDelayMs = 5.0f;
-  float finalDelayMs = 10.0f;
-  float modLengthMs = 2000.0f;
-  float feedbackPercent = 25.0f;
-
-  QCheckBox* EnableBox() const { return enableBox_; }
-  MixSlider* InputMixSlider() const { return inputMix_; }
-  MixSlider* OutputMixSlider() const { return outputMix_; }
-  NumberEdit* PreFilterEdit() const { return preFilterEdit_; }
-  NumberEdit* InitialDelayEdit() const { return initialDelayEdit_; }
-  NumberEdit* FinalDelayEdit() const { return finalDelayEdit_; }
-  NumberEdit* ModLengthEdit() const { return modLengthEdit_; }
-  NumberEdit* FeedbackEdit() const { return feedbackEdit_; }
-
  protected:
   void WriteShownValues() override;
 
  private:
-  void BuildControls();
-
-  QCheckBox* enableBox_ = nullptr;
-  MixSlider* inputMix_ = nullptr;
-  MixSlider* outputMix_ = nullptr;
-  NumberEdit* preFilterEdit_ = nullptr;
-  NumberEdit* initialDelayEdit_ = nullptr;
-  NumberEdit* finalDelayEdit_ = nullptr;
-  NumberEdit* modLengthEdit_ = nullptr;
-  NumberEdit* feedbackEdit_ = nullptr;
+  // The page's values as last read from the edits (what was typed, unlimited).
+  float preFilterHz_ = 8000.0f;
+  float initialDelayMs_ = 5.0f;
+  float finalDelayMs_ = 10.0f;
+  float modLengthMs_ = 2000.0f;
+  float feedbackPercent_ = 25.0f;
 };

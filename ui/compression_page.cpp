@@ -2,28 +2,16 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 #include "effects/compression_effect.h"
-#include "effects/effect_chain.h"
-#include "ui/mix_slider.h"
 #include "ui/page_form.h"
 #include "ui/response_graph.h"
 
 CompressionPage::CompressionPage(QWidget* parent)
-    : EffectPairPage(QStringLiteral("Compression"), parent) {
-  BuildControls();
-}
-
-void CompressionPage::BuildControls() {
+    : CurvePage(QStringLiteral("Compression"), QStringLiteral("Enable Compression"), parent) {
   using S = CompressionSettings;
-  // The enable state and the envelope time are taken when the page is left.
-  BuildMixControls(QStringLiteral("Enable Compression"), enableBox_, inputMix_, outputMix_);
-
   auto* envelope = new QWidget(this);
   PageForm form(envelope);
   envelopeSpin_ = new QSpinBox;
@@ -36,45 +24,26 @@ void CompressionPage::BuildControls() {
   form.AddRow(QStringLiteral("Envelope Delay"), envelopeSpin_, QStringLiteral("ms"));
   form.Layout()->setContentsMargins(0, 0, 0, 0);
 
-  auto* curve = new QGroupBox(QStringLiteral("Gain Curve"), this);
-  graph_ = new ResponseGraph(curve);
-  graph_->Create(QRect(kGraphMargin, kGraphMargin, kGraphWidth, kGraphHeight),
-                 ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, 0.0f, 0.0f,
-                 kGraphMargin);
-  graph_->showAxes = true;
-  graph_->showReadout = true;
-  graph_->xUnit = QString();
-  graph_->yUnit = QStringLiteral("dB");
-  auto* curveLayout = new QVBoxLayout(curve);
-  curveLayout->addWidget(graph_, 0, Qt::AlignCenter);
-
-  auto* right = new QVBoxLayout;
-  right->addWidget(envelope);
-  right->addWidget(curve);
-  right->addStretch(1);
-
-  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addLayout(right, 1);
+  // The enable state and the envelope time are taken when the page is left.
+  LayOut(nullptr, envelope, QStringLiteral("Gain Curve"), kPlotSize,
+         ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, 0.0f, 0.0f);
+  Graph()->SetReadout(true, QString(), QStringLiteral("dB"));
 }
 
-void CompressionPage::BindGraph() {
-  graph_->targetLeft = left_;
-  graph_->targetRight = right_;
-}
-
-void CompressionPage::OnSetActive() {
-  BindGraph();
-  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
+void CompressionPage::HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) {
+  if (auto* compression = dynamic_cast<CompressionEffect*>(effect)) {
+    compression->SetCurve(curve);
+  }
 }
 
 bool CompressionPage::OnKillActive() {
   WriteShownValues();
-  EnableBoth(enableBox_->isChecked());
+  EnableBoth(EnableBox()->isChecked());
   return true;
 }
 
 void CompressionPage::WriteShownValues() {
-  BindGraph();
-  graph_->ApplyCurve();
+  Graph()->ApplyCurve();
   const float envelopeDelayMs = static_cast<float>(static_cast<uint16_t>(envelopeSpin_->value()));
   for (Effect* effect : {left_, right_}) {
     if (auto* compression = dynamic_cast<CompressionEffect*>(effect)) {

@@ -42,8 +42,8 @@ void ConfigPage::BuildControls() {
 
   enableBox_ = new QCheckBox(QStringLiteral("Check1"), this);
 
-  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  inputMix_ = new MixSlider(QStringLiteral("Dry Input Mix"), kMixPositionUnity, this);
+  outputMix_ = new MixSlider(QStringLiteral("Dry Output Mix"), kMixPositionUnity, this);
 
   auto* positionRow = new QHBoxLayout;
   positionRow->addWidget(positionLabel);
@@ -113,8 +113,8 @@ void ConfigPage::Initialize() {
   initialized_ = true;
   spinMaximum_ = leftChain_ ? leftChain_->count : 0;
   SetSpinPosition(1);
-  inputMix_->ShowMix(kMixSliderMax / 2);
-  outputMix_->ShowMix(kMixSliderMax / 2);
+  inputMix_->ShowMix(kMixPositionUnity);
+  outputMix_->ShowMix(kMixPositionUnity);
   Refill(1);
   ShowEnabledFrom(leftSelected_, true);
   if (leftSelected_) {
@@ -160,26 +160,24 @@ void ConfigPage::OnSpinArrow(int delta) {
   }
   SelectInBothChains(a);
   if (delta == -1) {
-    leftChain_->MoveUp(leftChain_->cursor);
-    rightChain_->MoveUp(rightChain_->cursor);
+    leftChain_->MoveUp(leftSelected_);
+    rightChain_->MoveUp(rightSelected_);
   } else if (delta == +1) {
-    leftChain_->MoveDown(leftChain_->cursor);
-    rightChain_->MoveDown(rightChain_->cursor);
+    leftChain_->MoveDown(leftSelected_);
+    rightChain_->MoveDown(rightSelected_);
   }
   Refill(a + delta);
   SetSpinPosition(a + delta);
 }
 
 void ConfigPage::OnEnableClicked() {
-  const int32_t flag = enableBox_->isChecked() ? 1 : 0;
+  const bool enabled = enableBox_->isChecked();
   if (leftChain_ && leftSelected_) {
-    leftChain_->SetEnabled(leftSelected_, flag);
+    leftChain_->SetEnabled(leftSelected_, enabled);
   }
   if (rightChain_ && rightSelected_) {
-    rightChain_->SetEnabled(rightSelected_, flag);
+    rightChain_->SetEnabled(rightSelected_, enabled);
   }
-  // SetEnabled leaves each cursor on the node it changed, which is the
-  // selected one: the selection and the cursors stay in step.
   ShowEnabledFrom(leftSelected_, true);
 }
 

@@ -27,7 +27,8 @@ class ConfigPage : public PropertyPage {
   void OnSetActive() override;
   bool OnKillActive() override;
 
-  // The selected effect of each chain (the chains' cursors after a selection).
+  // The selected effect of each chain: the page's selection, which it looks
+  // up by position (SelectPosition) and keeps.
   Effect* LeftSelected() const { return leftSelected_; }
   Effect* RightSelected() const { return rightSelected_; }
 

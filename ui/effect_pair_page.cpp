@@ -21,12 +21,11 @@ void EffectPairPage::Link(Effect* left, Effect* right, EffectChain* leftChain,
 }
 
 void EffectPairPage::EnableBoth(bool enabled) {
-  const int32_t flag = enabled ? 1 : 0;
   if (leftChain_ != nullptr && left_ != nullptr) {
-    leftChain_->SetEnabled(left_, flag);
+    leftChain_->SetEnabled(left_, enabled);
   }
   if (rightChain_ != nullptr && right_ != nullptr) {
-    rightChain_->SetEnabled(right_, flag);
+    rightChain_->SetEnabled(right_, enabled);
   }
 }
 
@@ -64,8 +63,8 @@ bool EffectPairPage::LeftEnabled() const {
 void EffectPairPage::BuildMixControls(const QString& enableCaption, QCheckBox*& enableBox,
                                       MixSlider*& input, MixSlider*& output) {
   enableBox = new QCheckBox(enableCaption, this);
-  input = new MixSlider(QStringLiteral("Dry Input Mix"), kMixSliderMax / 2, this);
-  output = new MixSlider(QStringLiteral("Dry Output Mix"), kMixSliderMax / 2, this);
+  input = new MixSlider(QStringLiteral("Dry Input Mix"), kMixPositionUnity, this);
+  output = new MixSlider(QStringLiteral("Dry Output Mix"), kMixPositionUnity, this);
   connect(input, &MixSlider::MixMoved, this,
           [this](int32_t position) { SetDryInputMixBoth(position); });
   connect(output, &MixSlider::MixMoved, this,

@@ -14,13 +14,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/angles.h"
 #include "effects/effect_chain.h"
 
-int32_t EQPage::currentBand = 0;
+int32_t EQPage::currentBand_ = 0;
 
 namespace {
-// Hz per radian of angular frequency.
-constexpr double kHzPerRadian = 0.15915494309644432;
 // Height of the band sliders, in pixels.
 constexpr int kBandSliderHeight = 150;
 
@@ -142,15 +141,7 @@ void EQPage::Initialize() {
   }
   // The sliders stand at 0 while every band holds +1 dB, until a slider is
   // first moved.
-  const std::array<std::pair<Effect*, const EqualizerBandCurve*>, 2> targets = {
-      {{left_, &leftCurve_}, {right_, &rightCurve_}}};
-  for (const auto& [effect, curve] : targets) {
-    if (effect != nullptr) {
-      auto* settings = static_cast<EqualizerSettings*>(effect->settings);
-      settings->curvePoints = curve->data();
-      settings->curvePointCount = kEqualizerBandCount;
-    }
-  }
+  HandCurvesOver();
   for (QSlider* slider : sliders_) {
     const QSignalBlocker blocker(slider);
     slider->setValue(0);
@@ -169,7 +160,7 @@ void EQPage::OnSetActive() {
   if (!initialized_) {
     Initialize();
   }
-  ShowBand(currentBand);
+  ShowBand(currentBand_);
   enableBox_->setChecked(LeftEnabled());
 }
 
@@ -192,7 +183,7 @@ void EQPage::OnFrequencyStepped(int hz) {
   if (sampleRate <= 0) {
     return;
   }
-  const int32_t band = currentBand;
+  const int32_t band = currentBand_;
   if (band <= 0 || band >= kEqualizerBandCount - 1) {
     return;  // the end bands are pinned
   }
@@ -205,22 +196,25 @@ void EQPage::OnFrequencyStepped(int hz) {
   }
   leftCurve_[band].x = x;
   rightCurve_[band].x = x;
+  // Heard from the next redesign (a slider move, a spacing change, entering
+  // the page) or the next run.
+  HandCurvesOver();
 }
 
 void EQPage::OnSpacingChanged(int spacing) {
   SetEqualizerSpacing(leftCurve_, spacing);
   SetEqualizerSpacing(rightCurve_, spacing);
-  ShowBand(currentBand);
+  ShowBand(currentBand_);
 }
 
 void EQPage::ShowBand(int32_t band) {
-  currentBand = band;
+  currentBand_ = band;
   const int32_t sampleRate = leftChain_ != nullptr ? leftChain_->sampleRate : 0;
-  const int32_t blockLength = leftChain_ != nullptr ? leftChain_->blockLength : 0;
-  const float hz = static_cast<float>(sampleRate * kHzPerRadian);
-  // Four bins of the equalizer's transform; no margin while no block length
-  // is known yet.
-  const int32_t margin = blockLength != 0 ? (2 * sampleRate) / blockLength : 0;
+  const int32_t blockFrames = leftChain_ != nullptr ? leftChain_->blockFrames : 0;
+  const float hz = static_cast<float>(sampleRate * angles::kHzPerRadian);
+  // Four bins of the equalizer's transform of 2 x blockFrames points; no
+  // margin while no block length is known yet.
+  const int32_t margin = blockFrames != 0 ? (2 * sampleRate) / blockFrames : 0;
 
   gainEdit_->setText(QString::number(static_cast<int32_t>(leftCurve_[band].y)));
 
@@ -240,10 +234,22 @@ void EQPage::ShowBand(int32_t band) {
   RedesignKernels();
 }
 
+void EQPage::HandCurvesOver() {
+  const std::array<std::pair<Effect*, const EqualizerBandCurve*>, 2> targets = {
+      {{left_, &leftCurve_}, {right_, &rightCurve_}}};
+  for (const auto& [effect, curve] : targets) {
+    if (auto* equalizer = dynamic_cast<EqualizerEffect*>(effect)) {
+      equalizer->SetBandCurve(*curve);
+    }
+  }
+}
+
 void EQPage::RedesignKernels() {
+  HandCurvesOver();
   for (Effect* effect : {left_, right_}) {
-    if (effect != nullptr && effect->prepared) {
-      DesignEqualizerKernel(static_cast<EqualizerSettings*>(effect->settings));
+    if (auto* equalizer = dynamic_cast<EqualizerEffect*>(effect);
+        equalizer && equalizer->prepared) {
+      DesignEqualizerKernel(&equalizer->record);
     }
   }
 }

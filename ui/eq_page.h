@@ -1,8 +1,8 @@
 #pragma once
 // The "Graphic EQ" page: sixteen band sliders, the frequency spacing, and
-// the selected band's frequency and gain. The page owns the 16-point band
-// curve of each equalizer, gives both channels identical values, and
-// redesigns both kernels itself whenever a band is shown.
+// the selected band's frequency and gain. The page keeps the 16-point band
+// curve of each equalizer, hands both channels identical copies after every
+// change, and redesigns both kernels itself whenever a band is shown.
 
 #include <array>
 #include <cstdint>
@@ -30,8 +30,10 @@ class EQPage : public EffectPairPage {
   bool OnKillActive() override;
 
   // The band the frequency and gain boxes show: one value for the whole
-  // program, not one per page.
-  static int32_t currentBand;
+  // program, not one per page. Set when a band is shown; a fresh start (or
+  // a test) may put it back.
+  static int32_t CurrentBand() { return currentBand_; }
+  static void SetCurrentBand(int32_t band) { currentBand_ = band; }
 
   // The controls and curves, for tests and screenshots.
   QSlider* BandSlider(int band) const { return sliders_[band]; }
@@ -50,15 +52,18 @@ class EQPage : public EffectPairPage {
   void BuildControls();
   // Sets up the page's curves and hands them to both equalizers.
   void Initialize();
+  // Gives each equalizer a copy of its curve; the kernels stay as they are.
+  void HandCurvesOver();
   void OnSliderMoved(int band, int position);
   void OnFrequencyStepped(int hz);
   void OnSpacingChanged(int spacing);
   // Shows band `band` in the boxes and redesigns both prepared kernels.
   void ShowBand(int32_t band);
+  // Hands the curves over and redesigns both prepared kernels.
   void RedesignKernels();
 
+  static int32_t currentBand_;
   bool initialized_ = false;
-  // Never freed while the page lives: the equalizers point at them.
   EqualizerBandCurve leftCurve_{};
   EqualizerBandCurve rightCurve_{};
   bool settingFrequency_ = false;

@@ -2,19 +2,11 @@
 
 #include "effects/filter_modulation_effect.h"
 #include "ui/clamp_store.h"
-#include "ui/number_edit.h"
-#include "ui/page_form.h"
 
 FilterModPage::FilterModPage(QWidget* parent)
     : SweptFilterPage(QStringLiteral("Filt.Mod."), QStringLiteral("Enable Filter Modulation"), true,
                       parent) {
-  modulatorLengthEdit_ = Form().AddNumber(QStringLiteral("Modulator Length"), QStringLiteral("ms"));
-  modulatorLengthEdit_->SetDigitsOnly(true);
-  modulatorLengthEdit_->ShowValue(modulatorLengthMs);
-}
-
-bool FilterModPage::ReadMoreEdits() {
-  return modulatorLengthEdit_->TakeValue(modulatorLengthMs);
+  AddValueEdit(QStringLiteral("Modulator Length"), QStringLiteral("ms"), modulatorLengthMs_, true);
 }
 
 void FilterModPage::StoreInto(Effect* effect) {
@@ -26,6 +18,6 @@ void FilterModPage::StoreInto(Effect* effect) {
   S& s = filter->record;
   StoreSweptFilter({s.filterKind, s.sweepScaling, s.initialCutoff, s.initialResonance,
                     s.finalCutoff, s.finalResonance});
-  ClampStore(modulatorLengthMs, s.modulatorLengthMs, S::kMinModulatorLengthMs,
+  ClampStore(modulatorLengthMs_, s.modulatorLengthMs, S::kMinModulatorLengthMs,
              S::kMaxModulatorLengthMs);
 }

@@ -11,15 +11,10 @@ class FilterModPage : public SweptFilterPage {
  public:
   explicit FilterModPage(QWidget* parent = nullptr);
 
-  // The modulator length as last read from its edit (unlimited).
-  float modulatorLengthMs = 4000.0f;
-
-  NumberEdit* ModulatorLengthEdit() const { return modulatorLengthEdit_; }
-
  protected:
-  bool ReadMoreEdits() override;
   void StoreInto(Effect* effect) override;
 
  private:
-  NumberEdit* modulatorLengthEdit_ = nullptr;
+  // The modulator length as last read from its edit (unlimited).
+  float modulatorLengthMs_ = 4000.0f;
 };

@@ -9,10 +9,10 @@ QString RoundedPercentText(int32_t position) {
 }
 
 MixSlider::MixSlider(const QString& caption, int sliderPosition, QWidget* parent)
-    : SliderColumn(caption, 0, kMixSliderMax, kMixTickInterval, sliderPosition,
+    : SliderColumn(caption, 0, kMixPositionMax, kMixTickInterval, sliderPosition,
                    QStringLiteral("100%"), parent) {
   connect(this, &SliderColumn::Moved, this, [this](int sliderPos) {
-    const int32_t mixPosition = kMixSliderMax - sliderPos;
+    const int32_t mixPosition = kMixPositionMax - sliderPos;
     SetText(TruncatedPercentText(mixPosition));
     emit MixMoved(mixPosition);
   });

@@ -1,6 +1,7 @@
 #pragma once
-// A mix level slider: positions 0..512 with 256 shown as "100%", the top of
-// the slider the largest level (mix position = 512 - slider position).
+// A mix level slider: positions 0..kMixPositionMax with kMixPositionUnity
+// shown as "100%", the top of the slider the largest level (mix position =
+// kMixPositionMax - slider position).
 //
 // While the thumb moves the percent text is truncated; when a page is shown
 // it is rounded, so a text can change by one when the page comes back.
@@ -8,10 +9,10 @@
 #include <QString>
 #include <cstdint>
 
+#include "effects/effect.h"
 #include "ui/slider_column.h"
 
-// Slider range and tick spacing of every mix slider.
-inline constexpr int kMixSliderMax = 512;
+// Tick spacing of every mix slider.
 inline constexpr int kMixTickInterval = 51;
 // Percent per mix position (256 is 100 %).
 inline constexpr double kPercentPerPosition = 0.390625;
@@ -26,13 +27,13 @@ class MixSlider : public SliderColumn {
 
  public:
   // `sliderPosition` is where the thumb starts; the text starts as "100%".
-  explicit MixSlider(const QString& caption, int sliderPosition = kMixSliderMax / 2,
+  explicit MixSlider(const QString& caption, int sliderPosition = kMixPositionUnity,
                      QWidget* parent = nullptr);
 
   // The mix position the thumb stands for.
-  int32_t MixPosition() const { return kMixSliderMax - Position(); }
+  int32_t MixPosition() const { return kMixPositionMax - Position(); }
   // Puts the thumb at a mix position without reporting a move; the text stays.
-  void ShowMix(int32_t mixPosition) { SetPosition(kMixSliderMax - mixPosition); }
+  void ShowMix(int32_t mixPosition) { SetPosition(kMixPositionMax - mixPosition); }
   void ShowRoundedPercent(int32_t mixPosition) { SetText(RoundedPercentText(mixPosition)); }
 
  signals:

@@ -7,40 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "effects/compression_effect.h"
-#include "effects/distortion_effect.h"
-#include "effects/effect.h"
-#include "effects/effect_factory.h"
-
-namespace {
-// Points one effect's curve at `points` and, when it is prepared, rebuilds
-// its table from them. Effects without a user curve are left alone.
-void HandCurveToEffect(Effect* effect, const CurvePoint* points, int32_t count) {
-  switch (Effect::TypeIdOf(effect)) {
-    case kDistortionEffectId: {
-      auto* settings = static_cast<DistortionSettings*>(effect->settings);
-      settings->curvePoints = points;
-      settings->curvePointCount = count;
-      if (effect->prepared) {
-        RebuildShapeTable(settings);
-      }
-      break;
-    }
-    case kCompressionEffectId: {
-      auto* settings = static_cast<CompressionSettings*>(effect->settings);
-      settings->curvePoints = points;
-      settings->curvePointCount = count;
-      if (effect->prepared) {
-        RebuildGainTable(settings);
-      }
-      break;
-    }
-    default:
-      break;
-  }
-}
-}  // namespace
-
 ResponseGraph::ResponseGraph(QWidget* parent) : QWidget(parent) {}
 
 void ResponseGraph::Create(const QRect& plot, const ValueRange& range, float firstY, float lastY,
@@ -61,11 +27,11 @@ void ResponseGraph::Create(const QRect& plot, const ValueRange& range, float fir
   plotLeftF_ = static_cast<float>(plotLeft_);
   plotTopF_ = static_cast<float>(plotTop_);
 
-  count = 2;
-  pixelPoints[0] = PixelOf(range.xLeft, firstY);
-  pixelPoints[1] = PixelOf(range.xRight, lastY);
-  selectedPoint = 1;
-  dragging = false;
+  count_ = 2;
+  pixelPoints_[0] = PixelOf(range.xLeft, firstY);
+  pixelPoints_[1] = PixelOf(range.xRight, lastY);
+  selectedPoint_ = 1;
+  dragging_ = false;
   RecomputeValuePoints();
   update();
 }
@@ -83,15 +49,15 @@ QPoint ResponseGraph::PixelOf(float x, float y) const {
 }
 
 void ResponseGraph::RecomputeValuePoints() {
-  for (int i = 0; i < count; ++i) {
-    valuePoints[i] = ValueOf(pixelPoints[i]);
+  for (int i = 0; i < count_; ++i) {
+    valuePoints_[i] = ValueOf(pixelPoints_[i]);
   }
 }
 
 int ResponseGraph::HitTest(QPoint p) const {
-  for (int i = 0; i < count; ++i) {
-    if (std::abs(pixelPoints[i].x() - p.x()) < kHitDistance &&
-        std::abs(pixelPoints[i].y() - p.y()) < kHitDistance) {
+  for (int i = 0; i < count_; ++i) {
+    if (std::abs(pixelPoints_[i].x() - p.x()) < kHitDistance &&
+        std::abs(pixelPoints_[i].y() - p.y()) < kHitDistance) {
       return i;
     }
   }
@@ -99,51 +65,51 @@ int ResponseGraph::HitTest(QPoint p) const {
 }
 
 bool ResponseGraph::AddPoint(QPoint p) {
-  if (count >= kMaxPoints) {
+  if (count_ >= kMaxPoints) {
     return false;
   }
   int j = 0;
-  while (j < count && pixelPoints[j].x() <= p.x()) {
+  while (j < count_ && pixelPoints_[j].x() <= p.x()) {
     ++j;
   }
-  if (j == count || j == 0) {
+  if (j == count_ || j == 0) {
     return false;
   }
-  if (std::abs(p.x() - pixelPoints[j - 1].x()) < kMinSpacing ||
-      std::abs(p.x() - pixelPoints[j].x()) < kMinSpacing) {
+  if (std::abs(p.x() - pixelPoints_[j - 1].x()) < kMinSpacing ||
+      std::abs(p.x() - pixelPoints_[j].x()) < kMinSpacing) {
     return false;
   }
-  std::copy_backward(pixelPoints.begin() + j, pixelPoints.begin() + count,
-                     pixelPoints.begin() + count + 1);
-  std::copy_backward(valuePoints.begin() + j, valuePoints.begin() + count,
-                     valuePoints.begin() + count + 1);
-  pixelPoints[j] = p;
-  valuePoints[j] = ValueOf(p);
-  selectedPoint = j;
-  ++count;
+  std::copy_backward(pixelPoints_.begin() + j, pixelPoints_.begin() + count_,
+                     pixelPoints_.begin() + count_ + 1);
+  std::copy_backward(valuePoints_.begin() + j, valuePoints_.begin() + count_,
+                     valuePoints_.begin() + count_ + 1);
+  pixelPoints_[j] = p;
+  valuePoints_[j] = ValueOf(p);
+  selectedPoint_ = j;
+  ++count_;
   return true;
 }
 
 void ResponseGraph::DeleteSelectedPoint() {
-  if (count <= 2) {
+  if (count_ <= 2) {
     return;
   }
-  std::copy(pixelPoints.begin() + selectedPoint + 1, pixelPoints.begin() + count,
-            pixelPoints.begin() + selectedPoint);
-  --count;
+  std::copy(pixelPoints_.begin() + selectedPoint_ + 1, pixelPoints_.begin() + count_,
+            pixelPoints_.begin() + selectedPoint_);
+  --count_;
 }
 
 void ResponseGraph::MoveSelectedPoint(QPoint p) {
-  const int i = selectedPoint;
+  const int i = selectedPoint_;
   int x = p.x();
-  if (i == 0 || i == count - 1) {
-    x = pixelPoints[i].x();
+  if (i == 0 || i == count_ - 1) {
+    x = pixelPoints_[i].x();
   } else {
-    x = std::max(x, pixelPoints[i - 1].x() + kMinSpacing);
-    x = std::min(x, pixelPoints[i + 1].x() - kMinSpacing);
+    x = std::max(x, pixelPoints_[i - 1].x() + kMinSpacing);
+    x = std::min(x, pixelPoints_[i + 1].x() - kMinSpacing);
   }
   const int y = std::clamp(p.y(), plotTop_, plotBottom_);
-  pixelPoints[i] = QPoint(x, y);
+  pixelPoints_[i] = QPoint(x, y);
 }
 
 void ResponseGraph::CurveChanged() {
@@ -152,38 +118,42 @@ void ResponseGraph::CurveChanged() {
   ApplyCurve();
 }
 
+void ResponseGraph::SetReadout(bool show, const QString& xUnit, const QString& yUnit) {
+  showReadout_ = show;
+  xUnit_ = xUnit;
+  yUnit_ = yUnit;
+}
+
 void ResponseGraph::ApplyCurve() {
-  for (Effect* target : {targetLeft, targetRight}) {
-    HandCurveToEffect(target, valuePoints.data(), count);
-  }
+  emit CurveApplied();
 }
 
 void ResponseGraph::mousePressEvent(QMouseEvent* event) {
-  if (count < 2) {
+  if (count_ < 2) {
     return;
   }
   const QPoint p = event->position().toPoint();
   if (event->button() == Qt::LeftButton) {
-    const int previous = selectedPoint;
-    dragging = true;
-    selectedPoint = HitTest(p);
-    if (selectedPoint == -1) {
+    const int previous = selectedPoint_;
+    dragging_ = true;
+    selectedPoint_ = HitTest(p);
+    if (selectedPoint_ == -1) {
       AddPoint(p);
     }
-    if (selectedPoint == -1) {
+    if (selectedPoint_ == -1) {
       // Too close to a neighbour: the previous selection stays armed, so the
       // release moves that point.
-      selectedPoint = previous;
+      selectedPoint_ = previous;
       return;
     }
     CurveChanged();
   } else if (event->button() == Qt::RightButton) {
-    if (count == 2) {
+    if (count_ == 2) {
       return;
     }
     const int hit = HitTest(p);
-    if (hit > 0 && hit < count - 1) {
-      selectedPoint = hit;
+    if (hit > 0 && hit < count_ - 1) {
+      selectedPoint_ = hit;
       DeleteSelectedPoint();
       CurveChanged();
     }
@@ -193,12 +163,12 @@ void ResponseGraph::mousePressEvent(QMouseEvent* event) {
 // The press grabbed the mouse for this control, so the release arrives here
 // even when the pointer has left it; the move is then limited to the plot.
 void ResponseGraph::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !dragging) {
+  if (event->button() != Qt::LeftButton || !dragging_) {
     return;
   }
   MoveSelectedPoint(event->position().toPoint());
   CurveChanged();
-  dragging = false;
+  dragging_ = false;
 }
 
 QString ResponseGraph::FormatTwoDecimals(float value) {
@@ -215,12 +185,12 @@ QString ResponseGraph::FormatTwoDecimals(float value) {
 }
 
 QString ResponseGraph::ReadoutText() const {
-  if (count == 0) {
+  if (count_ == 0) {
     return QString();
   }
-  const CurvePoint& point = valuePoints[selectedPoint];
-  return FormatTwoDecimals(point.x) + QLatin1Char(' ') + xUnit + QLatin1Char(',') +
-         FormatTwoDecimals(point.y) + QLatin1Char(' ') + yUnit;
+  const CurvePoint& point = valuePoints_[selectedPoint_];
+  return FormatTwoDecimals(point.x) + QLatin1Char(' ') + xUnit_ + QLatin1Char(',') +
+         FormatTwoDecimals(point.y) + QLatin1Char(' ') + yUnit_;
 }
 
 void ResponseGraph::paintEvent(QPaintEvent*) {
@@ -228,20 +198,20 @@ void ResponseGraph::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   painter.setBrush(Qt::white);
   painter.drawRect(plotLeft_, plotTop_, plotRight_ - plotLeft_ - 1, plotBottom_ - plotTop_ - 1);
-  if (count == 0) {
+  if (count_ == 0) {
     return;
   }
   painter.setBrush(Qt::NoBrush);
-  if (showAxes) {
+  if (showAxes_) {
     painter.drawLine(PixelOf(range_.xLeft, 0.0f), PixelOf(range_.xRight, 0.0f));
     painter.drawLine(PixelOf(0.0f, range_.yTop), PixelOf(0.0f, range_.yBottom));
   }
-  painter.drawPolyline(pixelPoints.data(), count);
-  for (int i = 0; i < count; ++i) {
-    const QColor color(i == selectedPoint ? kSelectedColor : kPointColor);
-    painter.fillRect(QRect(pixelPoints[i].x() - 2, pixelPoints[i].y() - 2, 4, 4), color);
+  painter.drawPolyline(pixelPoints_.data(), count_);
+  for (int i = 0; i < count_; ++i) {
+    const QColor color(i == selectedPoint_ ? kSelectedColor : kPointColor);
+    painter.fillRect(QRect(pixelPoints_[i].x() - 2, pixelPoints_[i].y() - 2, 4, 4), color);
   }
-  if (showReadout) {
+  if (showReadout_) {
     const QRect textArea(plotLeft_ + 8, plotBottom_ - 18, plotRight_ - plotLeft_ - 8, 18);
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, ReadoutText());
   }

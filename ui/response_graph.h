@@ -1,16 +1,13 @@
 #pragma once
 // A curve editor: control points joined by straight lines, drawn in a white
-// plot. A left press on a point selects it, a left press on free space adds a
-// point there, and the release moves the selected point to where the button
-// came up; a right press on an inner point removes it. After every change the
-// curve is handed to the two bound effects (the shaper's transfer curve, the
-// compressor's gain curve), which rebuild their lookup tables at once when
-// they are prepared.
+// plot whose edges stand for a range of values. A left press on a point
+// selects it, a left press on free space adds a point there, and the release
+// moves the selected point to where the button came up; a right press on an
+// inner point removes it. After every change the graph reports the curve
+// (CurveApplied); the hosting page hands it to its effects.
 //
 // The pixel points are the master copy; the value points are derived from
-// them after every change and are what the effects' curve pointers address,
-// so the graph must outlive the effects' use of the curve (it lives as long
-// as its page).
+// them after every change.
 
 #include <QPoint>
 #include <QRect>
@@ -18,10 +15,9 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "dsp/curve.h"
-
-class Effect;
 
 // The values at the edges of the plot.
 struct ValueRange {
@@ -55,9 +51,26 @@ class ResponseGraph : public QWidget {
   void Create(const QRect& plot, const ValueRange& range, float firstY, float lastY,
               int margin = 0);
 
-  // Points both targets' curves at the value points and, for a prepared
-  // target, rebuilds its table now.
+  // What the plot shows besides the curve: the lines x = 0 and y = 0, and a
+  // readout of the selected point with a unit after each value.
+  void SetShowAxes(bool show) { showAxes_ = show; }
+  void SetReadout(bool show, const QString& xUnit, const QString& yUnit);
+  bool ShowsAxes() const { return showAxes_; }
+  bool ShowsReadout() const { return showReadout_; }
+
+  // Reports the current curve (CurveApplied); the pages also ask for it when
+  // they are left.
   void ApplyCurve();
+
+  // The curve in value units, in order of increasing x.
+  std::span<const CurvePoint> Curve() const {
+    return {valuePoints_.data(), static_cast<size_t>(count_)};
+  }
+  int32_t PointCount() const { return count_; }
+  int32_t SelectedPoint() const { return selectedPoint_; }
+  QPoint PixelPoint(int i) const { return pixelPoints_[static_cast<size_t>(i)]; }
+  // A left press is waiting for its release.
+  bool Dragging() const { return dragging_; }
 
   // Value of a pixel point and pixel of a value, through the plot mapping.
   CurvePoint ValueOf(QPoint pixel) const;
@@ -76,21 +89,9 @@ class ResponseGraph : public QWidget {
   // magnitude, "." and its first two decimals, truncated.
   static QString FormatTwoDecimals(float value);
 
-  // Bound by the hosting page right after Create.
-  Effect* targetLeft = nullptr;
-  Effect* targetRight = nullptr;
-  bool showReadout = false;
-  bool showAxes = false;
-  QString xUnit;
-  QString yUnit;
-
-  // The curve. Pixel x coordinates strictly increase, at least kMinSpacing
-  // apart; the end points keep the x they were created with.
-  int32_t count = 0;
-  int32_t selectedPoint = 0;
-  std::array<CurvePoint, kCapacity> valuePoints{};
-  std::array<QPoint, kCapacity> pixelPoints{};
-  bool dragging = false;
+ signals:
+  // The curve changed, or ApplyCurve asked for it: Curve() holds it.
+  void CurveApplied();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -111,8 +112,20 @@ class ResponseGraph : public QWidget {
   // point's x clear of its neighbours and y within the plot.
   void MoveSelectedPoint(QPoint p);
   void RecomputeValuePoints();
-  // Derives the values, repaints and hands the curve to the effects.
+  // Derives the values, repaints and reports the curve.
   void CurveChanged();
+
+  // Pixel x coordinates strictly increase, at least kMinSpacing apart; the
+  // end points keep the x they were created with.
+  int32_t count_ = 0;
+  int32_t selectedPoint_ = 0;
+  std::array<CurvePoint, kCapacity> valuePoints_{};
+  std::array<QPoint, kCapacity> pixelPoints_{};
+  bool dragging_ = false;
+  bool showReadout_ = false;
+  bool showAxes_ = false;
+  QString xUnit_;
+  QString yUnit_;
 
   ValueRange range_;
   int plotLeft_ = 0;

@@ -1,15 +1,10 @@
 #include "ui/reverb_page.h"
 
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSpinBox>
 
 #include "effects/reverb_effect.h"
 #include "ui/clamp_store.h"
-#include "ui/mix_slider.h"
-#include "ui/number_edit.h"
 #include "ui/page_form.h"
 
 namespace {
@@ -17,55 +12,22 @@ namespace {
 constexpr int kInitialEchoCount = 6;
 }  // namespace
 
-ReverbPage::ReverbPage(QWidget* parent) : EffectPairPage(QStringLiteral("Reverb"), parent) {
-  BuildControls();
-}
-
-void ReverbPage::BuildControls() {
-  BuildMixControls(QStringLiteral("Enable Reverb"), enableBox_, inputMix_, outputMix_);
-
-  auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
-  PageForm form(parameters);
+ReverbPage::ReverbPage(QWidget* parent)
+    : ParametersPage(QStringLiteral("Reverb"), QStringLiteral("Enable Reverb"), true, parent) {
   echoSpin_ = new QSpinBox;
   echoSpin_->setRange(ReverbSettings::kMinEchoCount, ReverbSettings::kMaxEchoCount);
   echoSpin_->setValue(kInitialEchoCount);
   // Stepped with its arrows only; its field shows the position.
   echoSpin_->findChild<QLineEdit*>()->setReadOnly(true);
   echoSpin_->setAlignment(Qt::AlignRight);
-  form.AddRow(QStringLiteral("Num.of Echoes"), echoSpin_);
-  lowCutEdit_ = form.AddNumber(QStringLiteral("Low Cutoff Freq."), QStringLiteral("Hz"));
-  highCutEdit_ = form.AddNumber(QStringLiteral("High Cutoff Freq."), QStringLiteral("Hz"));
-  minEchoEdit_ = form.AddNumber(QStringLiteral("Min.  Echo Duration"), QStringLiteral("ms."));
-  maxEchoEdit_ = form.AddNumber(QStringLiteral("Max. Echo Duration"), QStringLiteral("ms."));
-  reverbTimeEdit_ = form.AddNumber(QStringLiteral("Reverberation Time"), QStringLiteral("ms."));
-  lowCutEdit_->ShowValue(lowCutHz);
-  highCutEdit_->ShowValue(highCutHz);
-  minEchoEdit_->ShowValue(minEchoMs);
-  maxEchoEdit_->ShowValue(maxEchoMs);
-  reverbTimeEdit_->ShowValue(reverbTimeMs);
-
-  LayOutMixRow(enableBox_, inputMix_, outputMix_)->addWidget(parameters, 1, Qt::AlignTop);
-
-  connect(enableBox_, &QCheckBox::clicked, this, [this] { TakeData(); });
-}
-
-void ReverbPage::OnSetActive() {
-  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
-}
-
-bool ReverbPage::OnKillActive() {
-  return TakeData();
-}
-
-bool ReverbPage::TakeData() {
-  if (!lowCutEdit_->TakeValue(lowCutHz) || !highCutEdit_->TakeValue(highCutHz) ||
-      !minEchoEdit_->TakeValue(minEchoMs) || !maxEchoEdit_->TakeValue(maxEchoMs) ||
-      !reverbTimeEdit_->TakeValue(reverbTimeMs)) {
-    return false;
-  }
-  WriteShownValues();
-  EnableBoth(enableBox_->isChecked());
-  return true;
+  Form().AddRow(QStringLiteral("Num.of Echoes"), echoSpin_);
+  const QString hz = QStringLiteral("Hz");
+  const QString ms = QStringLiteral("ms.");
+  AddValueEdit(QStringLiteral("Low Cutoff Freq."), hz, lowCutHz_, false);
+  AddValueEdit(QStringLiteral("High Cutoff Freq."), hz, highCutHz_, false);
+  AddValueEdit(QStringLiteral("Min.  Echo Duration"), ms, minEchoMs_, false);
+  AddValueEdit(QStringLiteral("Max. Echo Duration"), ms, maxEchoMs_, false);
+  AddValueEdit(QStringLiteral("Reverberation Time"), ms, reverbTimeMs_, false);
 }
 
 void ReverbPage::WriteShownValues() {
@@ -77,12 +39,12 @@ void ReverbPage::WriteShownValues() {
     }
     S& s = reverb->record;
     s.requestedEchoCount = echoSpin_->value();
-    ClampStore(lowCutHz, s.lowCutHz, S::kMinLowCutHz, S::kMaxLowCutHz);
-    ClampStore(highCutHz, s.highCutHz, S::kMinHighCutHz, S::kMaxHighCutHz);
-    ClampStore(minEchoMs, s.minEchoMs, S::kMinMinEchoMs, S::kMaxMinEchoMs);
+    ClampStore(lowCutHz_, s.lowCutHz, S::kMinLowCutHz, S::kMaxLowCutHz);
+    ClampStore(highCutHz_, s.highCutHz, S::kMinHighCutHz, S::kMaxHighCutHz);
+    ClampStore(minEchoMs_, s.minEchoMs, S::kMinMinEchoMs, S::kMaxMinEchoMs);
     // The lower bound follows the minimum as stored: the longest echo stays
     // above the shortest and within its own limit, whatever was typed.
-    ClampStore(maxEchoMs, s.maxEchoMs, s.minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
-    ClampStore(reverbTimeMs, s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
+    ClampStore(maxEchoMs_, s.maxEchoMs, s.minEchoMs + S::kMaxEchoMinGapMs, S::kMaxMaxEchoMs);
+    ClampStore(reverbTimeMs_, s.reverbTimeMs, S::kMinReverbTimeMs, S::kMaxReverbTimeMs);
   }
 }

@@ -2,13 +2,8 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QVBoxLayout>
 
 #include "effects/distortion_effect.h"
-#include "effects/effect_chain.h"
 #include "ui/clamp_store.h"
 #include "ui/mix_slider.h"
 #include "ui/number_edit.h"
@@ -16,14 +11,9 @@
 #include "ui/response_graph.h"
 #include "ui/slider_column.h"
 
-ShaperPage::ShaperPage(QWidget* parent) : EffectPairPage(QStringLiteral("Distorsion"), parent) {
-  BuildControls();
-}
-
-void ShaperPage::BuildControls() {
+ShaperPage::ShaperPage(QWidget* parent)
+    : CurvePage(QStringLiteral("Distorsion"), QStringLiteral("Enable Distorsion"), parent) {
   using S = DistortionSettings;
-  // The enable state is taken when the page is left.
-  BuildMixControls(QStringLiteral("Enable Distorsion"), enableBox_, inputMix_, outputMix_);
   // Slider position p stands for the feedback -p, so the top is +128.
   feedback_ = new SliderColumn(QStringLiteral("Feedback"), -S::kMaxFeedback, -S::kMinFeedback,
                                kFeedbackTickInterval, 0, QStringLiteral("0%"), this);
@@ -32,38 +22,22 @@ void ShaperPage::BuildControls() {
   PageForm form(filter);
   preFilterEdit_ = form.AddNumber(QStringLiteral("PreFilter Cutoff"), QStringLiteral("Hz"));
   preFilterEdit_->SetDigitsOnly(true);
-  preFilterEdit_->ShowValue(preFilterHz);
+  preFilterEdit_->ShowValue(preFilterHz_);
   form.Layout()->setContentsMargins(0, 0, 0, 0);
 
-  auto* curve = new QGroupBox(QStringLiteral("Transfer Curve"), this);
-  graph_ = new ResponseGraph(curve);
-  graph_->Create(QRect(kGraphMargin, kGraphMargin, kGraphWidth, kGraphHeight),
-                 ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY},
-                 S::kCurveMinY, S::kCurveMaxY, kGraphMargin);
-  graph_->showAxes = true;
-  graph_->showReadout = false;
-  auto* curveLayout = new QVBoxLayout(curve);
-  curveLayout->addWidget(graph_, 0, Qt::AlignCenter);
-
-  auto* right = new QVBoxLayout;
-  right->addWidget(filter);
-  right->addWidget(curve);
-  right->addStretch(1);
-
-  LayOutMixRow(enableBox_, inputMix_, outputMix_, feedback_)->addLayout(right, 1);
+  // The enable state, like the pre-filter, is taken when the page is left.
+  LayOut(feedback_, filter, QStringLiteral("Transfer Curve"), kPlotSize,
+         ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, S::kCurveMinY,
+         S::kCurveMaxY);
 
   connect(feedback_, &SliderColumn::Moved, this,
           [this](int position) { OnFeedbackMoved(position); });
 }
 
-void ShaperPage::BindGraph() {
-  graph_->targetLeft = left_;
-  graph_->targetRight = right_;
-}
-
-void ShaperPage::OnSetActive() {
-  BindGraph();
-  ShowEnableAndMixLevels(enableBox_, inputMix_, outputMix_);
+void ShaperPage::HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) {
+  if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
+    shaper->SetCurve(curve);
+  }
 }
 
 void ShaperPage::OnFeedbackMoved(int sliderPosition) {
@@ -77,28 +51,25 @@ void ShaperPage::OnFeedbackMoved(int sliderPosition) {
 }
 
 bool ShaperPage::OnKillActive() {
-  BindGraph();
-  graph_->ApplyCurve();
-  if (!preFilterEdit_->TakeValue(preFilterHz)) {
+  Graph()->ApplyCurve();
+  if (!preFilterEdit_->TakeValue(preFilterHz_)) {
     return false;
   }
   StorePreFilter();
-  EnableBoth(enableBox_->isChecked());
+  EnableBoth(EnableBox()->isChecked());
   return true;
 }
 
 void ShaperPage::WriteShownValues() {
-  BindGraph();
-  graph_->ApplyCurve();
+  Graph()->ApplyCurve();
   StorePreFilter();
 }
 
 void ShaperPage::StorePreFilter() {
   using F = DistortionPreFilter;
   for (Effect* effect : {left_, right_}) {
-    auto* shaper = dynamic_cast<DistortionEffect*>(effect);
-    if (shaper != nullptr && shaper->record.preFilter) {
-      ClampStore(preFilterHz, shaper->record.preFilter->preFilterHz, F::kMinHz, F::kMaxHz);
+    if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
+      ClampStore(preFilterHz_, shaper->record.preFilter.preFilterHz, F::kMinHz, F::kMaxHz);
     }
   }
 }

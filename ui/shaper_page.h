@@ -4,55 +4,37 @@
 // (acting at once), and the pre-filter cutoff and enable state, taken when
 // the page is left.
 
-#include "ui/effect_pair_page.h"
+#include "ui/curve_page.h"
 
-class MixSlider;
 class NumberEdit;
-class QCheckBox;
-class ResponseGraph;
 class SliderColumn;
 
-class ShaperPage : public EffectPairPage {
+class ShaperPage : public CurvePage {
   Q_OBJECT
 
  public:
-  // Where the graph sits on the page, in pixels.
-  static constexpr int kGraphWidth = 156;
-  // Room around the plot for the markers of points on its edges.
-  static constexpr int kGraphMargin = 3;
-  static constexpr int kGraphHeight = 116;
+  // Size of the plot, in pixels.
+  static constexpr QSize kPlotSize{156, 116};
   // The feedback slider's tick spacing.
   static constexpr int kFeedbackTickInterval = 26;
 
   explicit ShaperPage(QWidget* parent = nullptr);
 
-  void OnSetActive() override;
   bool OnKillActive() override;
 
-  // The pre-filter cutoff as last read from its edit (unlimited).
-  float preFilterHz = 8000.0f;
-
-  QCheckBox* EnableBox() const { return enableBox_; }
-  MixSlider* InputMixSlider() const { return inputMix_; }
-  MixSlider* OutputMixSlider() const { return outputMix_; }
   SliderColumn* FeedbackSlider() const { return feedback_; }
-  NumberEdit* PreFilterEdit() const { return preFilterEdit_; }
-  ResponseGraph* Graph() const { return graph_; }
 
  protected:
   void WriteShownValues() override;
+  void HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) override;
 
  private:
-  void BuildControls();
-  void BindGraph();
   void OnFeedbackMoved(int sliderPosition);
   // The pre-filter cutoff, limited, into both effects.
   void StorePreFilter();
 
-  QCheckBox* enableBox_ = nullptr;
-  MixSlider* inputMix_ = nullptr;
-  MixSlider* outputMix_ = nullptr;
+  // The pre-filter cutoff as last read from its edit (unlimited).
+  float preFilterHz_ = 8000.0f;
   SliderColumn* feedback_ = nullptr;
   NumberEdit* preFilterEdit_ = nullptr;
-  ResponseGraph* graph_ = nullptr;
 };

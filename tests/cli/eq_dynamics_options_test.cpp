@@ -52,7 +52,7 @@ TEST(EqDynamicsOptions, EqualizerKeepsItsFlatCurveWithoutBandKeys) {
   Applied out;
   std::string error;
   ASSERT_TRUE(Apply("eq", out, &error)) << error;
-  EXPECT_EQ(out.Record<EqualizerSettings>(0).curvePointCount, 2);
+  EXPECT_EQ(out.Record<EqualizerSettings>(0).curve.Count(), 2);
 }
 
 TEST(EqDynamicsOptions, EqualizerCurveFromGainsSpacingAndFrequencies) {
@@ -63,17 +63,17 @@ TEST(EqDynamicsOptions, EqualizerCurveFromGainsSpacingAndFrequencies) {
   const EqualizerBandCurve expected = BuildEqualizerCurve({20, -60, 3}, 1);
   for (int32_t channel = 0; channel < 2; ++channel) {
     const EqualizerSettings& s = out.Record<EqualizerSettings>(channel);
-    ASSERT_EQ(s.curvePointCount, 16);
+    ASSERT_EQ(s.curve.Count(), 16);
     for (int32_t i = 0; i < 16; ++i) {
-      EXPECT_EQ(s.curvePoints[i].y, expected[i].y) << i;
+      EXPECT_EQ(s.curve.Points()[i].y, expected[i].y) << i;
       if (channel == 0 || i >= 2) {
-        EXPECT_EQ(s.curvePoints[i].x, expected[i].x) << i;
+        EXPECT_EQ(s.curve.Points()[i].x, expected[i].x) << i;
       }
     }
   }
   const EqualizerSettings& right = out.Record<EqualizerSettings>(1);
-  EXPECT_EQ(right.curvePoints[0].x, 0.0f);
-  EXPECT_EQ(right.curvePoints[1].x, static_cast<float>(100.0 / 44100 * 6.283185307));
+  EXPECT_EQ(right.curve.Points()[0].x, 0.0f);
+  EXPECT_EQ(right.curve.Points()[1].x, static_cast<float>(100.0 / 44100 * 6.283185307));
 }
 
 TEST(EqDynamicsOptions, EqualizerRefusals) {
@@ -97,10 +97,10 @@ TEST(EqDynamicsOptions, DistortionKeysAndRanges) {
   const DistortionSettings& left = out.Record<DistortionSettings>(0);
   const DistortionSettings& right = out.Record<DistortionSettings>(1);
   EXPECT_EQ(left.feedback, -128);
-  EXPECT_EQ(right.preFilter->preFilterHz, 500.0f);
-  EXPECT_EQ(left.curvePointCount, 2);
-  ASSERT_EQ(right.curvePointCount, 3);
-  EXPECT_EQ(right.curvePoints[1].y, 100.0f);
+  EXPECT_EQ(right.preFilter.preFilterHz, 500.0f);
+  EXPECT_EQ(left.curve.Count(), 2);
+  ASSERT_EQ(right.curve.Count(), 3);
+  EXPECT_EQ(right.curve.Points()[1].y, 100.0f);
   EXPECT_EQ(left.dryInputGain, 0);
   EXPECT_EQ(right.dryOutputGain, 361);
   ExpectRefused("distortion:feedback=129", "feedback");
@@ -120,8 +120,8 @@ TEST(EqDynamicsOptions, CompressionKeysAndRanges) {
       << error;
   const CompressionSettings& s = out.Record<CompressionSettings>(1);
   EXPECT_EQ(s.envelopeDelayMs, 50.0f);
-  ASSERT_EQ(s.curvePointCount, 3);
-  EXPECT_EQ(s.curvePoints[2].y, -40.0f);
+  ASSERT_EQ(s.curve.Count(), 3);
+  EXPECT_EQ(s.curve.Points()[2].y, -40.0f);
   ExpectRefused("compression:envelopeDelayMs=0.9", "envelopeDelayMs");
   ExpectRefused("compression:envelopeDelayMs=51", "envelopeDelayMs");
   ExpectRefused("compression:curve=0:41;32768:0", "curve");

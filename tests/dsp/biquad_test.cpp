@@ -16,21 +16,6 @@ namespace {
 
 using test_signals::Block;
 
-struct Section {
-  std::array<Q14, 6> coefficients{};
-  std::array<int32_t, 7> history{};
-  BiquadSection s;
-  Section(FilterKind kind, float f1, float f2, float q, float gain) {
-    s.coefficients = coefficients.data();
-    s.history = history.data();
-    s.kind = kind;
-    s.f1 = f1;
-    s.f2 = f2;
-    s.q = q;
-    s.gain = gain;
-  }
-};
-
 // The design, step by step as defined, in double.
 std::array<int32_t, 6> ReferenceDesign(FilterKind kind, float f1, float f2, float q, float gain) {
   const double k = 1.57079632675;
@@ -116,15 +101,13 @@ std::vector<Design> Designs() {
 }  // namespace
 
 TEST(DesignBiquad, LowPassAtHalfNyquistGivesTheKnownArray) {
-  Section section(FilterKind::LowPass, 0.5f, 0.0f, 0.707f, 1.0f);
-  DesignBiquad(&section.s);
+  BiquadSection section = DesignedBiquad(FilterKind::LowPass, 0.5f, 0.0f, 0.707f, 1.0f);
   EXPECT_EQ(section.coefficients, (std::array<Q14, 6>{4799, 9597, 4799, 2810, -1, 16384}));
 }
 
 TEST(DesignBiquad, MatchesTheDefinitionForEveryKind) {
   for (const Design& d : Designs()) {
-    Section section(d.kind, d.f1, d.f2, d.q, d.gain);
-    DesignBiquad(&section.s);
+    BiquadSection section = DesignedBiquad(d.kind, d.f1, d.f2, d.q, d.gain);
     const auto expected = ReferenceDesign(d.kind, d.f1, d.f2, d.q, d.gain);
     for (int i = 0; i < 6; ++i) {
       EXPECT_EQ(section.coefficients[i], expected[i])
@@ -134,42 +117,38 @@ TEST(DesignBiquad, MatchesTheDefinitionForEveryKind) {
 }
 
 TEST(DesignBiquad, LimitsFrequenciesAt095AndWritesBackOnlyTheBandPassUpperEdge) {
-  Section high(FilterKind::LowPass, 0.99f, 0.0f, 0.707f, 1.0f);
-  Section at(FilterKind::LowPass, 0.95f, 0.0f, 0.707f, 1.0f);
-  DesignBiquad(&high.s);
-  DesignBiquad(&at.s);
-  EXPECT_EQ(high.s.f1, 0.99f);
+  BiquadSection high = DesignedBiquad(FilterKind::LowPass, 0.99f, 0.0f, 0.707f, 1.0f);
+  BiquadSection at = DesignedBiquad(FilterKind::LowPass, 0.95f, 0.0f, 0.707f, 1.0f);
+  EXPECT_EQ(high.f1, 0.99f);
+  EXPECT_EQ(high.coefficients, at.coefficients);
   EXPECT_EQ(high.coefficients, ReferenceDesign(FilterKind::LowPass, 0.95f, 0, 0.707f, 1.0f));
 
-  Section band(FilterKind::BandPass, 0.2f, 0.99f, 0.0f, 1.0f);
-  DesignBiquad(&band.s);
-  EXPECT_EQ(band.s.f2, 0.95f);
-  EXPECT_EQ(band.s.f1, 0.2f);
+  BiquadSection band = DesignedBiquad(FilterKind::BandPass, 0.2f, 0.99f, 0.0f, 1.0f);
+  EXPECT_EQ(band.f2, 0.95f);
+  EXPECT_EQ(band.f1, 0.2f);
 }
 
 TEST(DesignBiquad, BandStopAndAllPassShareTheirCoefficients) {
-  Section stop(FilterKind::BandStop, 0.3f, 0.0f, 1.2f, 1.0f);
-  Section all(FilterKind::AllPass, 0.3f, 0.0f, 1.2f, 1.0f);
-  DesignBiquad(&stop.s);
-  DesignBiquad(&all.s);
+  BiquadSection stop = DesignedBiquad(FilterKind::BandStop, 0.3f, 0.0f, 1.2f, 1.0f);
+  BiquadSection all = DesignedBiquad(FilterKind::AllPass, 0.3f, 0.0f, 1.2f, 1.0f);
   EXPECT_EQ(stop.coefficients, all.coefficients);
 }
 
 TEST(DesignBiquad, LeavesHistoryAndRingPositionAlone) {
-  Section section(FilterKind::HighPass, 0.1f, 0.0f, 0.707f, 1.0f);
+  BiquadSection section = DesignedBiquad(FilterKind::HighPass, 0.1f, 0.0f, 0.707f, 1.0f);
   section.history = {1, 2, 3, 4, 5, 6, 7};
-  section.s.ringPosition = 4;
-  DesignBiquad(&section.s);
+  section.ringPosition = 4;
+  section.f1 = 0.2f;
+  DesignBiquad(&section);
   EXPECT_EQ(section.history, (std::array<int32_t, 7>{1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(section.s.ringPosition, 4);
+  EXPECT_EQ(section.ringPosition, 4);
 }
 
 TEST(RunBiquad, MatchesTheRingReferenceOnEverySignalAndBlockSplit) {
   for (const Design& d : Designs()) {
     for (const auto& [name, input] : test_signals::Catalogue(3000)) {
       for (const auto& pattern : test_signals::BlockPatterns()) {
-        Section section(d.kind, d.f1, d.f2, d.q, d.gain);
-        DesignBiquad(&section.s);
+        BiquadSection section = DesignedBiquad(d.kind, d.f1, d.f2, d.q, d.gain);
         ReferenceBiquad ref;
         std::copy(section.coefficients.begin(), section.coefficients.end(), ref.c.begin());
         Block expected(input.size());
@@ -177,13 +156,12 @@ TEST(RunBiquad, MatchesTheRingReferenceOnEverySignalAndBlockSplit) {
           expected[i] = ref.Step(input[i]);
         }
         const Block out = test_signals::RunInBlocks(
-            input, pattern, [&](const int16_t* src, int16_t* dst, int32_t n) {
-              RunBiquad(src, dst, &section.s, n);
-            });
+            input, pattern,
+            [&](const int16_t* src, int16_t* dst, int32_t n) { RunBiquad(src, dst, &section, n); });
         ASSERT_EQ(out, expected) << name << " kind " << static_cast<int>(d.kind);
         // The record's ring is the reference's ring, slot for slot.
         EXPECT_EQ(section.history, ref.h) << name;
-        EXPECT_EQ(section.s.ringPosition, ref.p) << name;
+        EXPECT_EQ(section.ringPosition, ref.p) << name;
         EXPECT_TRUE(test_signals::NeverMinus32768(out)) << name;
       }
     }
@@ -191,30 +169,26 @@ TEST(RunBiquad, MatchesTheRingReferenceOnEverySignalAndBlockSplit) {
 }
 
 TEST(RunBiquad, FullScaleThroughUnityLowPassSettlesAtOrBelow32767) {
-  Section section(FilterKind::LowPass, 0.05f, 0.0f, 0.707f, 1.0f);
-  DesignBiquad(&section.s);
+  BiquadSection section = DesignedBiquad(FilterKind::LowPass, 0.05f, 0.0f, 0.707f, 1.0f);
   Block up(4000, 32767);
   Block out(up.size());
-  RunBiquad(up.data(), out.data(), &section.s, static_cast<int32_t>(up.size()));
+  RunBiquad(up.data(), out.data(), &section, static_cast<int32_t>(up.size()));
   EXPECT_GE(out.back(), 32700);
   EXPECT_LE(out.back(), 32767);
 
-  Section negative(FilterKind::LowPass, 0.05f, 0.0f, 0.707f, 1.0f);
-  DesignBiquad(&negative.s);
+  BiquadSection negative = DesignedBiquad(FilterKind::LowPass, 0.05f, 0.0f, 0.707f, 1.0f);
   Block down(4000, -32768);
-  RunBiquad(down.data(), out.data(), &negative.s, static_cast<int32_t>(down.size()));
+  RunBiquad(down.data(), out.data(), &negative, static_cast<int32_t>(down.size()));
   EXPECT_TRUE(test_signals::NeverMinus32768(out));
   EXPECT_LE(out.back(), -32700);
 }
 
 TEST(RunBiquad, RunsInPlace) {
-  Section a(FilterKind::BandPass, 0.05f, 0.3f, 0.0f, 0.5f);
-  Section b(FilterKind::BandPass, 0.05f, 0.3f, 0.0f, 0.5f);
-  DesignBiquad(&a.s);
-  DesignBiquad(&b.s);
+  BiquadSection a = DesignedBiquad(FilterKind::BandPass, 0.05f, 0.3f, 0.0f, 0.5f);
+  BiquadSection b = DesignedBiquad(FilterKind::BandPass, 0.05f, 0.3f, 0.0f, 0.5f);
   Block input = test_signals::Noise(777, 9);
   Block separate(input.size());
-  RunBiquad(input.data(), separate.data(), &a.s, 777);
-  RunBiquad(input.data(), input.data(), &b.s, 777);
+  RunBiquad(input.data(), separate.data(), &a, 777);
+  RunBiquad(input.data(), input.data(), &b, 777);
   EXPECT_EQ(input, separate);
 }

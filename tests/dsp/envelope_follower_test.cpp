@@ -14,6 +14,14 @@
 using test_signals::Block;
 
 namespace {
+// A follower over a zeroed window of `length` with both positions at 0.
+EnvelopeFollower FollowerOf(int32_t length, float k) {
+  EnvelopeFollower env;
+  env.Allocate(length, 0);
+  env.scale = k;
+  return env;
+}
+
 // Ties to even by hand: the nearest integer, and the even one of two.
 int32_t RoundHalfEven(float v) {
   const float lower = std::floor(v);
@@ -54,8 +62,7 @@ TEST(RunEnvelope, MatchesTheReferenceForSeveralWindowsAndScales) {
     for (const float k : {1.0f / static_cast<float>(length), 0.5f, 1.0f, 0.013f, 3.0f}) {
       for (const auto& [name, input] : test_signals::Catalogue(3000)) {
         for (const auto& pattern : test_signals::BlockPatterns()) {
-          std::vector<int16_t> buffer(static_cast<size_t>(length), 0);
-          EnvelopeFollower env{buffer.data(), length, 0, 0, 0, k};
+          EnvelopeFollower env = FollowerOf(length, k);
           const Block out = test_signals::RunInBlocks(
               input, pattern,
               [&](const int16_t* src, int16_t* dst, int32_t n) { RunEnvelope(src, dst, &env, n); });
@@ -70,8 +77,7 @@ TEST(RunEnvelope, MatchesTheReferenceForSeveralWindowsAndScales) {
 
 TEST(RunEnvelope, RoundsHalvesToEven) {
   // k = 0.5: magnitudes 1, 3, 5 give 0.5, 1.5, 2.5, which round to 0, 2, 2.
-  std::vector<int16_t> buffer(1, 0);
-  EnvelopeFollower env{buffer.data(), 1, 0, 0, 0, 0.5f};
+  EnvelopeFollower env = FollowerOf(1, 0.5f);
   const Block input = {1, -3, 5};
   Block out(3);
   RunEnvelope(input.data(), out.data(), &env, 3);
@@ -80,8 +86,7 @@ TEST(RunEnvelope, RoundsHalvesToEven) {
 
 TEST(RunEnvelope, AveragesTheMagnitudeOverItsWindow) {
   constexpr int32_t kLength = 100;
-  std::vector<int16_t> buffer(kLength, 0);
-  EnvelopeFollower env{buffer.data(), kLength, 0, 0, 0, 1.0f / kLength};
+  EnvelopeFollower env = FollowerOf(kLength, 1.0f / kLength);
   const Block input = test_signals::FullScaleSquare(1000, 10);
   Block out(input.size());
   RunEnvelope(input.data(), out.data(), &env, 1000);

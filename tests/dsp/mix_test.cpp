@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "tests/dsp/test_signals.h"
@@ -29,9 +30,9 @@ Block ReferenceMix(const Block& input, const std::vector<Block>& extras,
 TEST(MixSignals, SingleSignalAtUnityCopiesAndSaturatesMinus32768) {
   Block input = test_signals::Noise(300, 4);
   input[10] = -32768;
-  std::vector<int32_t> gains = {256};
-  std::vector<int32_t> acc(input.size());
-  MixStage stage{1, nullptr, gains.data(), acc.data()};
+  MixStage stage;
+  stage.gains = {256};
+  stage.AllocateBlocks(1, static_cast<int32_t>(input.size()));
   Block out(input.size());
   MixSignals(input.data(), out.data(), &stage, static_cast<int32_t>(input.size()));
   for (size_t i = 0; i < input.size(); ++i) {
@@ -55,8 +56,10 @@ TEST(MixSignals, MatchesTheReferenceForSeveralSignalCountsAndGains) {
       for (int32_t e = 0; e < k; ++e) {
         gains.push_back(rng.Uniform(-400, 400));
       }
-      std::vector<int32_t> acc(count);
-      MixStage stage{k, flat.data(), gains.data(), acc.data()};
+      MixStage stage;
+      stage.gains = gains;
+      stage.AllocateBlocks(k, static_cast<int32_t>(count));
+      std::copy(flat.begin(), flat.end(), stage.extraSignals.begin());
       Block out(count);
       MixSignals(input.data(), out.data(), &stage, static_cast<int32_t>(count));
       EXPECT_EQ(out, ReferenceMix(input, extras, gains)) << "K " << k << " count " << count;
@@ -68,13 +71,14 @@ TEST(MixSignals, MatchesTheReferenceForSeveralSignalCountsAndGains) {
 TEST(MixSignals, FullScaleSumClampsAt32767) {
   Block input(4, 32767);
   Block delayed(4, 32767);
-  std::vector<int32_t> gains = {180, 180};
-  std::vector<int32_t> acc(4);
-  MixStage stage{2, delayed.data(), gains.data(), acc.data()};
+  MixStage stage;
+  stage.gains = {180, 180};
+  stage.AllocateBlocks(2, 4);
+  std::copy(delayed.begin(), delayed.end(), stage.extraSignals.begin());
   Block out(4);
   MixSignals(input.data(), out.data(), &stage, 4);
   EXPECT_EQ(out, Block(4, 32767));
-  gains[1] = 0;
+  stage.gains[1] = 0;
   MixSignals(input.data(), out.data(), &stage, 4);
   EXPECT_EQ(out, Block(4, static_cast<int16_t>((180 * 32767) >> 8)));
 }

@@ -50,7 +50,7 @@ TEST(RunWavetable, MatchesTheReferenceForSeveralIncrementsDepthsAndBlocks) {
   for (const int32_t increment : {0, 1, 11, 23, 4096, 5000, 40000}) {
     for (const int32_t depth : {16, 32, 4096, 30000}) {
       for (const auto& pattern : test_signals::BlockPatterns()) {
-        Wavetable osc{const_cast<int16_t*>(table.data()), 3, 100, 256, 256, increment, depth};
+        Wavetable osc{table, 3, 100, 256, increment, depth};
         const Block input = test_signals::Silence(20000);
         const Block out = test_signals::RunInBlocks(
             input, pattern,
@@ -64,7 +64,7 @@ TEST(RunWavetable, MatchesTheReferenceForSeveralIncrementsDepthsAndBlocks) {
 
 TEST(RunWavetable, WholeStepsReadOneEntryPerSampleScaledByDepth) {
   std::vector<int16_t> table = {100, -200, 300, -400, 500};
-  Wavetable osc{table.data(), 0, 0, 5, 5, 4096, 2048};
+  Wavetable osc{table, 0, 0, 5, 4096, 2048};
   Block out(12);
   RunWavetable(nullptr, out.data(), &osc, 12);
   for (size_t n = 0; n < out.size(); ++n) {
@@ -77,7 +77,7 @@ TEST(RunWavetable, WholeStepsReadOneEntryPerSampleScaledByDepth) {
 TEST(RunWavetable, WrapAmountSmallerThanLengthLoopsOverTheTail) {
   // A table of 8 with wrap 4: positions run 0..7, then 4..7 again.
   std::vector<int16_t> table = {0, 1, 2, 3, 4, 5, 6, 7};
-  Wavetable osc{table.data(), 0, 0, 8, 4, 4096, 4096};
+  Wavetable osc{table, 0, 0, 4, 4096, 4096};
   Block out(14);
   RunWavetable(nullptr, out.data(), &osc, 14);
   EXPECT_EQ(out, (Block{0, 1, 2, 3, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5}));

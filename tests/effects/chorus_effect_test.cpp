@@ -145,10 +145,10 @@ TEST(ChorusEffect, SweepScalingForThePageAndConstructorDefaultsAt22000) {
   EXPECT_EQ(s.lfo.increment, 23);
   EXPECT_EQ(s.lfo.depth, 32);
   EXPECT_EQ(s.feedbackCoef, 64);
-  EXPECT_EQ(s.lfo.length, 256);
+  EXPECT_EQ(s.lfo.Length(), 256);
   EXPECT_EQ(s.lfo.wrap, 256);
-  EXPECT_EQ(s.lfoTable[64], 4096);
-  EXPECT_EQ(s.lfoTable[192], -4096);
+  EXPECT_EQ(s.lfo.table[64], 4096);
+  EXPECT_EQ(s.lfo.table[192], -4096);
   EXPECT_EQ(s.preFilter.kind, FilterKind::LowPass);
   EXPECT_EQ(s.preFilter.f1, 2.0f * 8000.0f / 22000.0f);
 
@@ -187,9 +187,9 @@ TEST(ChorusEffect, MatchesTheReferenceAcrossRatesBlocksAndParameters) {
           ASSERT_EQ(chorus->record.lfo.depth, s.depth);
           ASSERT_EQ(chorus->record.feedbackCoef, s.feedbackCoef);
           std::array<int32_t, 6> c{};
-          std::copy_n(chorus->record.preFilterCoefficients.begin(), 6, c.begin());
-          const Block expected = ReferenceChorus(p, rate, block, input, c, chorus->record.gains[0],
-                                                 chorus->record.gains[1]);
+          std::copy_n(chorus->record.preFilter.coefficients.begin(), 6, c.begin());
+          const Block expected = ReferenceChorus(
+              p, rate, block, input, c, chorus->record.mix.gains[0], chorus->record.mix.gains[1]);
           const Block out = RunChorus(*chorus, input, {block, 1, block / 2 + 3});
           ASSERT_EQ(out, expected)
               << name << " rate " << rate << " block " << block << " period " << p.period;
@@ -266,8 +266,8 @@ TEST(ChorusEffect, FastWideSweepHoldsTheReadPositionAndExtrapolatesWithinRange) 
   EXPECT_LT(lowestFraction, 0);
   EXPECT_TRUE(test_signals::NeverMinus32768(out));
   std::array<int32_t, 6> c{};
-  std::copy_n(chorus->record.preFilterCoefficients.begin(), 6, c.begin());
-  EXPECT_EQ(out, ReferenceChorus(p, 44100, 256, input, c, 0, chorus->record.gains[1]));
+  std::copy_n(chorus->record.preFilter.coefficients.begin(), 6, c.begin());
+  EXPECT_EQ(out, ReferenceChorus(p, 44100, 256, input, c, 0, chorus->record.mix.gains[1]));
 }
 
 TEST(ChorusEffect, SweepStaysInsideTheLineOverLongRuns) {
@@ -309,7 +309,7 @@ TEST(ChorusEffect, SecondPrepareKeepsStateAndReleaseStartsFromSilence) {
   chorus->Release();
   EXPECT_EQ(chorus->prepared, 0);
   EXPECT_TRUE(chorus->record.line.empty());
-  EXPECT_TRUE(chorus->record.lfoTable.empty());
+  EXPECT_TRUE(chorus->record.lfo.table.empty());
   chorus->Prepare(chorus->settings, 256, 22050);
   auto fresh = MakeChorus(kPageDefaults);
   fresh->Prepare(fresh->settings, 256, 22050);

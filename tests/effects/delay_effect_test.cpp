@@ -51,19 +51,18 @@ TEST(DelayEffect, FactoryBuildsTheDefaultDelay) {
   EXPECT_EQ(delay.record.delayMs, 10.0f);
   EXPECT_EQ(delay.record.dryInputMix, 0.707f);
   EXPECT_EQ(delay.record.dryOutputMix, 0.707f);
-  EXPECT_EQ(delay.record.busy, 0);
 }
 
 TEST(DelayEffect, LineGeometryAt22000) {
   DelayEffect delay(10.0f, 0.707f, 0.707f);
   delay.Prepare(delay.settings, 256, 22000);
   EXPECT_EQ(delay.prepared, 1);
-  EXPECT_EQ(delay.record.lineLength, 11001);
-  EXPECT_EQ(delay.record.writeIndex, 0);
-  EXPECT_EQ(delay.record.readIndex, 10781);  // 220 samples behind
-  EXPECT_EQ(delay.record.line.size(), 11001u);
-  EXPECT_EQ(delay.record.gains[0], 180);
-  EXPECT_EQ(delay.record.gains[1], 180);
+  EXPECT_EQ(delay.record.line.Length(), 11001);
+  EXPECT_EQ(delay.record.line.writePosition, 0);
+  EXPECT_EQ(delay.record.line.readPosition, 10781);  // 220 samples behind
+  EXPECT_EQ(delay.record.line.buffer.size(), 11001u);
+  EXPECT_EQ(delay.record.mix.gains[0], 180);
+  EXPECT_EQ(delay.record.mix.gains[1], 180);
 }
 
 TEST(DelayEffect, ImpulseReturnsDelaySamplesLaterAtTheOutputGain) {
@@ -98,7 +97,8 @@ TEST(DelayEffect, MatchesTheReferenceAcrossRatesDelaysBlocksAndMixes) {
         delay.Prepare(delay.settings, 1000, c.rate);
         const auto samples = static_cast<int32_t>(static_cast<float>(c.rate) * c.ms * 0.001);
         const Block out = RunDelay(delay, input, pattern);
-        ASSERT_EQ(out, ReferenceDelay(input, samples, delay.record.gains[0], delay.record.gains[1]))
+        ASSERT_EQ(out, ReferenceDelay(input, samples, delay.record.mix.gains[0],
+                                      delay.record.mix.gains[1]))
             << name << " rate " << c.rate << " ms " << c.ms;
         EXPECT_TRUE(test_signals::NeverMinus32768(out)) << name;
       }
@@ -109,7 +109,7 @@ TEST(DelayEffect, MatchesTheReferenceAcrossRatesDelaysBlocksAndMixes) {
 TEST(DelayEffect, ZeroDelayPassesTheInputAtBothGains) {
   DelayEffect delay(0.0f, 0.707f, 0.707f);
   delay.Prepare(delay.settings, 64, 22000);
-  EXPECT_EQ(delay.record.readIndex, 0);
+  EXPECT_EQ(delay.record.line.readPosition, 0);
   const Block input = test_signals::Sine(64, 0.05, 15000);
   const Block out = RunDelay(delay, input, {64});
   for (size_t n = 0; n < input.size(); ++n) {
@@ -132,18 +132,18 @@ TEST(DelayEffect, SetDelayTimeMovesTheReadPositionAndBackAgain) {
   delay.Prepare(delay.settings, 512, 22000);
   // Bring the read position near the start of the line, so the longer delay wraps.
   RunDelay(delay, test_signals::Noise(11001 - 10781 + 100, 5), {512});
-  const int32_t before = delay.record.readIndex;
+  const int32_t before = delay.record.line.readPosition;
   ASSERT_EQ(before, 100);
   delay.SetDelayTime(20.0f, 22000);
-  EXPECT_EQ(delay.record.readIndex, 100 - 220 + 11001);
+  EXPECT_EQ(delay.record.line.readPosition, 100 - 220 + 11001);
   EXPECT_EQ(delay.record.delayMs, 20.0f);
   delay.SetDelayTime(10.0f, 22000);
-  EXPECT_EQ(delay.record.readIndex, before);
+  EXPECT_EQ(delay.record.line.readPosition, before);
   // The slider's whole range: 100 ms moves the read position back by 1980.
   delay.SetDelayTime(100.0f, 22000);
-  EXPECT_EQ(delay.record.readIndex, before - 1980 + 11001);
+  EXPECT_EQ(delay.record.line.readPosition, before - 1980 + 11001);
   delay.SetDelayTime(10.0f, 22000);
-  EXPECT_EQ(delay.record.readIndex, before);
+  EXPECT_EQ(delay.record.line.readPosition, before);
 }
 
 TEST(DelayEffect, LongerDelayReplaysOlderSamplesStillInTheLine) {
@@ -165,9 +165,9 @@ TEST(DelayEffect, SetDelayTimeWithoutARateOnlyStoresTheTime) {
   DelayEffect delay(10.0f, 0.707f, 0.707f);
   delay.SetDelayTime(50.0f, 0);
   EXPECT_EQ(delay.record.delayMs, 50.0f);
-  EXPECT_EQ(delay.record.readIndex, 0);
+  EXPECT_EQ(delay.record.line.readPosition, 0);
   delay.Prepare(delay.settings, 64, 22000);
-  EXPECT_EQ(delay.record.readIndex, 11001 - 1100);
+  EXPECT_EQ(delay.record.line.readPosition, 11001 - 1100);
 }
 
 TEST(DelayEffect, SecondPrepareKeepsStateAndReleaseStartsFromSilence) {
@@ -175,17 +175,17 @@ TEST(DelayEffect, SecondPrepareKeepsStateAndReleaseStartsFromSilence) {
   DelayEffect delay(10.0f, 0.707f, 0.707f);
   delay.Prepare(delay.settings, 512, 22000);
   RunDelay(delay, input, {512});
-  const int32_t read = delay.record.readIndex;
-  const int32_t write = delay.record.writeIndex;
-  const std::vector<int16_t> line = delay.record.line;
+  const int32_t read = delay.record.line.readPosition;
+  const int32_t write = delay.record.line.writePosition;
+  const std::vector<int16_t> line = delay.record.line.buffer;
   delay.Prepare(delay.settings, 512, 44100);
-  EXPECT_EQ(delay.record.readIndex, read);
-  EXPECT_EQ(delay.record.writeIndex, write);
-  EXPECT_EQ(delay.record.line, line);
+  EXPECT_EQ(delay.record.line.readPosition, read);
+  EXPECT_EQ(delay.record.line.writePosition, write);
+  EXPECT_EQ(delay.record.line.buffer, line);
 
   delay.Release();
   EXPECT_EQ(delay.prepared, 0);
-  EXPECT_TRUE(delay.record.line.empty());
+  EXPECT_TRUE(delay.record.line.buffer.empty());
   delay.Release();  // a second release changes nothing
   delay.Prepare(delay.settings, 512, 22000);
   DelayEffect fresh(10.0f, 0.707f, 0.707f);

@@ -18,7 +18,7 @@ namespace {
 // Pre-filter, shaping and mix written out sample by sample from the
 // effect's designed coefficients and table.
 std::vector<int16_t> ModelDistortion(const DistortionSettings& s, const std::vector<int16_t>& x) {
-  const int32_t* c = s.preFilter->section.coefficients;
+  const int32_t* c = s.preFilter.section.coefficients.data();
   const std::vector<int32_t>& t = s.shapeTable;
   ModelBiquad filter;
   int64_t previous = 0;
@@ -48,10 +48,10 @@ TEST(DistortionEffect, FactoryDefaults) {
   EXPECT_STREQ(node->Name(), "Distorsion Effect");
   auto& s = *static_cast<DistortionSettings*>(node->settings);
   EXPECT_EQ(s.feedback, 0);
-  EXPECT_EQ(s.preFilter->preFilterHz, 8000.0f);
-  EXPECT_EQ(s.curvePointCount, 2);
-  EXPECT_EQ(s.curvePoints[0].x, -32767.0f);
-  EXPECT_EQ(s.curvePoints[1].y, 32767.0f);
+  EXPECT_EQ(s.preFilter.preFilterHz, 8000.0f);
+  EXPECT_EQ(s.curve.Count(), 2);
+  EXPECT_EQ(s.curve.Points()[0].x, -32767.0f);
+  EXPECT_EQ(s.curve.Points()[1].y, 32767.0f);
   EXPECT_EQ(node->GetDryInputMix(), 254);
   node->SetDryOutputMix(512);
   EXPECT_EQ(s.dryOutputGain, 361);
@@ -90,11 +90,10 @@ TEST(DistortionEffect, MatchesThePerSampleModel) {
           for (const auto& x : TestSignals(3000)) {
             DistortionEffect effect;
             if (curve) {
-              effect.record.curvePoints = curve;
-              effect.record.curvePointCount = 6;
+              effect.SetCurve({curve, 6});
             }
             effect.record.feedback = p.feedback;
-            effect.record.preFilter->preFilterHz = p.preFilterHz;
+            effect.record.preFilter.preFilterHz = p.preFilterHz;
             effect.record.dryInputGain = p.inGain;
             effect.record.dryOutputGain = p.outGain;
             effect.Prepare(effect.settings, block, rate);
@@ -158,5 +157,5 @@ TEST(DistortionEffect, ReleaseAndPrepareAgain) {
   effect.Release();
   EXPECT_EQ(effect.prepared, 0);
   EXPECT_TRUE(effect.record.filtered.empty());
-  EXPECT_EQ(effect.record.curvePointCount, 2);
+  EXPECT_EQ(effect.record.curve.Count(), 2);
 }

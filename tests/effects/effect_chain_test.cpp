@@ -48,7 +48,7 @@ TEST(EffectChain, EmptyChainOnlySetsItsFields) {
   EffectChain chain;
   chain.Prepare(256, 22000);
   EXPECT_EQ(chain.prepared, 1);
-  EXPECT_EQ(chain.blockLength, 256);
+  EXPECT_EQ(chain.blockFrames, 256);
   EXPECT_EQ(chain.sampleRate, 22000);
   chain.RebuildRecords();
   chain.Release();
@@ -93,12 +93,10 @@ TEST_F(EffectChainWithNodes, SelectPositionIsOneBasedAndIgnoresOutOfRange) {
   }
   chain.SelectPosition(3);
   EXPECT_EQ(chain.cursor, nodes[2]);
-  EXPECT_EQ(chain.cursorPrev, nodes[1]);
   chain.SelectPosition(0);
   chain.SelectPosition(4);
   EXPECT_EQ(chain.cursor, nodes[2]);  // unchanged
   EXPECT_EQ(chain.Advance(), nullptr);
-  EXPECT_EQ(chain.cursorPrev, nodes[2]);
 }
 
 TEST_F(EffectChainWithNodes, MoveUpOfTailMakesMiddleTheTailAndAppendFollowsIt) {
@@ -148,18 +146,19 @@ TEST_F(EffectChainWithNodes, SetEnabledPatchesTheLiveRecordInPlace) {
     nodes.push_back(chain.Append(id));
   }
   chain.Prepare(128, 22000);
+  chain.SelectPosition(3);
   const EffectRecord* live = chain.records.get();
-  chain.SetEnabled(nodes[1], 1);
+  chain.SetEnabled(nodes[1], true);
   EXPECT_EQ(chain.records.get(), live);  // same array, not rebuilt
   EXPECT_EQ(live[1].enabled, 1);
   EXPECT_EQ(live[0].enabled, 0);
   EXPECT_EQ(live[2].enabled, 0);
   EXPECT_EQ(nodes[1]->enabled, 1);
-  EXPECT_EQ(chain.cursor, nodes[1]);
+  EXPECT_EQ(chain.cursor, nodes[2]);  // the walk leaves the selected node alone
 
   EffectChain other;
   Effect* foreign = other.Append(ids_[0]);
-  chain.SetEnabled(foreign, 1);
+  chain.SetEnabled(foreign, true);
   EXPECT_EQ(foreign->enabled, 0);
   for (int32_t i = 0; i < chain.count; ++i) {
     EXPECT_EQ(live[i].enabled, i == 1 ? 1 : 0);

@@ -19,9 +19,7 @@ constexpr double kK = 1.57079632675;
 
 // A set designed by hand: the section DesignBiquad gets for a cut-off and Q.
 CoefficientSet DesignSet(double cutoffHz, double q, int32_t kind, int32_t rate) {
-  CoefficientSet set{};
   BiquadSection section;
-  section.coefficients = set.data();
   section.kind = static_cast<FilterKind>(kind);
   section.f1 = static_cast<float>(cutoffHz / rate * 2);
   section.q = static_cast<float>(q);
@@ -37,7 +35,7 @@ CoefficientSet DesignSet(double cutoffHz, double q, int32_t kind, int32_t rate) 
     section.f2 = static_cast<float>(std::atan(2 * d) / kK);
   }
   DesignBiquad(&section);
-  return set;
+  return section.coefficients;
 }
 
 double Position(int32_t i, int32_t scaling) {
@@ -79,7 +77,7 @@ TEST(EnvelopeFilterEffect, FactoryDefaults) {
   EXPECT_EQ(s.sweepScaling, 0);
   EXPECT_EQ(node->GetDryOutputMix(), 254);
   node->Prepare(node->settings, 64, 44100);
-  EXPECT_EQ(s.envelope->length, 442);
+  EXPECT_EQ(s.envelope.Length(), 442);
 }
 
 TEST(EnvelopeFilterEffect, BankSetsSitAtTheirSweepPositions) {
@@ -135,7 +133,7 @@ TEST(EnvelopeFilterEffect, MatchesThePerSampleModel) {
     for (const Params& p : params) {
       for (int32_t block : {1, 333, 1024}) {
         for (const auto& x : TestSignals(5000)) {
-          EnvelopeFilterEffect effect(p.initialCutoff, p.initialQ, p.finalCutoff, 0, 0, 0);
+          EnvelopeFilterEffect effect(p.initialCutoff, p.initialQ, p.finalCutoff);
           effect.record.finalResonance = p.finalQ;
           effect.record.filterKind = p.kind;
           effect.record.sweepScaling = p.scaling;
@@ -153,7 +151,7 @@ TEST(EnvelopeFilterEffect, MatchesThePerSampleModel) {
 }
 
 TEST(EnvelopeFilterEffect, SilenceStaysSilence) {
-  EnvelopeFilterEffect effect(100, 0.707f, 2500, 0, 0, 0);
+  EnvelopeFilterEffect effect(100, 0.707f, 2500);
   effect.Prepare(effect.settings, 256, 44100);
   const auto y = RunInBlocks(effect, std::vector<int16_t>(2048, 0), 256);
   EXPECT_TRUE(std::all_of(y.begin(), y.end(), [](int16_t v) { return v == 0; }));
@@ -162,7 +160,7 @@ TEST(EnvelopeFilterEffect, SilenceStaysSilence) {
 }
 
 TEST(EnvelopeFilterEffect, LoudSteadySineUsesTheLastSet) {
-  EnvelopeFilterEffect effect(100, 0.707f, 2500, 0, 0, 0);
+  EnvelopeFilterEffect effect(100, 0.707f, 2500);
   effect.Prepare(effect.settings, 1024, 44100);
   const auto x = Sine(1024 * 4, 1000.0 / 44100, 32767.0);
   RunInBlocks(effect, x, 1024);
@@ -172,7 +170,7 @@ TEST(EnvelopeFilterEffect, LoudSteadySineUsesTheLastSet) {
 
 TEST(EnvelopeFilterEffect, EqualInitialAndFinalValuesMakeAFixedFilter) {
   for (int32_t kind : {0, 1, 2}) {
-    EnvelopeFilterEffect effect(1500, 2.0f, 1500, 0, 0, 0);
+    EnvelopeFilterEffect effect(1500, 2.0f, 1500);
     effect.record.filterKind = kind;
     effect.record.sweepScaling = 1;
     effect.record.dryInputGain = 0;

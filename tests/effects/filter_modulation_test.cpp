@@ -69,9 +69,9 @@ TEST(FilterModulationEffect, FactoryDefaults) {
 }
 
 TEST(FilterModulationEffect, ModulatorTableIsARaisedCosine) {
-  FilterModulationEffect effect(100, 0.707f, 5000, 0, 0, 0.707f, 0.707f);
+  FilterModulationEffect effect(100, 0.707f, 5000, 0.707f, 0.707f);
   effect.Prepare(effect.settings, 64, 44100);
-  const auto& t = effect.record.modulatorTable;
+  const auto& t = effect.record.modulator.table;
   EXPECT_EQ(t[0], 127);
   EXPECT_EQ(t[1], 126);
   EXPECT_EQ(t[127], 0);
@@ -94,7 +94,7 @@ TEST(FilterModulationEffect, PhaseStepsAndPeriods) {
 }
 
 TEST(FilterModulationEffect, StartsAtTheLastSetAndReachesTheFirstAfterHalfAPeriod) {
-  FilterModulationEffect effect(100, 0.707f, 5000, 0, 0, 0.707f, 0.707f);
+  FilterModulationEffect effect(100, 0.707f, 5000, 0.707f, 0.707f);
   const int32_t half = 128 * 4096 / 32;  // 128 table steps at 8000 Hz
   effect.Prepare(effect.settings, half + 1, 8000);
   const auto x = Noise(half + 1, 3);
@@ -118,7 +118,7 @@ TEST(FilterModulationEffect, MatchesThePerSampleModel) {
     for (const Params& p : params) {
       for (int32_t block : {1, 250, 2048}) {
         for (const auto& x : TestSignals(6000)) {
-          FilterModulationEffect effect(p.initialCutoff, p.initialQ, p.finalCutoff, 0, 0, 0, 0);
+          FilterModulationEffect effect(p.initialCutoff, p.initialQ, p.finalCutoff, 0, 0);
           effect.record.finalResonance = p.finalQ;
           effect.record.modulatorLengthMs = p.lengthMs;
           effect.record.filterKind = p.kind;
@@ -137,7 +137,7 @@ TEST(FilterModulationEffect, MatchesThePerSampleModel) {
 }
 
 TEST(FilterModulationEffect, SilenceStaysSilence) {
-  FilterModulationEffect effect(100, 0.707f, 5000, 0, 0, 0.707f, 0.707f);
+  FilterModulationEffect effect(100, 0.707f, 5000, 0.707f, 0.707f);
   effect.record.modulatorLengthMs = 100;
   effect.Prepare(effect.settings, 256, 44100);
   const auto y = RunInBlocks(effect, std::vector<int16_t>(8192, 0), 256);
@@ -145,7 +145,7 @@ TEST(FilterModulationEffect, SilenceStaysSilence) {
 }
 
 TEST(FilterModulationEffect, EqualInitialAndFinalValuesMakeAFixedFilter) {
-  FilterModulationEffect effect(800, 3.0f, 800, 0, 0, 0, 1);
+  FilterModulationEffect effect(800, 3.0f, 800, 0, 1);
   effect.record.modulatorLengthMs = 100;
   effect.record.filterKind = 1;
   effect.Prepare(effect.settings, 128, 22050);

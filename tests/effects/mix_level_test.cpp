@@ -17,14 +17,14 @@ constexpr int32_t kFloatFormIds[] = {kDelayEffectId, kChorusEffectId, kReverbEff
 std::pair<int32_t, int32_t> Gains(Effect& effect) {
   switch (effect.typeId) {
     case kDelayEffectId:
-      return {static_cast<DelayEffect&>(effect).record.gains[0],
-              static_cast<DelayEffect&>(effect).record.gains[1]};
+      return {static_cast<DelayEffect&>(effect).record.mix.gains[0],
+              static_cast<DelayEffect&>(effect).record.mix.gains[1]};
     case kChorusEffectId:
-      return {static_cast<ChorusEffect&>(effect).record.gains[0],
-              static_cast<ChorusEffect&>(effect).record.gains[1]};
+      return {static_cast<ChorusEffect&>(effect).record.mix.gains[0],
+              static_cast<ChorusEffect&>(effect).record.mix.gains[1]};
     default:
-      return {static_cast<ReverbEffect&>(effect).record.gains[0],
-              static_cast<ReverbEffect&>(effect).record.gains[1]};
+      return {static_cast<ReverbEffect&>(effect).record.mix.gains[0],
+              static_cast<ReverbEffect&>(effect).record.mix.gains[1]};
   }
 }
 }  // namespace
@@ -70,15 +70,15 @@ TEST(FloatMixLevels, LevelsSetBeforeARunAreUsedByPrepare) {
   chorus.SetDryInputMix(400);
   chorus.SetDryOutputMix(10);
   chorus.Prepare(chorus.settings, 64, 22050);
-  EXPECT_EQ(chorus.record.gains[0],
+  EXPECT_EQ(chorus.record.mix.gains[0],
             static_cast<int32_t>(static_cast<float>(400 * 0.00276171875) * 256.0f));
-  EXPECT_EQ(chorus.record.gains[1],
+  EXPECT_EQ(chorus.record.mix.gains[1],
             static_cast<int32_t>(static_cast<float>(10 * 0.00276171875) * 256.0f));
 
   ReverbEffect reverb(20.0f, 25.0f, 100.0f, 4000.0f, 1000.0f, 6, 0.707f, 0.707f);
   reverb.SetDryOutputMix(512);
   reverb.Prepare(reverb.settings, 64, 22050);
   // Each of the six combs carries level / 6 x 512.
-  EXPECT_EQ(reverb.record.gains[6],
+  EXPECT_EQ(reverb.record.mix.gains[6],
             static_cast<int32_t>(static_cast<float>(512 * 0.00276171875) / 6.0f * 512.0f));
 }

@@ -30,7 +30,7 @@ std::unique_ptr<ReverbEffect> MakeReverb(const Params& p) {
 std::vector<int32_t> CombDelays(const ReverbSettings& s) {
   std::vector<int32_t> d;
   for (int32_t i = 0; i < s.echoCount; ++i) {
-    d.push_back(s.combs[static_cast<size_t>(i)].delay);
+    d.push_back(s.combs[static_cast<size_t>(i)].Delay());
   }
   return d;
 }
@@ -63,11 +63,11 @@ struct History {
 // (y = v[n-D]; v = x - g y) and the mix, per sample, from the record's design.
 Block ReferenceReverb(const ReverbSettings& s, const Block& input) {
   ReferenceDirectForm filter;
-  std::copy_n(s.bandPassCoefficients.begin(), 5, filter.c.begin());
-  History ap1(s.allpass1.delay), ap2(s.allpass2.delay);
+  std::copy_n(s.bandPass.coefficients.begin(), 5, filter.c.begin());
+  History ap1(s.allpass1.Delay()), ap2(s.allpass2.Delay());
   std::vector<History> combs;
   for (int32_t i = 0; i < s.echoCount; ++i) {
-    combs.emplace_back(s.combs[static_cast<size_t>(i)].delay);
+    combs.emplace_back(s.combs[static_cast<size_t>(i)].Delay());
   }
   auto allpass = [](History& h, int32_t x, int32_t g) {
     const int32_t old = h.Oldest();
@@ -80,12 +80,12 @@ Block ReferenceReverb(const ReverbSettings& s, const Block& input) {
     int32_t x = filter.Step(input[n]);
     x = allpass(ap1, x, s.allpass1.gain);
     x = allpass(ap2, x, s.allpass2.gain);
-    int64_t acc = int64_t{s.gains[0]} * input[n];
+    int64_t acc = int64_t{s.mix.gains[0]} * input[n];
     for (int32_t i = 0; i < s.echoCount; ++i) {
       History& h = combs[static_cast<size_t>(i)];
       const int32_t y = h.Oldest();
       h.Push(Clamp(x - ((y * s.combs[static_cast<size_t>(i)].gain) >> 8)));
-      acc += int64_t{s.gains[static_cast<size_t>(i + 1)]} * y;
+      acc += int64_t{s.mix.gains[static_cast<size_t>(i + 1)]} * y;
     }
     out[n] = static_cast<int16_t>(Clamp(static_cast<int32_t>(acc) >> 8));
   }
@@ -126,7 +126,7 @@ TEST(ReverbEffect, FactoryBuildsTheDefaultReverb) {
   EXPECT_EQ(s.reverbTimeMs, 1000.0f);
   EXPECT_EQ(s.echoCount, 6);
   EXPECT_EQ(s.requestedEchoCount, 6);
-  EXPECT_EQ(s.gains.size(), 17u);
+  EXPECT_EQ(s.mix.gains.size(), 17u);
 }
 
 TEST(ReverbEffect, DefaultBankAt22000) {
@@ -137,14 +137,14 @@ TEST(ReverbEffect, DefaultBankAt22000) {
   EXPECT_EQ(CombGains(s), (std::vector<int32_t>{215, 213, 211, 208, 206, 204}));
   for (int32_t i = 0; i < 6; ++i) {
     const CombDelay& c = s.combs[static_cast<size_t>(i)];
-    EXPECT_EQ(c.length, c.delay + 1);
+    EXPECT_EQ(c.Length(), c.Delay() + 1);
     EXPECT_EQ(c.writePosition, 0);
     EXPECT_EQ(c.readPosition, 1);
-    EXPECT_EQ(s.gains[static_cast<size_t>(i + 1)], 60);
+    EXPECT_EQ(s.mix.gains[static_cast<size_t>(i + 1)], 60);
   }
-  EXPECT_EQ(s.gains[0], 180);
-  EXPECT_EQ(s.allpass1.delay, 101);
-  EXPECT_EQ(s.allpass2.delay, 101);
+  EXPECT_EQ(s.mix.gains[0], 180);
+  EXPECT_EQ(s.allpass1.Delay(), 101);
+  EXPECT_EQ(s.allpass2.Delay(), 101);
   EXPECT_EQ(s.allpass1.gain, 180);
   EXPECT_EQ(s.mix.signalCount, 7);
   EXPECT_EQ(s.bandPass.kind, FilterKind::BandPass);
@@ -155,8 +155,8 @@ TEST(ReverbEffect, AllpassDelaysAre101AtTheUsualRates) {
   for (const int32_t rate : {8000, 11025, 22050, 44100, 48000, 96000}) {
     auto reverb = MakeReverb(kDefaults);
     reverb->Prepare(reverb->settings, 64, rate);
-    EXPECT_EQ(reverb->record.allpass1.delay, 101) << rate;
-    EXPECT_EQ(reverb->record.allpass2.delay, 101) << rate;
+    EXPECT_EQ(reverb->record.allpass1.Delay(), 101) << rate;
+    EXPECT_EQ(reverb->record.allpass2.Delay(), 101) << rate;
   }
 }
 
@@ -186,14 +186,14 @@ TEST(ReverbEffect, FeedbackFollowsTheReverberationTime) {
 TEST(ReverbEffect, OutputMixIsSpreadOverTheCombs) {
   auto reverb = MakeReverb(kDefaults);
   reverb->SetDryOutputMix(256);
-  EXPECT_EQ(
-      std::vector<int32_t>(reverb->record.gains.begin() + 1, reverb->record.gains.begin() + 7),
-      std::vector<int32_t>(6, 60));
+  EXPECT_EQ(std::vector<int32_t>(reverb->record.mix.gains.begin() + 1,
+                                 reverb->record.mix.gains.begin() + 7),
+            std::vector<int32_t>(6, 60));
   auto sixteen = MakeReverb({20.0f, 25.0f, 100.0f, 4000.0f, 1000.0f, 16});
   sixteen->Prepare(sixteen->settings, 64, 22000);
   sixteen->SetDryOutputMix(256);
   for (int32_t i = 1; i <= 16; ++i) {
-    EXPECT_EQ(sixteen->record.gains[static_cast<size_t>(i)], 22);
+    EXPECT_EQ(sixteen->record.mix.gains[static_cast<size_t>(i)], 22);
   }
   EXPECT_EQ(sixteen->GetDryOutputMix(), 256);
 }
@@ -219,8 +219,8 @@ TEST(ReverbEffect, ImpulseResponseShowsEachCombDelay) {
   }
   ASSERT_NE(fed[0], 0);
   for (int32_t i = 0; i < 6; ++i) {
-    const int16_t* comb = s.combOutputs.data() + static_cast<size_t>(i) * 1200;
-    const int32_t d = s.combs[static_cast<size_t>(i)].delay;
+    const int16_t* comb = s.mix.extraSignals.data() + static_cast<size_t>(i) * 1200;
+    const int32_t d = s.combs[static_cast<size_t>(i)].Delay();
     for (int32_t n = 0; n < d; ++n) {
       ASSERT_EQ(comb[n], 0) << "comb " << i << " sample " << n;
     }
@@ -270,8 +270,7 @@ TEST(ReverbEffect, EchoCountChangesWaitForTheNextRunAndReleaseFreesThePreparedCo
   EXPECT_EQ(reverb->record.mix.signalCount, 7);
   reverb->Release();
   for (int32_t i = 0; i < 16; ++i) {
-    EXPECT_TRUE(reverb->record.combLines[static_cast<size_t>(i)].empty()) << i;
-    EXPECT_EQ(reverb->record.combs[static_cast<size_t>(i)].buffer, nullptr) << i;
+    EXPECT_TRUE(reverb->record.combs[static_cast<size_t>(i)].buffer.empty()) << i;
   }
   reverb->Prepare(reverb->settings, 256, 22050);
   EXPECT_EQ(reverb->record.echoCount, 12);
@@ -283,11 +282,11 @@ TEST(ReverbEffect, SecondPrepareKeepsStateAndReleaseStartsFromSilence) {
   auto reverb = MakeReverb(kDefaults);
   reverb->Prepare(reverb->settings, 512, 22050);
   RunReverb(*reverb, input, {512});
-  const std::vector<int16_t> firstComb = reverb->record.combLines[0];
+  const std::vector<int16_t> firstComb = reverb->record.combs[0].buffer;
   const int32_t read = reverb->record.combs[0].readPosition;
   reverb->record.minEchoMs = 50.0f;
   reverb->Prepare(reverb->settings, 512, 22050);
-  EXPECT_EQ(reverb->record.combLines[0], firstComb);
+  EXPECT_EQ(reverb->record.combs[0].buffer, firstComb);
   EXPECT_EQ(reverb->record.combs[0].readPosition, read);
 
   reverb->Release();

@@ -59,11 +59,11 @@ std::vector<int16_t> ZeroMeanNoise(uint32_t seed) {
 int32_t DryGain(Effect& effect) {
   switch (effect.typeId) {
     case kDelayEffectId:
-      return static_cast<DelayEffect&>(effect).record.gains[0];
+      return static_cast<DelayEffect&>(effect).record.mix.gains[0];
     case kChorusEffectId:
-      return static_cast<ChorusEffect&>(effect).record.gains[0];
+      return static_cast<ChorusEffect&>(effect).record.mix.gains[0];
     case kReverbEffectId:
-      return static_cast<ReverbEffect&>(effect).record.gains[0];
+      return static_cast<ReverbEffect&>(effect).record.mix.gains[0];
     case kDistortionEffectId:
       return static_cast<DistortionEffect&>(effect).record.dryInputGain;
     case kCompressionEffectId:
@@ -101,15 +101,14 @@ std::unique_ptr<Effect> Reverb(float minMs, float maxMs, float lowHz, float high
 
 std::unique_ptr<Effect> Equalizer(const EqualizerBandCurve& curve) {
   auto eq = std::make_unique<EqualizerEffect>();
-  eq->record.curvePoints = curve.data();
-  eq->record.curvePointCount = kEqualizerBandCount;
+  eq->SetBandCurve(curve);
   return eq;
 }
 
 std::unique_ptr<Effect> Distortion(int32_t feedback, float preFilterHz, int32_t in, int32_t out) {
   auto effect = std::make_unique<DistortionEffect>();
   effect->record.feedback = feedback;
-  effect->record.preFilter->preFilterHz = preFilterHz;
+  effect->record.preFilter.preFilterHz = preFilterHz;
   effect->record.dryInputGain = in;
   effect->record.dryOutputGain = out;
   return effect;
@@ -121,8 +120,7 @@ const CurvePoint kKnee[] = {{0.0f, -40.0f}, {2000.0f, 12.0f}, {16000.0f, 0.0f}, 
 std::unique_ptr<Effect> Compression(float ms, const CurvePoint* curve, int32_t points, int32_t in,
                                     int32_t out) {
   auto effect = std::make_unique<CompressionEffect>(ms);
-  effect->record.curvePoints = curve;
-  effect->record.curvePointCount = points;
+  effect->SetCurve({curve, static_cast<size_t>(points)});
   effect->record.dryInputGain = in;
   effect->record.dryOutputGain = out;
   return effect;
@@ -148,15 +146,14 @@ std::string SweepName(const Sweep& p) {
 }
 
 std::unique_ptr<Effect> EnvelopeFilter(const Sweep& p) {
-  auto effect =
-      std::make_unique<EnvelopeFilterEffect>(p.initialCutoff, p.initialQ, p.finalCutoff, 0, 0, 0);
+  auto effect = std::make_unique<EnvelopeFilterEffect>(p.initialCutoff, p.initialQ, p.finalCutoff);
   SetSweep(effect->record, p);
   return effect;
 }
 
 std::unique_ptr<Effect> FilterModulation(const Sweep& p, float lengthMs) {
-  auto effect = std::make_unique<FilterModulationEffect>(p.initialCutoff, p.initialQ, p.finalCutoff,
-                                                         0, 0, 0, 0);
+  auto effect =
+      std::make_unique<FilterModulationEffect>(p.initialCutoff, p.initialQ, p.finalCutoff, 0, 0);
   SetSweep(effect->record, p);
   effect->record.modulatorLengthMs = lengthMs;
   return effect;

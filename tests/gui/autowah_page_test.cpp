@@ -15,8 +15,10 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class AutoWahPageTest : public QObject {
   Q_OBJECT
@@ -26,15 +28,16 @@ class AutoWahPageTest : public QObject {
     AutoWahPage page;
     QCOMPARE(page.Title(), QStringLiteral("AutoWah"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable AutoWah"));
-    QCOMPARE(page.FilterTypeList()->count(), 5);
-    QCOMPARE(page.FilterTypeList()->currentText(), QStringLiteral("LowPass"));
-    QCOMPARE(page.FilterTypeList()->itemText(4), QStringLiteral("AllPass"));
-    QCOMPARE(page.ScalingList()->count(), 3);
-    QCOMPARE(page.ScalingList()->itemText(2), QStringLiteral("Rev.Exponential"));
-    QCOMPARE(page.InitialCutoffEdit()->text(), QStringLiteral("100"));
-    QCOMPARE(page.InitialResonanceEdit()->text(), QStringLiteral("0.707"));
-    QCOMPARE(page.FinalCutoffEdit()->text(), QStringLiteral("10000"));
-    QCOMPARE(page.FinalResonanceEdit()->text(), QStringLiteral("0.707"));
+    QCOMPARE(Labelled<QComboBox>(page, "Filter Type")->count(), 5);
+    QCOMPARE(Labelled<QComboBox>(page, "Filter Type")->currentText(), QStringLiteral("LowPass"));
+    QCOMPARE(Labelled<QComboBox>(page, "Filter Type")->itemText(4), QStringLiteral("AllPass"));
+    QCOMPARE(Labelled<QComboBox>(page, "Freq. Scaling")->count(), 3);
+    QCOMPARE(Labelled<QComboBox>(page, "Freq. Scaling")->itemText(2),
+             QStringLiteral("Rev.Exponential"));
+    QCOMPARE(Labelled(page, "Initial Cutoff Freq.")->text(), QStringLiteral("100"));
+    QCOMPARE(Labelled(page, "Initial Resonance")->text(), QStringLiteral("0.707"));
+    QCOMPARE(Labelled(page, "Final Cutoff Freq.")->text(), QStringLiteral("10000"));
+    QCOMPARE(Labelled(page, "Final Resonance")->text(), QStringLiteral("0.707"));
   }
 
   void LeavingWritesListsAndLimitedValuesIntoBoth() {
@@ -43,11 +46,11 @@ class AutoWahPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     QCOMPARE(chains.left->record.finalCutoff, 10000.0f);  // the page's, from the link on
-    page.FilterTypeList()->setCurrentIndex(1);
-    page.ScalingList()->setCurrentIndex(2);
-    TypeInto(page.InitialCutoffEdit(), QStringLiteral("50"));
-    TypeInto(page.FinalResonanceEdit(), QStringLiteral("0.2"));
-    TypeInto(page.InitialResonanceEdit(), QStringLiteral("250"));
+    Labelled<QComboBox>(page, "Filter Type")->setCurrentIndex(1);
+    Labelled<QComboBox>(page, "Freq. Scaling")->setCurrentIndex(2);
+    TypeIntoLabelled(
+        page,
+        {{"Initial Cutoff Freq.", "50"}, {"Final Resonance", "0.2"}, {"Initial Resonance", "250"}});
     QVERIFY(page.OnKillActive());
     for (EnvelopeFilterEffect* effect : {chains.left, chains.right}) {
       QCOMPARE(effect->record.filterKind, 1);
@@ -58,15 +61,15 @@ class AutoWahPageTest : public QObject {
       // Both channels get the same floor, so they filter alike.
       QCOMPARE(effect->record.finalResonance, 0.5f);
     }
-    QCOMPARE(page.InitialCutoffEdit()->text(), QStringLiteral("50"));
-    QCOMPARE(page.finalResonance, 0.2f);
+    QCOMPARE(Labelled(page, "Initial Cutoff Freq.")->text(), QStringLiteral("50"));
+    QCOMPARE(Labelled(page, "Final Resonance")->text(), QStringLiteral("0.2"));
 
-    page.FilterTypeList()->setCurrentIndex(3);
-    TypeInto(page.FinalCutoffEdit(), QStringLiteral("30000"));
+    Labelled<QComboBox>(page, "Filter Type")->setCurrentIndex(3);
+    TypeInto(Labelled(page, "Final Cutoff Freq."), QStringLiteral("30000"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.right->record.filterKind, 3);
     QCOMPARE(chains.right->record.finalCutoff, 22000.0f);
-    page.FilterTypeList()->setCurrentIndex(4);
+    Labelled<QComboBox>(page, "Filter Type")->setCurrentIndex(4);
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.filterKind, 4);
   }
@@ -78,13 +81,13 @@ class AutoWahPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     page.EnableBox()->setChecked(true);
-    page.FilterTypeList()->setCurrentIndex(2);
-    TypeInto(page.FinalCutoffEdit(), QStringLiteral("high"));
+    Labelled<QComboBox>(page, "Filter Type")->setCurrentIndex(2);
+    TypeInto(Labelled(page, "Final Cutoff Freq."), QStringLiteral("high"));
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
     QCOMPARE(chains.left->record.filterKind, 0);
     QCOMPARE(chains.left->enabled, 0);
-    TypeInto(page.FinalCutoffEdit(), QStringLiteral("3000"));
+    TypeInto(Labelled(page, "Final Cutoff Freq."), QStringLiteral("3000"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->enabled, 1);
     QCOMPARE(chains.right->enabled, 1);

@@ -14,8 +14,10 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class ChorusPageTest : public QObject {
   Q_OBJECT
@@ -25,11 +27,11 @@ class ChorusPageTest : public QObject {
     ChorusPage page;
     QCOMPARE(page.Title(), QStringLiteral("Chorus"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Chorus"));
-    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("8000"));
-    QCOMPARE(page.InitialDelayEdit()->text(), QStringLiteral("5"));
-    QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("10"));
-    QCOMPARE(page.ModLengthEdit()->text(), QStringLiteral("2000"));
-    QCOMPARE(page.FeedbackEdit()->text(), QStringLiteral("25"));
+    QCOMPARE(Labelled(page, "Pre.Filter Cutoff")->text(), QStringLiteral("8000"));
+    QCOMPARE(Labelled(page, "Initial Delay")->text(), QStringLiteral("5"));
+    QCOMPARE(Labelled(page, "Final Delay")->text(), QStringLiteral("10"));
+    QCOMPARE(Labelled(page, "Mod. Length")->text(), QStringLiteral("2000"));
+    QCOMPARE(Labelled(page, "Feedback")->text(), QStringLiteral("25"));
     QCOMPARE(page.InputMixSlider()->Position(), 256);
     QCOMPARE(page.OutputMixSlider()->Position(), 256);
   }
@@ -55,11 +57,11 @@ class ChorusPageTest : public QObject {
     ChorusPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(page.FeedbackEdit(), QStringLiteral("0"));
-    TypeInto(page.InitialDelayEdit(), QStringLiteral("8"));
-    TypeInto(page.FinalDelayEdit(), QStringLiteral("5"));
-    TypeInto(page.ModLengthEdit(), QStringLiteral("50"));
-    TypeInto(page.PreFilterEdit(), QStringLiteral("20000"));
+    TypeIntoLabelled(page, {{"Feedback", "0"},
+                            {"Initial Delay", "8"},
+                            {"Final Delay", "5"},
+                            {"Mod. Length", "50"},
+                            {"Pre.Filter Cutoff", "20000"}});
     QVERIFY(page.OnKillActive());
     for (ChorusEffect* chorus : {chains.left, chains.right}) {
       QCOMPARE(chorus->record.feedbackPercent, 1.0f);
@@ -68,17 +70,16 @@ class ChorusPageTest : public QObject {
       QCOMPARE(chorus->record.modLengthMs, 100.0f);
       QCOMPARE(chorus->record.preFilterHz, 16000.0f);
     }
-    QCOMPARE(page.FeedbackEdit()->text(), QStringLiteral("0"));
-    QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("5"));
-    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
-    QCOMPARE(page.feedbackPercent, 0.0f);
+    QCOMPARE(Labelled(page, "Feedback")->text(), QStringLiteral("0"));
+    QCOMPARE(Labelled(page, "Final Delay")->text(), QStringLiteral("5"));
+    QCOMPARE(Labelled(page, "Pre.Filter Cutoff")->text(), QStringLiteral("20000"));
 
     // Upper limits; the initial delay leaves room for the final one above it.
-    TypeInto(page.FeedbackEdit(), QStringLiteral("300"));
-    TypeInto(page.InitialDelayEdit(), QStringLiteral("150"));
-    TypeInto(page.FinalDelayEdit(), QStringLiteral("120"));
-    TypeInto(page.ModLengthEdit(), QStringLiteral("60000"));
-    TypeInto(page.PreFilterEdit(), QStringLiteral("100"));
+    TypeIntoLabelled(page, {{"Feedback", "300"},
+                            {"Initial Delay", "150"},
+                            {"Final Delay", "120"},
+                            {"Mod. Length", "60000"},
+                            {"Pre.Filter Cutoff", "100"}});
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.right->record.feedbackPercent, 100.0f);
     QCOMPARE(chains.right->record.initialDelayMs, 99.0f);
@@ -103,8 +104,8 @@ class ChorusPageTest : public QObject {
     for (const Case& c : {Case{"150", "50", 99.0f, 100.0f}, Case{"150", "120", 99.0f, 100.0f},
                           Case{"-20", "-5", 1.0f, 2.0f}, Case{"-50", "30", 1.0f, 30.0f},
                           Case{"8", "5", 8.0f, 9.0f}, Case{"5", "10", 5.0f, 10.0f}}) {
-      page.InitialDelayEdit()->setText(QString::fromUtf8(c.initial));
-      page.FinalDelayEdit()->setText(QString::fromUtf8(c.final));
+      Labelled(page, "Initial Delay")->setText(QString::fromUtf8(c.initial));
+      Labelled(page, "Final Delay")->setText(QString::fromUtf8(c.final));
       QVERIFY(page.OnKillActive());
       for (ChorusEffect* chorus : {chains.left, chains.right}) {
         QCOMPARE(chorus->record.initialDelayMs, c.storedInitial);
@@ -124,20 +125,20 @@ class ChorusPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     page.EnableBox()->setChecked(true);
-    TypeInto(page.PreFilterEdit(), QStringLiteral("9000"));
-    page.FinalDelayEdit()->setText(QStringLiteral("7 ms"));  // pasted
+    TypeInto(Labelled(page, "Pre.Filter Cutoff"), QStringLiteral("9000"));
+    Labelled(page, "Final Delay")->setText(QStringLiteral("7 ms"));  // pasted
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
-    QCOMPARE(page.FinalDelayEdit()->text(), QStringLiteral("7 ms"));
-    QCOMPARE(page.FinalDelayEdit()->selectedText(), QStringLiteral("7 ms"));
+    QCOMPARE(Labelled(page, "Final Delay")->text(), QStringLiteral("7 ms"));
+    QCOMPARE(Labelled(page, "Final Delay")->selectedText(), QStringLiteral("7 ms"));
     QCOMPARE(chains.left->record.preFilterHz, 8000.0f);
     QCOMPARE(chains.right->record.finalDelayMs, 10.0f);
     QCOMPARE(chains.left->enabled, 0);
     // An empty field is not a number either.
-    page.FinalDelayEdit()->clear();
+    Labelled(page, "Final Delay")->clear();
     page.EnableBox()->click();
     QCOMPARE(messages.texts.size(), 2);
-    TypeInto(page.FinalDelayEdit(), QStringLiteral("12"));
+    TypeInto(Labelled(page, "Final Delay"), QStringLiteral("12"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.finalDelayMs, 12.0f);
     QCOMPARE(chains.left->record.preFilterHz, 9000.0f);
@@ -145,7 +146,7 @@ class ChorusPageTest : public QObject {
 
   void EditsTakeOnlyTypedDigits() {
     ChorusPage page;
-    NumberEdit* edit = page.ModLengthEdit();
+    NumberEdit* edit = Labelled(page, "Mod. Length");
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("4x5.0-"));
     QCOMPARE(edit->text(), QStringLiteral("450"));

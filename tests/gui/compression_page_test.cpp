@@ -15,6 +15,7 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 
 class CompressionPageTest : public QObject {
   Q_OBJECT
@@ -24,13 +25,13 @@ class CompressionPageTest : public QObject {
     CompressionPage page;
     QCOMPARE(page.Title(), QStringLiteral("Compression"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Compression"));
-    QCOMPARE(page.EnvelopeDelaySpin()->minimum(), 1);
-    QCOMPARE(page.EnvelopeDelaySpin()->maximum(), 50);
-    QCOMPARE(page.EnvelopeDelaySpin()->value(), 5);
+    QCOMPARE(Labelled<QSpinBox>(page, "Envelope Delay")->minimum(), 1);
+    QCOMPARE(Labelled<QSpinBox>(page, "Envelope Delay")->maximum(), 50);
+    QCOMPARE(Labelled<QSpinBox>(page, "Envelope Delay")->value(), 5);
     const ResponseGraph* graph = page.Graph();
     QCOMPARE(graph->PlotArea().size(), QSize(176, 120));
-    QCOMPARE(graph->selectedPoint, 1);
-    QVERIFY(graph->showReadout);
+    QCOMPARE(graph->SelectedPoint(), 1);
+    QVERIFY(graph->ShowsReadout());
     QCOMPARE(graph->ReadoutText(), QStringLiteral(" 32768.00 , 0.00 dB"));
   }
 
@@ -40,16 +41,16 @@ class CompressionPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     QCOMPARE(chains.left->record.envelopeDelayMs, 5.0f);  // the page's, from the link on
-    QCOMPARE(chains.left->record.curvePoints, page.Graph()->valuePoints.data());
+    QVERIFY(pages_test::SameCurve(chains.left->record.curve.View(), page.Graph()->Curve()));
     QVERIFY(page.OnKillActive());
     for (CompressionEffect* effect : {chains.left, chains.right}) {
       QCOMPARE(effect->record.envelopeDelayMs, 5.0f);
-      QCOMPARE(effect->record.curvePoints, page.Graph()->valuePoints.data());
-      QCOMPARE(effect->record.curvePointCount, 2);
-      QCOMPARE(effect->record.curvePoints[0].y, 0.0f);
-      QCOMPARE(effect->record.curvePoints[1].y, 0.0f);
+      QVERIFY(pages_test::SameCurve(effect->record.curve.View(), page.Graph()->Curve()));
+      QCOMPARE(effect->record.curve.Count(), 2);
+      QCOMPARE(effect->record.curve.Points()[0].y, 0.0f);
+      QCOMPARE(effect->record.curve.Points()[1].y, 0.0f);
     }
-    page.EnvelopeDelaySpin()->setValue(50);
+    Labelled<QSpinBox>(page, "Envelope Delay")->setValue(50);
     page.EnableBox()->click();
     QCOMPARE(chains.left->enabled, 0);
     QVERIFY(page.OnKillActive());
@@ -65,7 +66,7 @@ class CompressionPageTest : public QObject {
     page.OnSetActive();
     chains.Prepare(64, 8000);
     ResponseGraph* graph = page.Graph();
-    const QPoint end = graph->pixelPoints[1];
+    const QPoint end = graph->PixelPoint(1);
     QTest::mousePress(graph, Qt::LeftButton, Qt::NoModifier, end + QPoint(-1, 1));
     QTest::mouseRelease(graph, Qt::LeftButton, Qt::NoModifier, end + QPoint(-1, 90));
     QCOMPARE(graph->ReadoutText(), QStringLiteral(" 32768.00 ,-40.00 dB"));

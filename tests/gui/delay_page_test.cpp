@@ -69,21 +69,21 @@ class DelayPageTest : public QObject {
     chains.LinkTo(page);
     chains.Prepare(256, 22000);
     page.OnSetActive();
-    DelaySettings& line = chains.left->record;
-    QCOMPARE(line.lineLength, 11001);
-    QCOMPARE(line.readIndex, 10979);  // 1 ms behind the write position
+    DelaySettings& delay = chains.left->record;
+    QCOMPARE(delay.line.Length(), 11001);
+    QCOMPARE(delay.line.readPosition, 10979);  // 1 ms behind the write position
     // 1 ms -> 100 ms: 2178 samples further back.
     DragSlider(page.LeftDelaySlider()->Slider(), 0);
-    QCOMPARE(line.readIndex, 10979 - 2178);
-    QCOMPARE(line.delayMs, 100.0f);
+    QCOMPARE(delay.line.readPosition, 10979 - 2178);
+    QCOMPARE(delay.delayMs, 100.0f);
     // 100 ms -> 0 ms: 2200 samples ahead, wrapping at the line's end.
     DragSlider(page.LeftDelaySlider()->Slider(), 995);
-    QCOMPARE(line.readIndex, (10979 - 2178 + 2200) % 11001);
-    QCOMPARE(chains.right->record.readIndex, 10979);
+    QCOMPARE(delay.line.readPosition, (10979 - 2178 + 2200) % 11001);
+    QCOMPARE(chains.right->record.line.readPosition, 10979);
     // The delayed signal follows at once: with 0 ms it is the input itself.
     std::vector<int16_t> input(256, 1000);
     std::vector<int16_t> output(256);
-    DelayEffect::ProcessCallback(input.data(), output.data(), &line, 256);
+    DelayEffect::ProcessCallback(input.data(), output.data(), &delay, 256);
     QCOMPARE(output[255], static_cast<int16_t>((180 * 1000 + 180 * 1000) >> 8));
     chains.Release();
   }
@@ -95,7 +95,7 @@ class DelayPageTest : public QObject {
     page.OnSetActive();
     DragSlider(page.LeftDelaySlider()->Slider(), 800);
     QCOMPARE(chains.left->record.delayMs, 20.0f);
-    QCOMPARE(chains.left->record.readIndex, 0);
+    QCOMPARE(chains.left->record.line.readPosition, 0);
   }
 
   void EachMixSliderSetsItsOwnChannelAtAnyTime() {
@@ -117,8 +117,8 @@ class DelayPageTest : public QObject {
     QCOMPARE(chains.right->GetDryOutputMix(), 256);
     DragSlider(page.RightOutputSlider()->Slider(), 300);
     QCOMPARE(page.RightOutputSlider()->Text(), QStringLiteral("82%"));
-    QCOMPARE(chains.right->record.gains[1], 149);  // trunc(212 x 0.707 / 256 x 256)
-    QCOMPARE(chains.left->record.gains[1], 0);
+    QCOMPARE(chains.right->record.mix.gains[1], 149);  // trunc(212 x 0.707 / 256 x 256)
+    QCOMPARE(chains.left->record.mix.gains[1], 0);
   }
 
   void EnteringThePageMovesOnlyTheMixThumbs() {

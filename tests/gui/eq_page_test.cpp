@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
@@ -12,8 +13,11 @@
 #include <cmath>
 #include <vector>
 
+#include "app/effects_sheet.h"
+#include "app/io_page.h"
 #include "effects/effect_factory.h"
 #include "effects/equalizer_effect.h"
+#include "support/app_harness.h"
 #include "support/pages_test_support.h"
 #include "ui/eq_page.h"
 
@@ -24,6 +28,11 @@ namespace {
 // The kernel spectrum of a prepared equalizer.
 std::vector<Complex> KernelOf(const EqualizerEffect* eq) {
   return eq->record.kernel;
+}
+
+// The equalizer holds a copy of exactly this curve.
+bool HoldsCurve(const EqualizerEffect* eq, const EqualizerBandCurve& curve) {
+  return pages_test::SameCurve(eq->record.curve.View(), curve);
 }
 
 bool SameSpectrum(const std::vector<Complex>& a, const std::vector<Complex>& b) {
@@ -38,12 +47,12 @@ bool SameSpectrum(const std::vector<Complex>& a, const std::vector<Complex>& b) 
   return true;
 }
 
-// Both chains as a run at 44100 samples per second leaves them after the
-// I/O page stored its block length of 4096 bytes.
-void SetRunSettings(ChainPair<EqualizerEffect>& chains, int32_t blockLength) {
+// Both chains as the I/O page leaves them: 44100 samples per second, blocks
+// of `blockFrames` frames.
+void SetRunSettings(ChainPair<EqualizerEffect>& chains, int32_t blockFrames) {
   for (EffectChain* chain : {&chains.leftChain, &chains.rightChain}) {
     chain->sampleRate = 44100;
-    chain->blockLength = blockLength;
+    chain->blockFrames = blockFrames;
   }
 }
 }  // namespace
@@ -52,7 +61,7 @@ class EQPageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { EQPage::currentBand = 0; }
+  void init() { EQPage::SetCurrentBand(0); }
 
   void FirstShowingGivesEveryBandOneDecibelWithTheSlidersAtZero() {
     ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
@@ -60,15 +69,11 @@ class EQPageTest : public QObject {
     EQPage page;
     chains.LinkTo(page);
     // The page's curves reach both equalizers when it is linked to them.
-    for (EqualizerEffect* eq : {chains.left, chains.right}) {
-      QCOMPARE(eq->record.curvePointCount, 16);
-    }
+    QVERIFY(HoldsCurve(chains.left, page.LeftCurve()));
+    QVERIFY(HoldsCurve(chains.right, page.RightCurve()));
     page.OnSetActive();
-    for (EqualizerEffect* eq : {chains.left, chains.right}) {
-      QCOMPARE(eq->record.curvePointCount, 16);
-    }
-    QCOMPARE(chains.left->record.curvePoints, page.LeftCurve().data());
-    QCOMPARE(chains.right->record.curvePoints, page.RightCurve().data());
+    QVERIFY(HoldsCurve(chains.left, page.LeftCurve()));
+    QVERIFY(HoldsCurve(chains.right, page.RightCurve()));
     for (int band = 0; band < 16; ++band) {
       QCOMPARE(page.BandSlider(band)->value(), 0);
       QCOMPARE(page.BandSlider(band)->minimum(), -20);
@@ -95,7 +100,7 @@ class EQPageTest : public QObject {
     QCOMPARE(page.LeftCurve()[3].y, 20.0f);
     QCOMPARE(page.RightCurve()[3].y, 20.0f);
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("20"));
-    QCOMPARE(EQPage::currentBand, 3);
+    QCOMPARE(EQPage::CurrentBand(), 3);
     DragSlider(page.BandSlider(9), 60);
     QCOMPARE(page.RightCurve()[9].y, -60.0f);
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("-60"));
@@ -112,7 +117,7 @@ class EQPageTest : public QObject {
     page.OnSetActive();
     QSlider* slider = page.BandSlider(7);
     slider->setValue(-6);
-    EQPage::currentBand = 0;
+    EQPage::SetCurrentBand(0);
     page.OnSetActive();
     QCOMPARE(page.FrequencySpin()->value(), 0);
     // A click on the thumb: pressed and released where it stands.
@@ -129,17 +134,17 @@ class EQPageTest : public QObject {
             ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
             .center();
     QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
-    QCOMPARE(EQPage::currentBand, 7);
+    QCOMPARE(EQPage::CurrentBand(), 7);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
     QCOMPARE(slider->value(), -6);
-    QCOMPARE(EQPage::currentBand, 7);
+    QCOMPARE(EQPage::CurrentBand(), 7);
     QCOMPARE(page.GainEdit()->text(), QStringLiteral("6"));
     QVERIFY(std::abs(page.FrequencySpin()->value() - 7 * 1470) <= 1);
     // A band never moved before takes its slider's value.
-    EQPage::currentBand = 0;
+    EQPage::SetCurrentBand(0);
     page.BandSlider(2)->setSliderDown(true);
     page.BandSlider(2)->setSliderDown(false);
-    QCOMPARE(EQPage::currentBand, 2);
+    QCOMPARE(EQPage::CurrentBand(), 2);
     QCOMPARE(page.LeftCurve()[2].y, 0.0f);
     QCOMPARE(page.RightCurve()[2].y, 0.0f);
   }
@@ -148,12 +153,12 @@ class EQPageTest : public QObject {
     ChainPair<EqualizerEffect> chains(kEqualizerEffectId);
     EQPage page;
     chains.LinkTo(page);
-    // The I/O page's defaults (22000 Hz, blocks of 128 bytes, a margin of
-    // 343 Hz), a prepared block of 64 frames, and a long block.
-    for (const int32_t blockLength : {128, 64, 8192}) {
+    // The I/O page's defaults (22000 Hz, blocks of 128 bytes: 32 frames of
+    // 16-bit stereo, a margin of 1375 Hz), shorter margins, and a long block.
+    for (const int32_t blockFrames : {32, 64, 128, 8192}) {
       for (EffectChain* chain : {&chains.leftChain, &chains.rightChain}) {
         chain->sampleRate = 22000;
-        chain->blockLength = blockLength;
+        chain->blockFrames = blockFrames;
       }
       for (int spacing = 0; spacing < 4; ++spacing) {
         page.SpacingList()->setCurrentIndex(spacing);
@@ -166,7 +171,7 @@ class EQPageTest : public QObject {
             return page.LeftCurve()[static_cast<size_t>(b)].x * 22000 / 6.283185307;
           };
           const QString where =
-              QStringLiteral("block %1 spacing %2 band %3").arg(blockLength).arg(spacing).arg(band);
+              QStringLiteral("block %1 spacing %2 band %3").arg(blockFrames).arg(spacing).arg(band);
           QVERIFY2(spin->minimum() <= spin->value() && spin->value() <= spin->maximum(),
                    qPrintable(where));
           QVERIFY2(spin->minimum() > hzOf(band - 1), qPrintable(where));
@@ -273,13 +278,45 @@ class EQPageTest : public QObject {
 
     // The redesigned kernel is the one the new curve gives.
     EqualizerEffect reference;
-    reference.record.curvePoints = page.LeftCurve().data();
-    reference.record.curvePointCount = 16;
+    reference.SetBandCurve(page.LeftCurve());
     reference.Prepare(reference.settings, 64, 44100);
     QVERIFY(SameSpectrum(KernelOf(chains.left), KernelOf(&reference)));
     QVERIFY(SameSpectrum(KernelOf(chains.right), KernelOf(&reference)));
     reference.Release();
     chains.Release();
+  }
+
+  // In the program: the I/O page's block length reaches the chains as the
+  // frames a run prepares them with, so starting a run leaves the limits of
+  // the band shown as they were.
+  void BandLimitsAreTheSameBeforeAndDuringARun() {
+    gui_test::MessageLog messages;
+    gui_test::StartedApp program(gui_test::ListIndexOf("Equalizer"),
+                                 gui_test::ListIndexOf("Delay"));
+    EffectsSheet& sheet = program.Sheet();
+    auto* page = dynamic_cast<EQPage*>(sheet.EffectPage(0));
+    QVERIFY(page != nullptr);
+    const int eqTab = sheet.indexOf(page);
+    gui_test::PickInList(sheet.IO().BlockLengthList(), 5);  // "8192": 4096 bytes
+    gui_test::ClickTab(sheet, eqTab);
+    DragSlider(page->BandSlider(5), 10);
+    const int lower = page->FrequencySpin()->minimum();
+    const int upper = page->FrequencySpin()->maximum();
+    // 22000 Hz and 1024 frames of 16-bit stereo: a margin of 2 x 22000 /
+    // 1024 = 42 Hz from the neighbours at 2933 and 4400 Hz.
+    QVERIFY(std::abs(lower - (2933 + 42)) <= 1);
+    QVERIFY(std::abs(upper - (4400 - 42)) <= 1);
+
+    gui_test::ClickTab(sheet, 0);
+    sheet.IO().StartButtonWidget()->click();
+    QVERIFY(sheet.LeftChain().prepared);
+    gui_test::ClickTab(sheet, eqTab);
+    QCOMPARE(page->FrequencySpin()->minimum(), lower);
+    QCOMPARE(page->FrequencySpin()->maximum(), upper);
+    gui_test::ClickTab(sheet, 0);
+    sheet.IO().StartButtonWidget()->click();
+    QVERIFY(!sheet.LeftChain().prepared);
+    QVERIFY(messages.texts.isEmpty());
   }
 
   void EnableBoxSwitchesBothEqualizers() {

@@ -16,8 +16,10 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class FilterModPageTest : public QObject {
   Q_OBJECT
@@ -27,9 +29,9 @@ class FilterModPageTest : public QObject {
     FilterModPage page;
     QCOMPARE(page.Title(), QStringLiteral("Filt.Mod."));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Filter Modulation"));
-    QCOMPARE(page.ModulatorLengthEdit()->text(), QStringLiteral("4000"));
-    QCOMPARE(page.FinalCutoffEdit()->text(), QStringLiteral("10000"));
-    QCOMPARE(page.InitialResonanceEdit()->text(), QStringLiteral("0.707"));
+    QCOMPARE(Labelled(page, "Modulator Length")->text(), QStringLiteral("4000"));
+    QCOMPARE(Labelled(page, "Final Cutoff Freq.")->text(), QStringLiteral("10000"));
+    QCOMPARE(Labelled(page, "Initial Resonance")->text(), QStringLiteral("0.707"));
   }
 
   void ModulatorLengthIsLimitedForBoth() {
@@ -38,16 +40,16 @@ class FilterModPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     QCOMPARE(chains.left->record.finalCutoff, 10000.0f);  // the page's, from the link on
-    TypeInto(page.ModulatorLengthEdit(), QStringLiteral("50"));
+    TypeInto(Labelled(page, "Modulator Length"), QStringLiteral("50"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.modulatorLengthMs, 100.0f);
     QCOMPARE(chains.right->record.modulatorLengthMs, 100.0f);
     QCOMPARE(chains.right->record.finalCutoff, 10000.0f);
-    TypeInto(page.ModulatorLengthEdit(), QStringLiteral("20000"));
+    TypeInto(Labelled(page, "Modulator Length"), QStringLiteral("20000"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.modulatorLengthMs, 16000.0f);
     QCOMPARE(chains.right->record.modulatorLengthMs, 16000.0f);
-    QCOMPARE(page.ModulatorLengthEdit()->text(), QStringLiteral("20000"));
+    QCOMPARE(Labelled(page, "Modulator Length")->text(), QStringLiteral("20000"));
   }
 
   void ZeroFinalResonanceGivesBothTheSameFloor() {
@@ -55,9 +57,8 @@ class FilterModPageTest : public QObject {
     FilterModPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(page.FinalResonanceEdit(), QStringLiteral("0"));
-    TypeInto(page.InitialCutoffEdit(), QStringLiteral("25000"));
-    page.ScalingList()->setCurrentIndex(1);
+    TypeIntoLabelled(page, {{"Final Resonance", "0"}, {"Initial Cutoff Freq.", "25000"}});
+    Labelled<QComboBox>(page, "Freq. Scaling")->setCurrentIndex(1);
     QVERIFY(page.OnKillActive());
     for (FilterModulationEffect* effect : {chains.left, chains.right}) {
       QCOMPARE(effect->record.finalResonance, 0.5f);
@@ -70,7 +71,8 @@ class FilterModPageTest : public QObject {
 
   void EditsTakeOnlyTypedDigits() {
     FilterModPage page;
-    for (NumberEdit* edit : {page.FinalResonanceEdit(), page.ModulatorLengthEdit()}) {
+    for (NumberEdit* edit :
+         {Labelled(page, "Final Resonance"), Labelled(page, "Modulator Length")}) {
       edit->clear();
       QTest::keyClicks(edit, QStringLiteral("1.5e3"));
       QCOMPARE(edit->text(), QStringLiteral("153"));
@@ -84,13 +86,13 @@ class FilterModPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     page.EnableBox()->setChecked(true);
-    TypeInto(page.FinalCutoffEdit(), QStringLiteral("6000"));
-    page.ModulatorLengthEdit()->clear();
+    TypeInto(Labelled(page, "Final Cutoff Freq."), QStringLiteral("6000"));
+    Labelled(page, "Modulator Length")->clear();
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
     QCOMPARE(chains.left->record.finalCutoff, 10000.0f);
     QCOMPARE(chains.right->enabled, 0);
-    TypeInto(page.ModulatorLengthEdit(), QStringLiteral("3000"));
+    TypeInto(Labelled(page, "Modulator Length"), QStringLiteral("3000"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.right->enabled, 1);
     QCOMPARE(chains.left->record.modulatorLengthMs, 3000.0f);

@@ -182,8 +182,9 @@ void IOPageTest::BlockLengthEntryGivesHalfItsBytes() {
     QVERIFY(page.ExchangeFromControls());
     const int shown = page.BlockLengthList()->currentText().toInt();
     QCOMPARE(sheet.Engine().blockBytes, shown / 2);
-    QCOMPARE(sheet.LeftChain().blockLength, shown / 2);
-    QCOMPARE(sheet.RightChain().blockLength, shown / 2);
+    // The chains count frames: 16-bit stereo takes four bytes a frame.
+    QCOMPARE(sheet.LeftChain().blockFrames, shown / 8);
+    QCOMPARE(sheet.RightChain().blockFrames, shown / 8);
   }
   QCOMPARE(sheet.Engine().blockBytes, 8192);  // "16384"
 }

@@ -14,8 +14,10 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
+using pages_test::TypeIntoLabelled;
 
 class ReverbPageTest : public QObject {
   Q_OBJECT
@@ -25,14 +27,14 @@ class ReverbPageTest : public QObject {
     ReverbPage page;
     QCOMPARE(page.Title(), QStringLiteral("Reverb"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Reverb"));
-    QCOMPARE(page.EchoCountSpin()->minimum(), 2);
-    QCOMPARE(page.EchoCountSpin()->maximum(), 16);
-    QCOMPARE(page.EchoCountSpin()->value(), 6);
-    QCOMPARE(page.LowCutEdit()->text(), QStringLiteral("100"));
-    QCOMPARE(page.HighCutEdit()->text(), QStringLiteral("4000"));
-    QCOMPARE(page.MinEchoEdit()->text(), QStringLiteral("20"));
-    QCOMPARE(page.MaxEchoEdit()->text(), QStringLiteral("25"));
-    QCOMPARE(page.ReverbTimeEdit()->text(), QStringLiteral("1000"));
+    QCOMPARE(Labelled<QSpinBox>(page, "Num.of Echoes")->minimum(), 2);
+    QCOMPARE(Labelled<QSpinBox>(page, "Num.of Echoes")->maximum(), 16);
+    QCOMPARE(Labelled<QSpinBox>(page, "Num.of Echoes")->value(), 6);
+    QCOMPARE(Labelled(page, "Low Cutoff Freq.")->text(), QStringLiteral("100"));
+    QCOMPARE(Labelled(page, "High Cutoff Freq.")->text(), QStringLiteral("4000"));
+    QCOMPARE(Labelled(page, "Min.  Echo Duration")->text(), QStringLiteral("20"));
+    QCOMPARE(Labelled(page, "Max. Echo Duration")->text(), QStringLiteral("25"));
+    QCOMPARE(Labelled(page, "Reverberation Time")->text(), QStringLiteral("1000"));
   }
 
   void TypedValuesAreLimitedWhileTheEditsKeepWhatWasTyped() {
@@ -40,12 +42,12 @@ class ReverbPageTest : public QObject {
     ReverbPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(page.LowCutEdit(), QStringLiteral("20"));
-    TypeInto(page.HighCutEdit(), QStringLiteral("30000"));
-    TypeInto(page.MinEchoEdit(), QStringLiteral("30"));
-    TypeInto(page.MaxEchoEdit(), QStringLiteral("10"));
-    TypeInto(page.ReverbTimeEdit(), QStringLiteral("5000"));
-    page.EchoCountSpin()->setValue(16);
+    TypeIntoLabelled(page, {{"Low Cutoff Freq.", "20"},
+                            {"High Cutoff Freq.", "30000"},
+                            {"Min.  Echo Duration", "30"},
+                            {"Max. Echo Duration", "10"},
+                            {"Reverberation Time", "5000"}});
+    Labelled<QSpinBox>(page, "Num.of Echoes")->setValue(16);
     QVERIFY(page.OnKillActive());
     for (ReverbEffect* reverb : {chains.left, chains.right}) {
       QCOMPARE(reverb->record.lowCutHz, 50.0f);
@@ -56,14 +58,14 @@ class ReverbPageTest : public QObject {
       QCOMPARE(reverb->record.requestedEchoCount, 16);
       QCOMPARE(reverb->record.echoCount, 6);  // until the next start
     }
-    QCOMPARE(page.HighCutEdit()->text(), QStringLiteral("30000"));
-    QCOMPARE(page.MaxEchoEdit()->text(), QStringLiteral("10"));
+    QCOMPARE(Labelled(page, "High Cutoff Freq.")->text(), QStringLiteral("30000"));
+    QCOMPARE(Labelled(page, "Max. Echo Duration")->text(), QStringLiteral("10"));
 
-    TypeInto(page.LowCutEdit(), QStringLiteral("800"));
-    TypeInto(page.HighCutEdit(), QStringLiteral("200"));
-    TypeInto(page.MinEchoEdit(), QStringLiteral("0.5"));
-    TypeInto(page.MaxEchoEdit(), QStringLiteral("250"));
-    TypeInto(page.ReverbTimeEdit(), QStringLiteral("20"));
+    TypeIntoLabelled(page, {{"Low Cutoff Freq.", "800"},
+                            {"High Cutoff Freq.", "200"},
+                            {"Min.  Echo Duration", "0.5"},
+                            {"Max. Echo Duration", "250"},
+                            {"Reverberation Time", "20"}});
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.lowCutHz, 500.0f);
     QCOMPARE(chains.left->record.highCutHz, 1000.0f);
@@ -89,8 +91,8 @@ class ReverbPageTest : public QObject {
                           Case{"99.5", "10", 99.0f, 100.0f}, Case{"-20", "-5", 1.0f, 2.0f},
                           Case{"-1e9", "50", 1.0f, 50.0f}, Case{"40", "40.5", 40.0f, 41.0f},
                           Case{"30", "10", 30.0f, 31.0f}, Case{"20", "25", 20.0f, 25.0f}}) {
-      TypeInto(page.MinEchoEdit(), QString::fromUtf8(c.min));
-      TypeInto(page.MaxEchoEdit(), QString::fromUtf8(c.max));
+      TypeInto(Labelled(page, "Min.  Echo Duration"), QString::fromUtf8(c.min));
+      TypeInto(Labelled(page, "Max. Echo Duration"), QString::fromUtf8(c.max));
       QVERIFY(page.OnKillActive());
       for (ReverbEffect* reverb : {chains.left, chains.right}) {
         QCOMPARE(reverb->record.minEchoMs, c.storedMin);
@@ -99,8 +101,8 @@ class ReverbPageTest : public QObject {
       // The next run prepares combs of positive, rising lengths.
       chains.Prepare(256, 44100);
       const ReverbSettings& s = chains.left->record;
-      QVERIFY(s.combs[0].delay > 0);
-      QVERIFY(s.combs[static_cast<size_t>(s.echoCount - 1)].delay >= s.combs[0].delay);
+      QVERIFY(s.combs[0].Delay() > 0);
+      QVERIFY(s.combs[static_cast<size_t>(s.echoCount - 1)].Delay() >= s.combs[0].Delay());
       chains.Release();
     }
   }
@@ -111,21 +113,20 @@ class ReverbPageTest : public QObject {
     ReverbPage page;
     chains.LinkTo(page);
     page.OnSetActive();
-    TypeInto(page.LowCutEdit(), QStringLiteral("300"));
-    TypeInto(page.ReverbTimeEdit(), QStringLiteral("long"));
-    page.EchoCountSpin()->setValue(3);
+    TypeIntoLabelled(page, {{"Low Cutoff Freq.", "300"}, {"Reverberation Time", "long"}});
+    Labelled<QSpinBox>(page, "Num.of Echoes")->setValue(3);
     page.EnableBox()->click();
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList({QStringLiteral("Please enter a number."),
                                           QStringLiteral("Please enter a number.")}));
-    QCOMPARE(page.ReverbTimeEdit()->text(), QStringLiteral("long"));
+    QCOMPARE(Labelled(page, "Reverberation Time")->text(), QStringLiteral("long"));
     QCOMPARE(chains.left->record.lowCutHz, 100.0f);
     QCOMPARE(chains.left->record.requestedEchoCount, 6);
     QCOMPARE(chains.left->enabled, 0);
     // Infinities pass no bound, so they are refused too.
-    TypeInto(page.ReverbTimeEdit(), QStringLiteral("inf"));
+    TypeInto(Labelled(page, "Reverberation Time"), QStringLiteral("inf"));
     QVERIFY(!page.OnKillActive());
-    TypeInto(page.ReverbTimeEdit(), QStringLiteral(" 2500 "));
+    TypeInto(Labelled(page, "Reverberation Time"), QStringLiteral(" 2500 "));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.reverbTimeMs, 2500.0f);
     QCOMPARE(chains.right->record.requestedEchoCount, 3);

@@ -19,6 +19,7 @@
 
 using pages_test::ChainPair;
 using pages_test::DragSlider;
+using pages_test::Labelled;
 using pages_test::RecordedMessages;
 using pages_test::TypeInto;
 
@@ -30,18 +31,18 @@ class ShaperPageTest : public QObject {
     ShaperPage page;
     QCOMPARE(page.Title(), QStringLiteral("Distorsion"));
     QCOMPARE(page.EnableBox()->text(), QStringLiteral("Enable Distorsion"));
-    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("8000"));
+    QCOMPARE(Labelled(page, "PreFilter Cutoff")->text(), QStringLiteral("8000"));
     QCOMPARE(page.FeedbackSlider()->Slider()->minimum(), -128);
     QCOMPARE(page.FeedbackSlider()->Slider()->maximum(), 128);
     QCOMPARE(page.FeedbackSlider()->Slider()->tickInterval(), 26);
     QCOMPARE(page.FeedbackSlider()->Text(), QStringLiteral("0%"));
     const ResponseGraph* graph = page.Graph();
-    QCOMPARE(graph->count, 2);
+    QCOMPARE(graph->PointCount(), 2);
     QCOMPARE(graph->PlotArea().size(), QSize(156, 116));
-    QVERIFY(graph->showAxes);
-    QVERIFY(!graph->showReadout);
-    QCOMPARE(graph->valuePoints[0].x, -32768.0f);
-    QCOMPARE(graph->valuePoints[1].y, 32767.0f);
+    QVERIFY(graph->ShowsAxes());
+    QVERIFY(!graph->ShowsReadout());
+    QCOMPARE(graph->Curve()[0].x, -32768.0f);
+    QCOMPARE(graph->Curve()[1].y, 32767.0f);
   }
 
   void DefaultEffectsShowNinetyNinePercent() {
@@ -91,16 +92,16 @@ class ShaperPageTest : public QObject {
     page.OnSetActive();
     page.EnableBox()->click();
     QCOMPARE(chains.left->enabled, 0);
-    TypeInto(page.PreFilterEdit(), QStringLiteral("20000"));
+    TypeInto(Labelled(page, "PreFilter Cutoff"), QStringLiteral("20000"));
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->enabled, 1);
     QCOMPARE(chains.right->enabled, 1);
-    QCOMPARE(chains.left->record.preFilter->preFilterHz, 16000.0f);
-    QCOMPARE(chains.right->record.preFilter->preFilterHz, 16000.0f);
-    QCOMPARE(page.PreFilterEdit()->text(), QStringLiteral("20000"));
-    TypeInto(page.PreFilterEdit(), QStringLiteral("20"));
+    QCOMPARE(chains.left->record.preFilter.preFilterHz, 16000.0f);
+    QCOMPARE(chains.right->record.preFilter.preFilterHz, 16000.0f);
+    QCOMPARE(Labelled(page, "PreFilter Cutoff")->text(), QStringLiteral("20000"));
+    TypeInto(Labelled(page, "PreFilter Cutoff"), QStringLiteral("20"));
     QVERIFY(page.OnKillActive());
-    QCOMPARE(chains.left->record.preFilter->preFilterHz, 500.0f);
+    QCOMPARE(chains.left->record.preFilter.preFilterHz, 500.0f);
   }
 
   void LeavingHandsTheGraphsCurveToBoth() {
@@ -110,8 +111,8 @@ class ShaperPageTest : public QObject {
     page.OnSetActive();
     QVERIFY(page.OnKillActive());
     for (DistortionEffect* shaper : {chains.left, chains.right}) {
-      QCOMPARE(shaper->record.curvePoints, page.Graph()->valuePoints.data());
-      QCOMPARE(shaper->record.curvePointCount, 2);
+      QVERIFY(pages_test::SameCurve(shaper->record.curve.View(), page.Graph()->Curve()));
+      QCOMPARE(shaper->record.curve.Points()[0].x, -32768.0f);  // the graph's, not the default
     }
   }
 
@@ -122,11 +123,11 @@ class ShaperPageTest : public QObject {
     chains.LinkTo(page);
     page.OnSetActive();
     page.EnableBox()->setChecked(true);
-    page.PreFilterEdit()->setText(QStringLiteral("8k"));
+    Labelled(page, "PreFilter Cutoff")->setText(QStringLiteral("8k"));
     QVERIFY(!page.OnKillActive());
     QCOMPARE(messages.texts, QStringList{QStringLiteral("Please enter a number.")});
     QCOMPARE(chains.left->enabled, 0);
-    QCOMPARE(chains.left->record.preFilter->preFilterHz, 8000.0f);
+    QCOMPARE(chains.left->record.preFilter.preFilterHz, 8000.0f);
   }
 
   // On the shown page, as a user draws: the press reaches the graph and the
@@ -145,9 +146,9 @@ class ShaperPageTest : public QObject {
     const QPoint top = graph->mapTo(&page, plot + QPoint(78, -20));
     QTest::mousePress(page.windowHandle(), Qt::LeftButton, Qt::NoModifier, middle);
     QTest::mouseRelease(page.windowHandle(), Qt::LeftButton, Qt::NoModifier, top);
-    QCOMPARE(graph->count, 3);
+    QCOMPARE(graph->PointCount(), 3);
     std::vector<int32_t> expected(257);
-    ResampleCurveToInts(graph->valuePoints.data(), expected.data(), 3, 257);
+    ResampleCurveToInts(graph->Curve().data(), expected.data(), 3, 257);
     for (DistortionEffect* shaper : {chains.left, chains.right}) {
       QCOMPARE(shaper->record.shapeTable, expected);
     }

@@ -50,7 +50,7 @@ LinkedTestEffects::LinkedTestEffects(EffectChain& chain, const std::vector<Effec
 }
 
 LinkedTestEffects::~LinkedTestEffects() {
-  chain_.head = chain_.tail = chain_.cursor = chain_.cursorPrev = nullptr;
+  chain_.head = chain_.tail = chain_.cursor = nullptr;
   chain_.count = 0;
   chain_.records.reset();
 }
