@@ -9,7 +9,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZERS = wave_file_fuzzer wave_effects_fuzzer render_options_fuzzer
 
-.PHONY: all setup build build-asan build-fuzz test test-release test-asan test-fuzz fuzz test-sound run render bench screenshots format clean
+.PHONY: all setup build build-asan build-fuzz test test-release test-asan test-fuzz fuzz test-sound run render bench bench-sox screenshots format clean
 
 all: build
 
@@ -57,6 +57,10 @@ run: build
 
 bench: build
 	$(BUILD)/bench/tonalith_bench
+
+# tonalith-render against sox on generated files, whole-process times.
+bench-sox: build
+	RENDER=$(BUILD)/tonalith-render bash bench/vs-sox.sh
 
 screenshots: build
 	@bash scripts/screenshots.sh $(BUILD)
