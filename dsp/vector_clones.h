@@ -1,0 +1,13 @@
+#pragma once
+// Block loops that the compiler vectorises are built twice on x86-64 with
+// GCC: for the baseline instruction set (SSE2) and for AVX2, and the one the
+// processor can run is chosen when the program is loaded. The loops are
+// integer arithmetic, so both builds give the same bits; the AVX2 one only
+// takes more samples per instruction. Elsewhere the plain build is the only
+// one.
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define TONALITH_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TONALITH_VECTOR_CLONES
+#endif
