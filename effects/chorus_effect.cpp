@@ -99,9 +99,6 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
 int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                       int32_t count) {
   auto* s = static_cast<ChorusSettings*>(settings);
-  // The destination holds the filtered input until the mix overwrites it.
-  RunBiquad(source, destination, &s->preFilter, count);
-  const int16_t* x = destination;
   const int16_t* m = s->modulation.data();
   RunWavetable(nullptr, s->modulation.data(), &s->lfo, count);
 
@@ -116,23 +113,23 @@ int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destinatio
   int32_t lastWet = s->lastWet;
   int32_t d = line[read];
   int32_t h = line[next] - d;
-  for (int32_t n = 0; n < count; ++n) {
+  // Each sample x of the pre-filter goes into the line as the filter gives it.
+  FilterBiquad(source, &s->preFilter, count, [&](int32_t n, int32_t x) {
     // The fed-back share is truncated toward zero, so that the loop dies out
     // after the input stops instead of circulating a -1 for ever.
-    const int32_t v =
-        Saturate(Wrap32(static_cast<int64_t>(x[n]) + MulDiv256TowardZero(feedback, lastWet)));
+    const int32_t v = Saturate(Add32(x, MulDiv256TowardZero(feedback, lastWet)));
     line[write] = static_cast<int16_t>(v);
     if (++write == length) {
       write = 0;
     }
-    lastWet = Wrap32(static_cast<int64_t>(d) + (Mul32(fraction, h) >> 12));
+    lastWet = Add32(d, Mul32(fraction, h) >> 12);
     // Between two line samples the value fits 16 bits; a read position held
     // back (negative fraction) extrapolates and may not, so the wet block
     // takes it saturated rather than wrapped to the opposite sign.
     wet[n] = Saturate(lastWet);
     // One sample per sample plus the oscillator's share; a share below -4096
     // holds the position still and leaves the fraction negative.
-    fraction = Wrap32(static_cast<int64_t>(fraction) + m[n] + 4096);
+    fraction = Add32(fraction, m[n] + 4096);
     if (fraction >= 4096) {
       const int32_t step = fraction >> 12;
       fraction &= 4095;
@@ -159,7 +156,7 @@ int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destinatio
       d = line[read];
       h = line[next] - d;
     }
-  }
+  });
   s->writeIndex = write;
   s->readIndex = read;
   s->readFraction = fraction;
