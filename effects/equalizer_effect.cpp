@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/angles.h"
+#include "dsp/vector_clones.h"
 #include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 
@@ -27,6 +28,18 @@ int32_t NextPowerOfTwo(int32_t value) {
     power *= 2;
   }
   return power;
+}
+
+// out[i] = block[i] + overlap[i], clamped to -32767..+32767 and rounded to
+// the nearest integer (ties to even); each overlap entry is cleared as it is
+// read.
+TONALITH_VECTOR_CLONES
+void TakeOverlap(const float* block, float* overlap, int16_t* out, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    const float value = std::clamp(block[i] + overlap[i], -32767.0f, 32767.0f);
+    overlap[i] = 0.0f;
+    out[i] = static_cast<int16_t>(std::nearbyint(value));
+  }
 }
 
 // Filters one piece of at most n/2 samples.
@@ -76,12 +89,11 @@ void FilterBlock(EqualizerSettings& s, const int16_t* source, int16_t* destinati
   // new tail is added in, so a short block keeps the rest of the earlier
   // tails. With full blocks this is the same as storing the tail.
   int32_t p = s.overlapPosition;
-  for (int32_t i = 0; i < count; ++i) {
-    float value = s.block[i] + s.overlap[p];
-    s.overlap[p] = 0.0f;
-    value = std::clamp(value, -32767.0f, 32767.0f);
-    destination[i] = static_cast<int16_t>(std::nearbyint(value));
-    p = (p + 1) & (n - 1);
+  for (int32_t i = 0; i < count;) {
+    const int32_t run = std::min(count - i, n - p);  // up to the ring's end
+    TakeOverlap(s.block.data() + i, s.overlap.data() + p, destination + i, run);
+    i += run;
+    p = (p + run) & (n - 1);
   }
   s.overlapPosition = p;
   for (int32_t i = count; i < n; ++i) {
