@@ -5,6 +5,7 @@
 
 #include "dsp/angles.h"
 #include "dsp/saturate.h"
+#include "dsp/vector_clones.h"
 #include "dsp/wrap32.h"
 #include "effects/effect_factory.h"
 #include "effects/parameter_limit.h"
@@ -12,6 +13,172 @@
 namespace {
 constexpr int32_t kTableLength = 256;
 constexpr double kPeak = 4096.0;
+
+// The line writes of n samples: each filtered sample x plus the fed-back
+// share of the wet value before it, saturated. The share is truncated toward
+// zero, so that the loop dies out after the input stops instead of
+// circulating a -1 for ever.
+TONALITH_VECTOR_CLONES
+void FeedLine(const int16_t* x, const int32_t* wetBefore, int16_t* line, int32_t feedback,
+              int32_t n) {
+  for (int32_t k = 0; k < n; ++k) {
+    line[k] = Saturate(Add32(x[k], MulDiv256TowardZero(feedback, wetBefore[k])));
+  }
+}
+
+// Where the sweep reads the line: a whole position, the fraction beyond it
+// (x 4096), and the two samples it lies between, d at the position and h the
+// step to the next (which wraps to 0 at the line's end).
+struct ReadPosition {
+  int32_t read;
+  int32_t fraction;
+  int32_t d = 0;
+  int32_t h = 0;
+
+  void Load(const int16_t* line, int32_t length) {
+    d = line[read];
+    h = line[read + 1 == length ? 0 : read + 1] - d;
+  }
+
+  // The interpolated sample at the position.
+  int32_t WetValue() const { return Add32(d, Mul32(fraction, h) >> 12); }
+
+  // On by one sample plus the oscillator's share m; a share below -4096
+  // holds the position still and leaves the fraction negative.
+  void Move(const int16_t* line, int32_t length, int32_t m) {
+    fraction = Add32(fraction, m + 4096);
+    if (fraction >= 4096) {
+      read += fraction >> 12;
+      fraction &= 4095;
+      if (read + 1 < length) [[likely]] {  // neither position wraps
+        d = line[read];
+        h = line[read + 1] - d;
+      } else {
+        if (read >= length) {
+          read -= length;
+        }
+        Load(line, length);
+      }
+    }
+  }
+};
+
+// The line of one block: the read position and the write position, and the
+// last wet value.
+class ChorusSweep {
+ public:
+  explicit ChorusSweep(ChorusSettings& s)
+      : line_(s.line.data()),
+        length_(s.lineLength),
+        feedback_(s.feedbackCoef),
+        write_(s.writeIndex),
+        position_{s.readIndex, s.readFraction},
+        lastWet_(s.lastWet) {
+    position_.Load(line_, length_);
+  }
+
+  void Store(ChorusSettings& s) const {
+    s.writeIndex = write_;
+    s.readIndex = position_.read;
+    s.readFraction = position_.fraction;
+    s.lastWet = lastWet_;
+  }
+
+  // Runs `count` samples of the filtered input x with the oscillator's
+  // values m, writing the wet block. Between two line samples a wet value
+  // fits 16 bits; a read position held back (negative fraction) extrapolates
+  // and may not, so the wet block takes it saturated rather than wrapped to
+  // the opposite sign.
+  void Run(const int16_t* x, const int16_t* m, int16_t* wet, int32_t count) {
+    // The most the read position can advance in one sample: the fraction
+    // starts below 4096 and gains at most 4096 + the largest m.
+    const int32_t largest = count > 0 ? *std::max_element(m, m + count) : 0;
+    const int32_t maxStep = std::max((8191 + largest) >> 12, 1);
+    for (int32_t n = 0; n < count;) {
+      const int32_t run = AheadOfWrites(count - n, maxStep);
+      if (run >= kMinRun) {
+        RunAhead(x + n, m + n, wet + n, run);
+        n += run;
+      } else {
+        // The read position near the writes: one sample as it comes.
+        Step(x[n], m[n], wet + n);
+        ++n;
+      }
+    }
+  }
+
+ private:
+  // Samples set aside for a run at a time, and the shortest run worth it.
+  static constexpr int32_t kTile = 256;
+  static constexpr int32_t kMinRun = 4;
+
+  // One sample: x goes into the line, then the wet value is read.
+  void Step(int32_t x, int32_t m, int16_t* wet) {
+    const int32_t v = Saturate(Add32(x, MulDiv256TowardZero(feedback_, lastWet_)));
+    line_[write_] = static_cast<int16_t>(v);
+    if (++write_ == length_) {
+      write_ = 0;
+    }
+    lastWet_ = position_.WetValue();
+    *wet = Saturate(lastWet_);
+    position_.Move(line_, length_, m);
+    // The truncating shifts of the sweep make the read position lose a
+    // little on every period, so the delay creeps up from its longest value
+    // by some samples per period. Once it would pass the whole line, the read
+    // position would land on the newest samples; it is held one line length
+    // minus one sample behind instead, which only flattens the top of the
+    // sweep. Until then the line runs exactly as swept.
+    if (position_.read == write_) {
+      position_.read = position_.read + 1 == length_ ? 0 : position_.read + 1;
+      position_.Load(line_, length_);
+    }
+  }
+
+  // How many of the next `limit` samples read only positions that none of
+  // their writes reach, so that their reads may all come first. Counted
+  // ahead of the read position around the ring, the positions read
+  // (advancing at most maxStep a sample, and the one after) stay short of
+  // the first position written, and the positions written stay short of a
+  // whole line length, so the read position never meets the write position
+  // either.
+  int32_t AheadOfWrites(int32_t limit, int32_t maxStep) const {
+    const int32_t read = position_.read;
+    const int32_t ahead = write_ >= read ? write_ - read : write_ - read + length_;
+    return std::min({limit, kTile, (ahead - 2) / maxStep, length_ - ahead - 1});
+  }
+
+  // `run` samples whose reads come before their writes: first every wet
+  // value, then the line writes.
+  void RunAhead(const int16_t* x, const int16_t* m, int16_t* wet, int32_t run) {
+    int32_t wetBefore[kTile + 1];
+    wetBefore[0] = lastWet_;
+    ReadPosition position = position_;  // in registers for the loop
+    for (int32_t k = 0; k < run; ++k) {
+      const int32_t wetValue = position.WetValue();
+      wetBefore[k + 1] = wetValue;
+      wet[k] = Saturate(wetValue);
+      position.Move(line_, length_, m[k]);
+    }
+    position_ = position;
+    lastWet_ = wetBefore[run];
+    for (int32_t done = 0; done < run;) {
+      const int32_t n = std::min(run - done, length_ - write_);  // up to the line's end
+      FeedLine(x + done, wetBefore + done, line_ + write_, feedback_, n);
+      done += n;
+      write_ += n;
+      if (write_ == length_) {
+        write_ = 0;
+      }
+    }
+  }
+
+  int16_t* line_;
+  int32_t length_;
+  int32_t feedback_;
+  int32_t write_;
+  ReadPosition position_;
+  int32_t lastWet_;
+};
 }  // namespace
 
 ChorusEffect::ChorusEffect(float preFilterHz, float initialDelayMs, float finalDelayMs,
@@ -99,69 +266,12 @@ void ChorusEffect::Prepare(void* /*settings: always this node's record*/, int32_
 int32_t ChorusEffect::ProcessCallback(const int16_t* source, int16_t* destination, void* settings,
                                       int32_t count) {
   auto* s = static_cast<ChorusSettings*>(settings);
-  const int16_t* m = s->modulation.data();
+  // The destination holds the filtered input until the mix overwrites it.
+  RunBiquad(source, destination, &s->preFilter, count);
   RunWavetable(nullptr, s->modulation.data(), &s->lfo, count);
-
-  int16_t* line = s->line.data();
-  int16_t* wet = s->mix.extraSignals.data();
-  const int32_t length = s->lineLength;
-  const int32_t feedback = s->feedbackCoef;
-  int32_t write = s->writeIndex;
-  int32_t read = s->readIndex;
-  int32_t next = read + 1 == length ? 0 : read + 1;
-  int32_t fraction = s->readFraction;
-  int32_t lastWet = s->lastWet;
-  int32_t d = line[read];
-  int32_t h = line[next] - d;
-  // Each sample x of the pre-filter goes into the line as the filter gives it.
-  FilterBiquad(source, &s->preFilter, count, [&](int32_t n, int32_t x) {
-    // The fed-back share is truncated toward zero, so that the loop dies out
-    // after the input stops instead of circulating a -1 for ever.
-    const int32_t v = Saturate(Add32(x, MulDiv256TowardZero(feedback, lastWet)));
-    line[write] = static_cast<int16_t>(v);
-    if (++write == length) {
-      write = 0;
-    }
-    lastWet = Add32(d, Mul32(fraction, h) >> 12);
-    // Between two line samples the value fits 16 bits; a read position held
-    // back (negative fraction) extrapolates and may not, so the wet block
-    // takes it saturated rather than wrapped to the opposite sign.
-    wet[n] = Saturate(lastWet);
-    // One sample per sample plus the oscillator's share; a share below -4096
-    // holds the position still and leaves the fraction negative.
-    fraction = Add32(fraction, m[n] + 4096);
-    if (fraction >= 4096) {
-      const int32_t step = fraction >> 12;
-      fraction &= 4095;
-      read += step;
-      if (read >= length) {
-        read -= length;
-      }
-      next += step;
-      if (next >= length) {
-        next -= length;
-      }
-      d = line[read];
-      h = line[next] - d;
-    }
-    // The truncating shifts of the sweep make the read position lose a
-    // little on every period, so the delay creeps up from its longest value
-    // by some samples per period. Once it would pass the whole line, the read
-    // position would land on the newest samples; it is held one line length
-    // minus one sample behind instead, which only flattens the top of the
-    // sweep. Until then the line runs exactly as swept.
-    if (read == write) {
-      read = read + 1 == length ? 0 : read + 1;
-      next = next + 1 == length ? 0 : next + 1;
-      d = line[read];
-      h = line[next] - d;
-    }
-  });
-  s->writeIndex = write;
-  s->readIndex = read;
-  s->readFraction = fraction;
-  s->lastWet = lastWet;
-
+  ChorusSweep sweep(*s);
+  sweep.Run(destination, s->modulation.data(), s->mix.extraSignals.data(), count);
+  sweep.Store(*s);
   // The dry part is the unfiltered source.
   MixSignals(source, destination, &s->mix, count);
   return 0;
