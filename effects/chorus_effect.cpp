@@ -90,12 +90,11 @@ class ChorusSweep {
   // and may not, so the wet block takes it saturated rather than wrapped to
   // the opposite sign.
   void Run(const int16_t* x, const int16_t* m, int16_t* wet, int32_t count) {
-    // The most the read position can advance in one sample: the fraction
-    // starts below 4096 and gains at most 4096 + the largest m.
-    const int32_t largest = count > 0 ? *std::max_element(m, m + count) : 0;
-    const int32_t maxStep = std::max((8191 + largest) >> 12, 1);
+    // The largest share the oscillator adds to the position in a sample,
+    // if any.
+    const int32_t rise = count > 0 ? std::max<int32_t>(*std::max_element(m, m + count), 0) : 0;
     for (int32_t n = 0; n < count;) {
-      const int32_t run = AheadOfWrites(count - n, maxStep);
+      const int32_t run = AheadOfWrites(count - n, rise);
       if (run >= kMinRun) {
         RunAhead(x + n, m + n, wet + n, run);
         n += run;
@@ -109,7 +108,7 @@ class ChorusSweep {
 
  private:
   // Samples set aside for a run at a time, and the shortest run worth it.
-  static constexpr int32_t kTile = 256;
+  static constexpr int32_t kTile = 512;
   static constexpr int32_t kMinRun = 4;
 
   // One sample: x goes into the line, then the wet value is read.
@@ -136,15 +135,20 @@ class ChorusSweep {
 
   // How many of the next `limit` samples read only positions that none of
   // their writes reach, so that their reads may all come first. Counted
-  // ahead of the read position around the ring, the positions read
-  // (advancing at most maxStep a sample, and the one after) stay short of
-  // the first position written, and the positions written stay short of a
-  // whole line length, so the read position never meets the write position
-  // either.
-  int32_t AheadOfWrites(int32_t limit, int32_t maxStep) const {
+  // ahead of the read position around the ring: the position the read
+  // position and its fraction stand for (read x 4096 + fraction) gains
+  // 4096 + m per sample, and the read position never passes it by a whole
+  // sample, so after k samples it is at most k + (fraction + k rise) / 4096
+  // ahead. That, and the sample after it, stay short of the first position
+  // written; and the positions written stay short of a whole line length,
+  // so the read position never meets the write position either.
+  int32_t AheadOfWrites(int32_t limit, int32_t rise) const {
     const int32_t read = position_.read;
     const int32_t ahead = write_ >= read ? write_ - read : write_ - read + length_;
-    return std::min({limit, kTile, (ahead - 2) / maxStep, length_ - ahead - 1});
+    // k + (fraction + k rise) / 4096 + 1 < ahead, in whole numbers.
+    const int64_t room = int64_t{4096} * (ahead - 1) - position_.fraction - 1;
+    const auto reach = static_cast<int32_t>(std::max<int64_t>(room / (4096 + rise), 0));
+    return std::min({limit, kTile, reach, length_ - ahead - 1});
   }
 
   // `run` samples whose reads come before their writes: first every wet
