@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/vector_clones.h"
 #include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 #include "effects/envelope_window.h"
@@ -16,16 +17,23 @@ constexpr CurvePoint kDefaultCurve[2] = {{0.0f, 1.0f}, {32767.0f, 1.0f}};
 constexpr double kDbToNeper = 0.115;
 constexpr double kLog2E = 1.4426950408889634;
 
-void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* destination,
-                   int32_t count) {
-  RunEnvelope(source, s.levels.data(), &s.envelope, count);
-  const float* table = s.gainTable.data();
+// destination[n] = source[n] x the gain for levels[n], clamped and rounded
+// to the nearest integer (ties to even).
+TONALITH_VECTOR_CLONES
+void ApplyGains(const int16_t* source, const int16_t* levels, const float* table,
+                int16_t* destination, int32_t count) {
   for (int32_t n = 0; n < count; ++n) {
     // Levels are 0..32767, so k is 0..255 (entry 256 is never used).
-    const int32_t k = s.levels[n] >> 7;
+    const int32_t k = levels[n] >> 7;
     const float y = std::clamp(static_cast<float>(source[n]) * table[k], -32767.0f, 32767.0f);
     destination[n] = static_cast<int16_t>(std::nearbyint(y));
   }
+}
+
+void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* destination,
+                   int32_t count) {
+  RunEnvelope(source, s.levels.data(), &s.envelope, count);
+  ApplyGains(source, s.levels.data(), s.gainTable.data(), destination, count);
   int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
 }
 
