@@ -49,19 +49,23 @@ void BM_RunBiquad(benchmark::State& state) {
 }
 BENCHMARK(BM_RunBiquad);
 
+// A comb or an allpass line of `delay` samples with feedback `gain`.
+template <typename Line>
+void RunLineBlocks(benchmark::State& state, void (*run)(const int16_t*, int16_t*, Line*, int32_t),
+                   int32_t delay, int32_t gain) {
+  Line line;
+  line.Allocate(delay + 1, delay);
+  line.gain = gain;
+  RunBlocks(state, [&](const int16_t* in, int16_t* out) { run(in, out, &line, kBlock); });
+}
+
 void BM_RunComb(benchmark::State& state) {
-  CombDelay comb;
-  comb.Allocate(1009, 1008);
-  comb.gain = 215;
-  RunBlocks(state, [&](const int16_t* in, int16_t* out) { RunComb(in, out, &comb, kBlock); });
+  RunLineBlocks<CombDelay>(state, RunComb, 1008, 215);
 }
 BENCHMARK(BM_RunComb);
 
 void BM_RunAllpass(benchmark::State& state) {
-  AllpassDelay allpass;
-  allpass.Allocate(102, 101);
-  allpass.gain = 180;
-  RunBlocks(state, [&](const int16_t* in, int16_t* out) { RunAllpass(in, out, &allpass, kBlock); });
+  RunLineBlocks<AllpassDelay>(state, RunAllpass, 101, 180);
 }
 BENCHMARK(BM_RunAllpass);
 
