@@ -1,16 +1,10 @@
 #include "dsp/allpass.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "dsp/saturate.h"
 #include "dsp/vector_clones.h"
 #include "dsp/wrap32.h"
 
 namespace {
-
-// Samples whose delayed values are set aside at a time.
-constexpr int32_t kTile = 256;
 
 // n samples from line positions `from` (read) and `to` (written), in which
 // nothing read is written first, so the store leaves each delayed value alone.
