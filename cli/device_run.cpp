@@ -14,7 +14,7 @@
 #include "effects/effect_chain.h"
 #include "engine/wave_engine.h"
 #include "engine/wave_file.h"
-#include "platform/alsa_wave_service.h"
+#include "platform/alsa_device_list.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps)
 // ALSA's own diagnostics are shown with --verbose; otherwise a run that had
 // some says how many on one line at its end.
 void SummariseDiagnostics(const RenderOptions& options) {
-  const int32_t count = AlsaWaveService::DiagnosticCount();
+  const int32_t count = AlsaDiagnosticCount();
   if (!options.verbose && count > 0) {
     std::fprintf(stderr, "tonalith-render: %d %s of the sound system not shown (--verbose)\n",
                  static_cast<int>(count), count == 1 ? "diagnostic" : "diagnostics");
@@ -82,7 +82,7 @@ bool ReadSourceRate(const std::string& path, Notifier& notifier, int32_t* rate) 
 }  // namespace
 
 int ListDevices(const RenderOptions& options) {
-  AlsaWaveService::ShowDiagnostics(options.verbose);
+  ShowAlsaDiagnostics(options.verbose);
   const WaveEngine engine;
   PrintDeviceList("Input devices", engine.inputCaps);
   PrintDeviceList("Output devices", engine.outputCaps);
@@ -105,7 +105,7 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   // and does without them when it cannot.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  AlsaWaveService::ShowDiagnostics(options.verbose);
+  ShowAlsaDiagnostics(options.verbose);
   CountingNotifier notifier(outer);
   QuitButton button;
   EffectChain left;
@@ -199,10 +199,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
 
-  if (auto* alsa = dynamic_cast<AlsaWaveService*>(&engine.Service())) {
-    if (alsa->XrunCount() > 0) {
-      std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n", alsa->XrunCount());
-    }
+  if (engine.Service().XrunCount() > 0) {
+    std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n",
+                 engine.Service().XrunCount());
   }
   SummariseDiagnostics(options);
   return notifier.count == messagesBefore ? kRenderDone : kRenderFailed;

@@ -127,6 +127,8 @@ class WaveService {
   // The system's reason for the last failed call or failed device, in words
   // ("Connection refused"); empty when the backend cannot tell.
   virtual std::string LastError() const { return {}; }
+  // Overruns and underruns the devices have reported since construction.
+  virtual int32_t XrunCount() const { return 0; }
 };
 
 // The backend for this process: ALSA, or the simulated one when the
