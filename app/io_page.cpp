@@ -404,7 +404,7 @@ void IOPage::RunFileToFile() {
   FileRunSettings settings;
   settings.inputFileName = engine_->inputFileName;
   settings.outputFileName = engine_->outputFileName;
-  settings.blockLength = engine_->blockBytes;
+  settings.blockBytes = engine_->blockBytes;
   settings.leftChain = leftChain_;
   settings.rightChain = rightChain_;
   settings.notifier = &engine_->Messages();

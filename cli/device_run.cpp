@@ -11,9 +11,9 @@
 #include <cstdio>
 
 #include "cli/render_command.h"
+#include "cli/render_run.h"
 #include "effects/effect_chain.h"
 #include "engine/wave_engine.h"
-#include "engine/wave_file.h"
 #include "platform/alsa_device_list.h"
 
 namespace {
@@ -69,16 +69,6 @@ void SummariseDiagnostics(const RenderOptions& options) {
   }
 }
 
-// The WAV source's sampling rate; false after the reader's message.
-bool ReadSourceRate(const std::string& path, Notifier& notifier, int32_t* rate) {
-  WaveBlock unused;
-  if (ReadWaveFile(kWaveOpen, path, &unused, notifier) != kWaveDone)
-    return false;
-  *rate = static_cast<int32_t>(WaveFiles().inputFormat.samplesPerSec);
-  ReadWaveFile(kWaveClose, path, &unused, notifier);
-  return true;
-}
-
 }  // namespace
 
 int ListDevices(const RenderOptions& options) {
@@ -126,8 +116,11 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   if (engine.inputIsFile) {
     engine.inputFileName = options.operands[operand++];
     // The effects run at the file's own rate, which the device plays.
-    if (!ReadSourceRate(engine.inputFileName, notifier, &engine.sampleRate))
+    const std::optional<int32_t> rate = ReadSourceRate(engine.inputFileName, notifier);
+    if (!rate) {
       return kRenderFailed;
+    }
+    engine.sampleRate = *rate;
   } else {
     engine.inputDeviceId = options.inputDevice;
   }
@@ -140,7 +133,7 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   for (const EffectRequest& request : options.effects) {
     std::string error;
     if (!AppendRequestedEffect(request, left, right, engine.sampleRate, &error)) {
-      std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
+      PrintRefusal(error);
       return kRenderRefused;
     }
   }

@@ -187,18 +187,17 @@ void WaveEngine::OpenInput() {
     return;
   state_.inputIsFile = inputIsFile;
   state_.ringSize = std::clamp(bufferCount, kMinBufferCount, kMaxRingBuffers);
-  WaveFileState& files = WaveFiles();
   bool opened = false;
   if (inputIsFile) {
-    files.blockLength = static_cast<uint32_t>(blockBytes);
-    WaveBlock unused;
-    if (ReadWaveFile(kWaveOpen, inputFileName, &unused, *notifier_) == kWaveDone) {
-      state_.inputFormat = files.inputFormat;
-      state_.stream.bitsPerSample = files.inputFormat.bitsPerSample;
-      state_.stream.channels = files.inputFormat.channels;
-      files.bitsPerSample = state_.stream.bitsPerSample;
-      state_.total = files.total;
+    reader_.emplace(static_cast<uint32_t>(blockBytes));
+    if (ReadWaveFile(*reader_, kWaveOpen, inputFileName, nullptr, *notifier_) == kWaveDone) {
+      state_.inputFormat = reader_->Format();
+      state_.stream.bitsPerSample = state_.inputFormat.bitsPerSample;
+      state_.stream.channels = state_.inputFormat.channels;
+      state_.total = reader_->Total();
       opened = true;
+    } else {
+      reader_.reset();
     }
   } else {
     WaveFormat format;
@@ -210,11 +209,8 @@ void WaveEngine::OpenInput() {
     format.bitsPerSample = static_cast<uint16_t>(bitsPerSample);
     format.extraSize = 0;
     state_.inputFormat = format;
-    files.inputFormat = format;
-    files.outputFormat = format;
     state_.stream.bitsPerSample = bitsPerSample;
     state_.stream.channels = channels;
-    files.bitsPerSample = bitsPerSample;
     WaveHandle handle = kNoWaveHandle;
     const WaveResult result = service_->Open(WaveDirection::kInput, inputDeviceId,
                                              DeviceFormat(format), window_.get(), &handle);
@@ -272,10 +268,10 @@ void WaveEngine::AllocateRing(WaveRing& ring) {
   ring.buffers.resize(count);
   ring.headers.assign(count, WaveHeader{});
   for (size_t i = 0; i < count; ++i) {
-    ring.buffers[i].assign(2 * static_cast<size_t>(ring.blockLength), silence);
+    ring.buffers[i].assign(2 * static_cast<size_t>(ring.blockBytes), silence);
     WaveHeader& header = ring.headers[i];
     header.data = ring.buffers[i].data();
-    header.bufferLength = static_cast<uint32_t>(ring.blockLength);
+    header.bufferLength = static_cast<uint32_t>(ring.blockBytes);
     header.loops = 1;
   }
   ring.next = 0;
@@ -295,7 +291,7 @@ void WaveEngine::PrepareInputBuffers() {
   state_.stream.framesPerBlock =
       FramesPerBlock(blockBytes, state_.stream.bitsPerSample, state_.stream.channels);
   state_.work.Allocate(state_.stream.framesPerBlock);
-  state_.input.blockLength = blockBytes;
+  state_.input.blockBytes = blockBytes;
   AllocateRing(state_.input);
   if (state_.inputIsFile)
     return;
@@ -308,16 +304,14 @@ void WaveEngine::OpenOutput() {
   if (outputOpen)
     return;
   state_.outputFormat = state_.inputFormat;
-  WaveFileState& files = WaveFiles();
-  files.outputFormat = state_.outputFormat;
   state_.outputIsFile = outputIsFile;
   if (outputIsFile) {
-    WaveBlock unused;
-    if (WriteWaveFile(kWaveCreate, outputFileName, &unused, *notifier_) == kWaveDone) {
+    writer_.emplace(state_.outputFormat);
+    if (WriteWaveFile(*writer_, kWaveCreate, outputFileName, nullptr, *notifier_) == kWaveDone) {
       outputOpen = true;
-      files.writeFailed = 0;
       PrepareOutputBuffers();
     } else {
+      writer_.reset();
       notifier_->ShowMessage(msg::kOpenOutputFile);
     }
     SetProgress(0);
@@ -339,7 +333,7 @@ void WaveEngine::OpenOutput() {
 }
 
 void WaveEngine::PrepareOutputBuffers() {
-  state_.output.blockLength = blockBytes;
+  state_.output.blockBytes = blockBytes;
   AllocateRing(state_.output);
   if (state_.outputIsFile)
     return;
@@ -414,8 +408,8 @@ bool WaveEngine::StartOutput() {
 void WaveEngine::CloseInput() {
   if (inputOpen) {
     if (state_.inputIsFile) {
-      WaveBlock unused;
-      ReadWaveFile(kWaveClose, inputFileName, &unused, *notifier_);
+      ReadWaveFile(*reader_, kWaveClose, inputFileName, nullptr, *notifier_);
+      reader_.reset();
     } else {
       if (inputStarted)
         service_->Reset(state_.inputDevice);
@@ -435,8 +429,8 @@ void WaveEngine::CloseOutput() {
   if (!outputOpen)
     return;
   if (state_.outputIsFile) {
-    WaveBlock unused;
-    WriteWaveFile(kWaveClose, outputFileName, &unused, *notifier_);
+    WriteWaveFile(*writer_, kWaveClose, writer_->Path(), nullptr, *notifier_);
+    writer_.reset();
   } else {
     if (outputStarted)
       service_->Reset(state_.outputDevice);
@@ -529,8 +523,9 @@ void WaveEngine::HandlePlayed(WaveHeader* played) {
 }
 
 bool WaveEngine::SendNextBlock(uint8_t* readArea, bool priming) {
-  WaveBlock block{readArea, static_cast<uint32_t>(blockBytes), static_cast<uint32_t>(blockBytes)};
-  const int32_t result = ReadWaveFile(kWaveTransfer, inputFileName, &block, *notifier_);
+  const auto readBytes = static_cast<uint32_t>(state_.input.blockBytes);
+  WaveBlock block{readArea, readBytes, readBytes};
+  const int32_t result = ReadWaveFile(*reader_, kWaveTransfer, inputFileName, &block, *notifier_);
   if (result != kWaveDone) {
     state_.endOfInput = true;
     state_.readFailed = result != kWaveNoData;
@@ -603,7 +598,7 @@ void WaveEngine::HandleRecorded(WaveHeader* recorded) {
 
   WaveHeader& spare = in.headers[static_cast<size_t>(in.next)];
   spare.data = in.buffers[static_cast<size_t>(in.next)].data();
-  spare.bufferLength = static_cast<uint32_t>(in.blockLength);
+  spare.bufferLength = static_cast<uint32_t>(in.blockBytes);
   spare.flags = 0;
   if (service_->PrepareHeader(state_.inputDevice, &spare) != WaveResult::kOk)
     ResetInput();
@@ -633,10 +628,9 @@ void WaveEngine::HandleRecorded(WaveHeader* recorded) {
   state_.bytesDone += length;
   UpdateProgress();
   const WaveBlock block = BlockOf(*recorded);
-  if (WriteWaveFile(kWaveTransfer, outputFileName, &block, *notifier_) != kWaveDone) {
+  if (WriteWaveFile(*writer_, kWaveTransfer, writer_->Path(), &block, *notifier_) != kWaveDone) {
     // A full disk, say: the file keeps every block written before.
-    EndRun(file_run_messages::kWriteError,
-           FileErrorDetail(outputFileName, WaveFiles().outputError));
+    EndRun(file_run_messages::kWriteError, FileErrorDetail(writer_->Path(), writer_->Error()));
   }
 }
 
@@ -653,7 +647,7 @@ void WaveEngine::ProcessFileToFile() {
   FileRunSettings settings;
   settings.inputFileName = inputFileName;
   settings.outputFileName = outputFileName;
-  settings.blockLength = blockBytes;
+  settings.blockBytes = blockBytes;
   settings.leftChain = &Left();
   settings.rightChain = &Right();
   settings.notifier = notifier_;

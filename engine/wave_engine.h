@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,7 @@ struct WaveRing {
   std::vector<std::vector<uint8_t>> buffers;
   int32_t next = 0;      // input: next to queue; output: next to send
   int32_t nextDone = 0;  // next the device finishes
-  int32_t blockLength = 0;
+  int32_t blockBytes = 0;
   int32_t primeCount = 0;  // output: silent buffers primed before a device source
 };
 
@@ -232,6 +233,9 @@ class WaveEngine {
   std::unique_ptr<WaveService> service_;
   std::unique_ptr<WaveWindow> window_;
   WaveStreamState state_;
+  // The source and the sink when they are files.
+  std::optional<WaveReader> reader_;
+  std::optional<WaveWriter> writer_;
   // Chains to use when none were handed over (a run without effects).
   EffectChain emptyLeft_;
   EffectChain emptyRight_;

@@ -1,0 +1,17 @@
+#include "cli/render_run.h"
+
+#include <cstdio>
+
+#include "engine/wave_file.h"
+
+std::optional<int32_t> ReadSourceRate(const std::string& path, Notifier& notifier) {
+  WaveReader reader;
+  if (ReadWaveFile(reader, kWaveOpen, path, nullptr, notifier) != kWaveDone) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(reader.Format().samplesPerSec);
+}
+
+void PrintRefusal(const std::string& error) {
+  std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
+}
