@@ -40,20 +40,11 @@ class CountingNotifier : public Notifier {
   Notifier& inner_;
 };
 
-// The run's Start button: the engine sets "Start" when the run has ended by
-// itself, which ends the event loop.
-class QuitButton : public StartButton {
- public:
-  void SetCaption(const std::string& caption) override {
-    if (caption == "Start")
-      QCoreApplication::quit();
-  }
-};
-
 void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps) {
   std::printf("%s:\n", title);
-  if (caps.empty())
+  if (caps.empty()) {
     std::printf("  (none)\n");
+  }
   for (size_t i = 0; i < caps.size(); ++i) {
     std::printf("  %zu  %s\n", i, caps[i].productName.c_str());
   }
@@ -85,8 +76,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   static char name[] = "tonalith-render";
   static char* argv[] = {name, nullptr};
   std::unique_ptr<QCoreApplication> ownApp;
-  if (!QCoreApplication::instance())
+  if (!QCoreApplication::instance()) {
     ownApp = std::make_unique<QCoreApplication>(argc, argv);
+  }
 
   // A recording past a file-size limit is a failed write (EFBIG), which ends
   // the run with its message and a valid file, as a full disk does. Ignored
@@ -97,79 +89,38 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
 
   ShowAlsaDiagnostics(options.verbose);
   CountingNotifier notifier(outer);
-  QuitButton button;
-  EffectChain left;
-  EffectChain right;
-  WaveEngine engine(&notifier);
-  engine.leftChain = &left;
-  engine.rightChain = &right;
-  engine.progress = progress;
-  engine.startButton = &button;
-  engine.blockBytes = options.blockBytes;
-  engine.bufferCount = options.buffers;
-  engine.sampleRate = options.rate;
-  engine.channels = options.channels;
-  engine.bitsPerSample = options.bits;
-
-  size_t operand = 0;
-  engine.inputIsFile = options.inputDevice < 0;
-  if (engine.inputIsFile) {
-    engine.inputFileName = options.operands[operand++];
+  WaveRunSettings settings = RunSettingsFrom(options);
+  if (settings.inputIsFile) {
     // The effects run at the file's own rate, which the device plays.
-    const std::optional<int32_t> rate = ReadSourceRate(engine.inputFileName, notifier);
+    const std::optional<int32_t> rate = ReadSourceRate(settings.inputFileName, notifier);
     if (!rate) {
       return kRenderFailed;
     }
-    engine.sampleRate = *rate;
-  } else {
-    engine.inputDeviceId = options.inputDevice;
+    settings.sampleRate = *rate;
   }
-  engine.outputIsFile = options.outputDevice < 0;
-  if (engine.outputIsFile) {
-    engine.outputFileName = options.operands[operand++];
-  } else {
-    engine.outputDeviceId = options.outputDevice;
+  EffectChain left;
+  EffectChain right;
+  if (!AppendRequestedEffects(options, left, right, settings.sampleRate)) {
+    return kRenderRefused;
   }
-  for (const EffectRequest& request : options.effects) {
-    std::string error;
-    if (!AppendRequestedEffect(request, left, right, engine.sampleRate, &error)) {
-      PrintRefusal(error);
-      return kRenderRefused;
-    }
-  }
-
-  // The start, as the I/O page does it.
-  engine.CreateNotifyWindow(nullptr);
-  engine.OpenInput();
-  if (engine.inputOpen)
-    engine.OpenOutput();
-  if (!engine.inputOpen || !engine.outputOpen) {
-    engine.DestroyNotifyWindow();
-    engine.CloseInput();
-    engine.CloseOutput();
-    SummariseDiagnostics(options);
-    return kRenderFailed;
-  }
+  WaveEngine engine(&notifier);
+  engine.settings = settings;
+  engine.leftChain = &left;
+  engine.rightChain = &right;
+  engine.progress = progress;
+  // The run's end, whatever brings it, ends the event loop.
+  engine.runEnded = [] { QCoreApplication::quit(); };
 
   // Ctrl-C, SIGTERM and --seconds stop the run as the Stop button does.
-  const auto stop = [&engine] {
-    if (engine.outputOpen) {
-      engine.DestroyNotifyWindow();
-      engine.CloseInput();
-      engine.CloseOutput();
-      if (engine.progress)
-        engine.progress->SetProgress(0);
-    }
-    QCoreApplication::quit();
-  };
-  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     return kRenderFailed;
+  }
   QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&stop] {
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&engine] {
     char bytes[16];
     while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    stop();
+    engine.StopRun();
   });
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -180,15 +131,17 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   sigaction(SIGTERM, &action, &oldTerm);
   QTimer limit;
   limit.setSingleShot(true);
-  QObject::connect(&limit, &QTimer::timeout, stop);
-  if (options.seconds > 0)
+  QObject::connect(&limit, &QTimer::timeout, [&engine] { engine.StopRun(); });
+  if (options.seconds > 0) {
     limit.start(static_cast<int>(options.seconds * 1000));
+  }
 
   const int messagesBefore = notifier.count;
-  // A start that cannot stream has shown why; the run is closed again.
-  if (engine.StartInput() && engine.StartOutput())
+  // A start that cannot stream has shown why, and left nothing open.
+  const bool started = engine.StartRun();
+  if (started) {
     QCoreApplication::exec();
-  stop();
+  }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
 
@@ -197,5 +150,5 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
                  engine.Service().XrunCount());
   }
   SummariseDiagnostics(options);
-  return notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
+  return started && notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
 }

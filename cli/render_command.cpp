@@ -11,7 +11,7 @@
 #include "cli/terminal_output.h"
 #include "effects/effect_chain.h"
 #include "engine/file_identity.h"
-#include "engine/file_run.h"
+#include "engine/wave_engine.h"
 
 namespace {
 
@@ -56,9 +56,8 @@ class StopSignals {
 }  // namespace
 
 int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress) {
-  const std::string& input = options.operands[0];
-  const std::string& output = options.operands[1];
-  if (SameFile(input, output)) {
+  const WaveRunSettings settings = RunSettingsFrom(options);
+  if (SameFile(settings.inputFileName, settings.outputFileName)) {
     PrintRefusal("INPUT and OUTPUT are the same file");
     return kRenderRefused;
   }
@@ -67,30 +66,22 @@ int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink
   EffectChain right;
   if (!options.effects.empty()) {
     // The effects' values are applied at the input's own rate.
-    const std::optional<int32_t> rate = ReadSourceRate(input, notifier);
+    const std::optional<int32_t> rate = ReadSourceRate(settings.inputFileName, notifier);
     if (!rate) {
       return kRenderFailed;
     }
-    for (const EffectRequest& request : options.effects) {
-      std::string error;
-      if (!AppendRequestedEffect(request, left, right, *rate, &error)) {
-        PrintRefusal(error);
-        return kRenderRefused;
-      }
+    if (!AppendRequestedEffects(options, left, right, *rate)) {
+      return kRenderRefused;
     }
   }
 
-  FileRunSettings settings;
-  settings.inputFileName = input;
-  settings.outputFileName = output;
-  settings.blockBytes = options.blockBytes;
-  settings.leftChain = &left;
-  settings.rightChain = &right;
-  settings.notifier = &notifier;
-  settings.progress = progress;
+  WaveEngine engine(&notifier, CreateDevicelessWaveService());
+  engine.settings = settings;
+  engine.leftChain = &left;
+  engine.rightChain = &right;
+  engine.progress = progress;
   const StopSignals stopSignals;
-  settings.afterBlock = [] { return stopSignal != 0; };
-  switch (ProcessFileToFile(settings)) {
+  switch (engine.ProcessFileToFile([] { return stopSignal != 0; })) {
     case FileRunResult::kCompleted:
       return kRenderDone;
     case FileRunResult::kCancelled:

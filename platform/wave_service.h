@@ -134,3 +134,9 @@ class WaveService {
 // The backend for this process: ALSA, or the simulated one when the
 // environment variable TONALITH_WAVE_BACKEND is "simulated".
 std::unique_ptr<WaveService> CreateWaveService();
+
+// A service with empty device lists, for a process that opens no device (a
+// file-to-file render): the sound system is never touched. (Merely listing
+// ALSA's devices can start a sound server's client library, which makes
+// files of its own.)
+std::unique_ptr<WaveService> CreateDevicelessWaveService();
