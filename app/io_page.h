@@ -59,9 +59,6 @@ class IOPage : public PropertyPage {
   void RequestCancel() { cancelRequested_ = true; }
 
   QString InputFileName() const { return inputFileName_; }
-  QString OutputFileName() const { return outputFileName_; }
-  int32_t BufferCount() const { return bufferCount_; }
-  int32_t SampleRate() const { return sampleRate_; }
 
   // The controls, for tests and screenshots.
   QComboBox* BlockLengthList() const { return blockList_; }

@@ -40,8 +40,6 @@ inline constexpr int32_t kMaxBufferCount = 32;
 inline constexpr int32_t kMaxRingBuffers = 64;  // room in each ring
 inline constexpr int32_t kMinSampleRate = 11000;
 inline constexpr int32_t kMaxSampleRate = 44100;
-inline constexpr int32_t kMinBlockBytes = 128;
-inline constexpr int32_t kMaxBlockBytes = 8192;
 
 // Buffers of each ring that stay off the device, so that the streaming loop
 // always has one to work on and one in hand. Input: the block being processed
