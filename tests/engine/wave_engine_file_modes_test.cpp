@@ -2,6 +2,8 @@
 // simulated wave service.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/engine/wave_engine_fixture.h"
 #include "tests/support/file_size_limit.h"
 
@@ -267,7 +269,11 @@ TEST_F(RecordTest, ProgressShowsTheShareOfTheFreeSpaceUsed) {
   StartRecording(4);
   const uint64_t total = engine->Stream().total;
   ASSERT_GT(total, 0u);
-  EXPECT_EQ(total, DiskFreeBytes(dir.File("out.wav")));
+  // The free space of the output's file system at the start. Other programs
+  // may write to it meanwhile: asked again, it is the same give or take what
+  // they wrote.
+  const uint64_t now = DiskFreeBytes(dir.File("out.wav"));
+  EXPECT_LT(std::max(total, now) - std::min(total, now), uint64_t{1} << 28);
   for (int32_t i = 0; i < 5; ++i) {
     ASSERT_TRUE(sim->CompleteInput());
   }
