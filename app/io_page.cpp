@@ -21,7 +21,6 @@
 
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
-#include "engine/file_run.h"
 #include "engine/wave_engine.h"
 #include "ui/clamp_store.h"
 
@@ -60,22 +59,9 @@ void IOPage::ProgressBarSink::SetProgress(int32_t position) {
   }
 }
 
-void IOPage::StartCaption::SetCaption(const std::string& caption) {
-  if (page == nullptr) {
-    return;
-  }
-  page->start_->setText(QString::fromStdString(caption));
-  // The engine sets "Start" when a run ends by itself (end of the input, a
-  // failed write): the stream's settings may change again.
-  if (caption == kStartCaption) {
-    page->SetRunControlsLocked(false);
-  }
-}
-
 IOPage::IOPage(QWidget* parent) : PropertyPage(QStringLiteral("I/O"), parent) {
   BuildControls();
   progressSink_.bar = progress_;
-  startCaption_.page = this;
 }
 
 void IOPage::BuildControls() {
@@ -170,6 +156,9 @@ void IOPage::BuildControls() {
 
 void IOPage::SetEngine(WaveEngine* engine) {
   engine_ = engine;
+  if (engine_) {
+    engine_->runEnded = [this] { OnRunEnded(); };
+  }
 }
 
 void IOPage::SetChains(EffectChain* left, EffectChain* right) {
@@ -254,13 +243,14 @@ void IOPage::WriteEngine() {
   if (!engine_) {
     return;
   }
-  ClampStore(bufferCount_, engine_->bufferCount, kMinBufferCount, kMaxBufferCount);
-  ClampStore(sampleRate_, engine_->sampleRate, kMinSampleRate, kMaxSampleRate);
-  engine_->channels = mono_->isChecked() ? 1 : 2;
-  engine_->bitsPerSample = bits8_->isChecked() ? 8 : 16;
+  WaveRunSettings& settings = engine_->settings;
+  ClampStore(bufferCount_, settings.bufferCount, kMinBufferCount, kMaxBufferCount);
+  ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  settings.channels = mono_->isChecked() ? 1 : 2;
+  settings.bitsPerSample = bits8_->isChecked() ? 8 : 16;
   // Device buffers hold half the number shown: "256" gives 128 bytes.
   const int entry = std::max(blockList_->currentIndex(), 0);
-  engine_->blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+  settings.blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
   const int input = inputList_->currentIndex();
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
@@ -269,26 +259,26 @@ void IOPage::WriteEngine() {
   // frames, as a run's Prepare does, so the EQ page's band limits are the
   // same before and during a run.
   const int32_t blockFrames =
-      FramesPerBlock(engine_->blockBytes, engine_->bitsPerSample, engine_->channels);
+      FramesPerBlock(settings.blockBytes, settings.bitsPerSample, settings.channels);
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
-      chain->sampleRate = input == 0 ? sampleRate_ : engine_->sampleRate;
+      chain->sampleRate = input == 0 ? sampleRate_ : settings.sampleRate;
       chain->blockFrames = blockFrames;
     }
   }
 
-  engine_->inputIsFile = input == 0;
-  if (engine_->inputIsFile) {
-    engine_->inputFileName = LocalPath(inputFileName_);
+  settings.inputIsFile = input == 0;
+  if (settings.inputIsFile) {
+    settings.inputFileName = LocalPath(inputFileName_);
   } else {
-    engine_->inputDeviceId = input - 1;
+    settings.inputDeviceId = input - 1;
   }
   const int output = outputList_->currentIndex();
-  engine_->outputIsFile = output == 0;
-  if (engine_->outputIsFile) {
-    engine_->outputFileName = LocalPath(outputFileName_);
+  settings.outputIsFile = output == 0;
+  if (settings.outputIsFile) {
+    settings.outputFileName = LocalPath(outputFileName_);
   } else {
-    engine_->outputDeviceId = output - 1;
+    settings.outputDeviceId = output - 1;
   }
 }
 
@@ -383,20 +373,20 @@ void IOPage::OnStart() {
   // nothing else: its chains and buffers were prepared for the settings it
   // opened with, whatever the page shows now.
   if (engine_->Running()) {
-    StopLiveRun();
+    StopDeviceRun();
     return;
   }
   ExchangeFromControls();
   engine_->progress = &progressSink_;
-  engine_->startButton = &startCaption_;
-  if (engine_->inputIsFile || engine_->outputIsFile) {
+  const WaveRunSettings& settings = engine_->settings;
+  if (settings.inputIsFile || settings.outputIsFile) {
     processing_->setEnabled(true);
     progress_->setEnabled(true);
   }
-  if (engine_->inputIsFile && engine_->outputIsFile) {
+  if (settings.inputIsFile && settings.outputIsFile) {
     RunFileToFile();
   } else {
-    StartLiveRun();
+    StartDeviceRun();
   }
 }
 
@@ -405,23 +395,12 @@ void IOPage::RunFileToFile() {
   fileRunActive_ = true;
   cancelRequested_ = false;
   SetRunControlsLocked(true);
-
-  FileRunSettings settings;
-  settings.inputFileName = engine_->inputFileName;
-  settings.outputFileName = engine_->outputFileName;
-  settings.blockLength = engine_->blockBytes;
-  settings.leftChain = leftChain_;
-  settings.rightChain = rightChain_;
-  settings.notifier = &engine_->Messages();
-  settings.progress = &progressSink_;
   // Between two blocks the window repaints, the progress bar moves, the
   // effect pages stay usable and "Cancel" is heard.
-  settings.afterBlock = [this] {
+  engine_->ProcessFileToFile([this] {
     QCoreApplication::processEvents();
     return cancelRequested_;
-  };
-  ProcessFileToFile(settings);
-
+  });
   fileRunActive_ = false;
   cancelRequested_ = false;
   SetRunControlsLocked(false);
@@ -431,32 +410,24 @@ void IOPage::RunFileToFile() {
   emit FileRunFinished();
 }
 
-void IOPage::StartLiveRun() {
-  engine_->CreateNotifyWindow(this);
-  engine_->OpenInput();
-  if (engine_->inputOpen) {
-    engine_->OpenOutput();
-  }
-  // A start that cannot stream has shown why; it is closed again below.
-  if (engine_->inputOpen && engine_->outputOpen && engine_->StartInput() &&
-      engine_->StartOutput()) {
+void IOPage::StartDeviceRun() {
+  // A start that fails has shown why and left nothing open.
+  if (engine_->StartRun()) {
     start_->setText(QString::fromUtf8(kStopCaption));
     SetRunControlsLocked(true);
-    return;
   }
-  engine_->DestroyNotifyWindow();
-  engine_->CloseInput();
-  engine_->CloseOutput();
 }
 
-void IOPage::StopLiveRun() {
-  start_->setText(QString::fromUtf8(kStartCaption));
-  engine_->DestroyNotifyWindow();
-  engine_->CloseInput();
-  engine_->CloseOutput();
+void IOPage::StopDeviceRun() {
+  engine_->StopRun();  // the caption and the controls follow in OnRunEnded
   processing_->setEnabled(false);
-  progressSink_.SetProgress(0);
   progress_->setEnabled(false);
+}
+
+void IOPage::OnRunEnded() {
+  // Stopped, or ended by itself (the end of the input, a failed write, a
+  // device that stopped working): the stream's settings may change again.
+  start_->setText(QString::fromUtf8(kStartCaption));
   SetRunControlsLocked(false);
 }
 

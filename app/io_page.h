@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "engine/notifier.h"
-#include "engine/wave_file.h"
+#include "engine/wave_format.h"
 #include "ui/message_box.h"
 #include "ui/property_page.h"
 
@@ -59,9 +59,6 @@ class IOPage : public PropertyPage {
   void RequestCancel() { cancelRequested_ = true; }
 
   QString InputFileName() const { return inputFileName_; }
-  QString OutputFileName() const { return outputFileName_; }
-  int32_t BufferCount() const { return bufferCount_; }
-  int32_t SampleRate() const { return sampleRate_; }
 
   // The controls, for tests and screenshots.
   QComboBox* BlockLengthList() const { return blockList_; }
@@ -84,16 +81,11 @@ class IOPage : public PropertyPage {
   void FileRunFinished();
 
  private:
-  // The engine's view of the progress bar and of the Start button.
+  // The engine's view of the progress bar.
   class ProgressBarSink : public ProgressSink {
    public:
     void SetProgress(int32_t position) override;
     QProgressBar* bar = nullptr;
-  };
-  class StartCaption : public StartButton {
-   public:
-    void SetCaption(const std::string& caption) override;
-    IOPage* page = nullptr;
   };
 
   void BuildControls();
@@ -108,8 +100,9 @@ class IOPage : public PropertyPage {
   void OnOutputSelect();
   void OnStart();
   void RunFileToFile();
-  void StartLiveRun();
-  void StopLiveRun();
+  void StartDeviceRun();
+  void StopDeviceRun();
+  void OnRunEnded();
   void SetRunControlsLocked(bool locked);
   QString ChooseFile(FileDialogKind kind);
 
@@ -142,6 +135,5 @@ class IOPage : public PropertyPage {
   QLabel* processing_ = nullptr;
 
   ProgressBarSink progressSink_;
-  StartCaption startCaption_;
   MessageBoxNotifier probeMessages_{this};
 };

@@ -129,14 +129,14 @@ void IOPageTest::StartsWithItsDefaults() {
   QVERIFY(!page.ProcessingLabel()->isEnabled());
 
   const WaveEngine& engine = program.Sheet().Engine();
-  QCOMPARE(engine.bufferCount, 16);
-  QCOMPARE(engine.sampleRate, 22000);
-  QCOMPARE(engine.channels, 2);
-  QCOMPARE(engine.bitsPerSample, 16);
-  QCOMPARE(engine.blockBytes, 128);
-  QVERIFY(!engine.inputIsFile && !engine.outputIsFile);
-  QCOMPARE(engine.inputDeviceId, 0);
-  QCOMPARE(engine.outputDeviceId, 0);
+  QCOMPARE(engine.settings.bufferCount, 16);
+  QCOMPARE(engine.settings.sampleRate, 22000);
+  QCOMPARE(engine.settings.channels, 2);
+  QCOMPARE(engine.settings.bitsPerSample, 16);
+  QCOMPARE(engine.settings.blockBytes, 128);
+  QVERIFY(!engine.settings.inputIsFile && !engine.settings.outputIsFile);
+  QCOMPARE(engine.settings.inputDeviceId, 0);
+  QCOMPARE(engine.settings.outputDeviceId, 0);
 }
 
 void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
@@ -158,8 +158,8 @@ void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
     page.SampleRateEdit()->setText(QString::fromUtf8(c.rate));
     ClickTab(sheet, 1);  // leaving the page takes its data
     QCOMPARE(sheet.currentIndex(), 1);
-    QCOMPARE(engine.bufferCount, c.engineBuffers);
-    QCOMPARE(engine.sampleRate, c.engineRate);
+    QCOMPARE(engine.settings.bufferCount, c.engineBuffers);
+    QCOMPARE(engine.settings.sampleRate, c.engineRate);
     QCOMPARE(sheet.LeftChain().sampleRate, c.engineRate);
     QCOMPARE(sheet.RightChain().sampleRate, c.engineRate);
     ClickTab(sheet, 0);
@@ -168,9 +168,9 @@ void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
   }
   // "Mono" takes the data at once.
   page.MonoButton()->click();
-  QCOMPARE(engine.channels, 1);
+  QCOMPARE(engine.settings.channels, 1);
   page.StereoButton()->click();
-  QCOMPARE(engine.channels, 2);
+  QCOMPARE(engine.settings.channels, 2);
 }
 
 void IOPageTest::BlockLengthEntryGivesHalfItsBytes() {
@@ -181,12 +181,12 @@ void IOPageTest::BlockLengthEntryGivesHalfItsBytes() {
     page.BlockLengthList()->setCurrentIndex(entry);
     QVERIFY(page.ExchangeFromControls());
     const int shown = page.BlockLengthList()->currentText().toInt();
-    QCOMPARE(sheet.Engine().blockBytes, shown / 2);
+    QCOMPARE(sheet.Engine().settings.blockBytes, shown / 2);
     // The chains count frames: 16-bit stereo takes four bytes a frame.
     QCOMPARE(sheet.LeftChain().blockFrames, shown / 8);
     QCOMPARE(sheet.RightChain().blockFrames, shown / 8);
   }
-  QCOMPARE(sheet.Engine().blockBytes, 8192);  // "16384"
+  QCOMPARE(sheet.Engine().settings.blockBytes, 8192);  // "16384"
 }
 
 void IOPageTest::EmptyFieldKeepsThePageAndTheEngine() {
@@ -197,7 +197,7 @@ void IOPageTest::EmptyFieldKeepsThePageAndTheEngine() {
   page.BufferCountEdit()->setText(QStringLiteral("8"));
   ClickTab(sheet, 1);
   ClickTab(sheet, 0);
-  QCOMPARE(sheet.Engine().bufferCount, 8);
+  QCOMPARE(sheet.Engine().settings.bufferCount, 8);
 
   page.BufferCountEdit()->clear();
   page.SampleRateEdit()->setText(QStringLiteral("30000"));
@@ -205,15 +205,15 @@ void IOPageTest::EmptyFieldKeepsThePageAndTheEngine() {
   QCOMPARE(messages.texts, QStringList({"Please enter an integer."}));
   QCOMPARE(sheet.currentIndex(), 0);
   QCOMPARE(sheet.CurrentPage(), &page);
-  QCOMPARE(sheet.Engine().bufferCount, 8);
-  QCOMPARE(sheet.Engine().sampleRate, 22000);
+  QCOMPARE(sheet.Engine().settings.bufferCount, 8);
+  QCOMPARE(sheet.Engine().settings.sampleRate, 22000);
 
   // Once the field holds a number again the page can be left.
   page.BufferCountEdit()->setText(QStringLiteral("6"));
   ClickTab(sheet, 1);
   QCOMPARE(sheet.currentIndex(), 1);
-  QCOMPARE(sheet.Engine().bufferCount, 6);
-  QCOMPARE(sheet.Engine().sampleRate, 30000);
+  QCOMPARE(sheet.Engine().settings.bufferCount, 6);
+  QCOMPARE(sheet.Engine().settings.sampleRate, 30000);
   QCOMPARE(messages.texts.size(), 1);
 }
 
@@ -261,11 +261,11 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   QCOMPARE(page.InputList()->currentIndex(), 0);
   QCOMPARE(page.InputList()->itemText(0), input);
   QCOMPARE(page.InputFileName(), input);
-  QVERIFY(sheet.Engine().inputIsFile);
-  QCOMPARE(QString::fromStdString(sheet.Engine().inputFileName), input);
-  QCOMPARE(sheet.Engine().channels, 1);
-  QCOMPARE(sheet.Engine().bitsPerSample, 8);
-  QCOMPARE(sheet.Engine().sampleRate, 11025);
+  QVERIFY(sheet.Engine().settings.inputIsFile);
+  QCOMPARE(QString::fromStdString(sheet.Engine().settings.inputFileName), input);
+  QCOMPARE(sheet.Engine().settings.channels, 1);
+  QCOMPARE(sheet.Engine().settings.bitsPerSample, 8);
+  QCOMPARE(sheet.Engine().settings.sampleRate, 11025);
 
   // A file that is not a WAV file changes nothing.
   const QString text = folder.filePath(QStringLiteral("notes.wav"));
