@@ -1,8 +1,9 @@
 #include "ui/slider_column.h"
 
 #include <QLabel>
-#include <QSlider>
 #include <QVBoxLayout>
+
+#include "ui/top_minimum_slider.h"
 
 namespace {
 // Height of the slider track, in pixels.
@@ -18,13 +19,11 @@ SliderColumn::SliderColumn(const QString& caption, int minimum, int maximum, int
   valueLabel_ = new QLabel(text, this);
   valueLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
 
-  slider_ = new QSlider(Qt::Vertical, this);
+  slider_ = new TopMinimumSlider(this);
   slider_->setRange(minimum, maximum);
   slider_->setTickPosition(QSlider::TicksBothSides);
   slider_->setTickInterval(tickInterval);
   slider_->setPageStep(tickInterval);
-  slider_->setInvertedAppearance(true);
-  slider_->setInvertedControls(true);
   slider_->setValue(position);
   slider_->setMinimumHeight(kSliderHeight);
 

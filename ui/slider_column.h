@@ -4,8 +4,8 @@
 //
 // The slider runs from its minimum at the top to its maximum at the bottom,
 // and the pages invert what it stands for (a mix position is 512 minus the
-// slider position), so the top end is always the largest value. Up, Page Up
-// and the wheel turned up move the thumb up.
+// slider position), so the top end is always the largest value and the bar
+// fills from the bottom (TopMinimumSlider).
 
 #include <QString>
 #include <QWidget>
