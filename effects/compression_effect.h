@@ -46,6 +46,11 @@ struct CompressionSettings {
 // factors (a prepared effect's table).
 void RebuildGainTable(CompressionSettings* settings);
 
+// The level a steady input at envelope level `level` (0..32767) comes out
+// at: the level times the table's gain for it, saturated as the samples are.
+// Needs a built gain table.
+float CompressedLevel(const CompressionSettings& settings, int32_t level);
+
 class CompressionEffect : public IntMixEffect<CompressionSettings> {
  public:
   explicit CompressionEffect(float envelopeDelayMs);

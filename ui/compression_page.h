@@ -1,11 +1,13 @@
 #pragma once
 // The "Compression" page: both channels' mix levels (acting at once), the
 // gain curve drawn in a response graph with the level across and the gain
-// in dB up (acting at once), and the envelope time and enable state, taken
-// when the page is left.
+// in dB up (acting at once), beside it the input and output levels the
+// curve gives, and the envelope time and enable state, taken when the page
+// is left.
 
 #include "ui/curve_page.h"
 
+class LevelPlot;
 class QSpinBox;
 
 class CompressionPage : public CurvePage {
@@ -21,10 +23,13 @@ class CompressionPage : public CurvePage {
 
   bool OnKillActive() override;
 
+  LevelPlot* Levels() const { return levels_; }
+
  protected:
   void WriteShownValues() override;
   void HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) override;
 
  private:
   QSpinBox* envelopeSpin_ = nullptr;
+  LevelPlot* levels_ = nullptr;
 };

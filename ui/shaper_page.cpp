@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <cmath>
 
 #include "effects/distortion_effect.h"
 #include "ui/clamp_store.h"
@@ -10,6 +11,23 @@
 #include "ui/page_form.h"
 #include "ui/response_graph.h"
 #include "ui/slider_column.h"
+
+namespace {
+// A sample axis from `start` to `end`: a grid line every 8192, labelled in
+// thousands of 1024 ("16k") every 16384.
+PlotAxis SampleAxis(float start, float end, const QString& title) {
+  constexpr int kStep = 8192;
+  PlotAxis axis{start, end, {}, title};
+  for (int value = -4 * kStep; value <= 4 * kStep; value += kStep) {
+    QString label;
+    if (value % (2 * kStep) == 0) {
+      label = value == 0 ? QStringLiteral("0") : PlotNumber(value / 1024) + QLatin1Char('k');
+    }
+    axis.ticks.push_back({static_cast<double>(value), label});
+  }
+  return axis;
+}
+}  // namespace
 
 ShaperPage::ShaperPage(QWidget* parent)
     : CurvePage(QStringLiteral("Distorsion"), QStringLiteral("Enable Distorsion"), parent) {
@@ -29,6 +47,12 @@ ShaperPage::ShaperPage(QWidget* parent)
   LayOut(feedback_, filter, QStringLiteral("Transfer Curve"), kPlotSize,
          ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, S::kCurveMinY,
          S::kCurveMaxY);
+  Graph()->SetAxes(SampleAxis(S::kCurveMinX, S::kCurveMaxX, QStringLiteral("Input sample")),
+                   SampleAxis(S::kCurveMaxY, S::kCurveMinY, QStringLiteral("Output sample")));
+  Graph()->SetPointerReadout([](float x, float y) {
+    return QStringLiteral("Input %1 \u2192 Output %2")
+        .arg(PlotNumber(std::trunc(x)), PlotNumber(std::trunc(y)));
+  });
 
   connect(feedback_, &SliderColumn::Moved, this,
           [this](int position) { OnFeedbackMoved(position); });
