@@ -71,6 +71,17 @@ float EqualizerBandAngle(double hz, int32_t sampleRate);
 // prepared equalizer.
 void DesignEqualizerKernel(EqualizerSettings* settings);
 
+// The taps of the designed kernel: the kernel spectrum taken back through
+// the inverse transform, its first n/2 real parts (the rest is the zero
+// padding). What the equalizer's response is computed from; needs the
+// arrays of a prepared equalizer.
+std::vector<float> EqualizerKernelTaps(const EqualizerSettings& settings);
+
+// The gain in dB, at `angle` radians per sample, of a filter with these
+// taps: 20 log10 |sum of taps[m] e^(-j angle m)|, never below kResponseFloorDb.
+inline constexpr double kResponseFloorDb = -120.0;
+double FilterGainDb(std::span<const float> taps, double angle);
+
 // The static process callback. `count` is normally the prepared block length;
 // a shorter block is zero-padded, a longer one is filtered in pieces.
 int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings, int32_t count);
