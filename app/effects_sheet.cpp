@@ -50,10 +50,12 @@ void EffectsSheet::AddPage(PropertyPage* page) {
 
 void EffectsSheet::CreateWindow() {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                 Qt::CustomizeWindowHint);
-  // Like a dialog frame: the sheet keeps the size of its largest page.
-  setFixedSize(sizeHint());
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  // The sheet opens at least at a size where the graphs and sliders have
+  // room, and can be resized down to what its largest page needs.
+  setMinimumSize(minimumSizeHint());
+  resize(sizeHint().expandedTo(kOpeningSize));
   show();
 }
 

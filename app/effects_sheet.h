@@ -7,6 +7,7 @@
 // A page is told when it becomes the current tab and asked before it is
 // left; a page that refuses (its data exchange found a bad entry) stays.
 
+#include <QSize>
 #include <QTabWidget>
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,8 @@ class EffectsSheet : public QTabWidget {
 
  public:
   static constexpr const char* kCaption = "Tonalith V1.00";
+  // The size the window opens at, unless a page needs more.
+  static constexpr QSize kOpeningSize{780, 500};
 
   // `service` is the wave service the engine enumerates and opens (the
   // process's backend when null).
@@ -34,8 +37,9 @@ class EffectsSheet : public QTabWidget {
 
   // Appends `page` as the last tab, captioned with its title.
   void AddPage(PropertyPage* page);
-  // Shows the sheet as a top-level window with a caption, a system menu and
-  // a minimize box, sized to its largest page.
+  // Shows the sheet as a top-level window with a caption, a system menu,
+  // minimize and maximize boxes, at its opening size; it can be resized
+  // down to what its largest page needs.
   void CreateWindow();
   // Removes every page, then destroys every effect (left chain first, then
   // right). Runs when the window closes; harmless a second time.
