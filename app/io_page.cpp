@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
@@ -230,13 +231,25 @@ bool IOPage::ExchangeFromControls() {
     return false;
   }
   WriteEngine();
+  ShowNumbers();
   return true;
 }
 
 void IOPage::ExchangeIntoControls() {
-  buffersEdit_->setText(QString::number(bufferCount_));
-  rateEdit_->setText(QString::number(sampleRate_));
   WriteEngine();
+  ShowNumbers();
+}
+
+void IOPage::ShowNumbers() {
+  // Only a changed number is written, so a field keeps its text as typed
+  // ("016") when the value stands.
+  for (const auto& [edit, value] :
+       {std::pair{buffersEdit_, bufferCount_}, std::pair{rateEdit_, sampleRate_}}) {
+    bool ok = false;
+    if (edit->text().trimmed().toInt(&ok) != value || !ok) {
+      edit->setText(QString::number(value));
+    }
+  }
 }
 
 void IOPage::WriteEngine() {
@@ -244,14 +257,21 @@ void IOPage::WriteEngine() {
     return;
   }
   WaveRunSettings& settings = engine_->settings;
+  const int input = inputList_->currentIndex();
   ClampStore(bufferCount_, settings.bufferCount, kMinBufferCount, kMaxBufferCount);
-  ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  if (input == 0) {
+    // A file source plays at its own rate, which the (locked) field shows;
+    // the engine's device rate is only limited.
+    int32_t fileRate = sampleRate_;
+    ClampStore(fileRate, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  } else {
+    ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  }
   settings.channels = mono_->isChecked() ? 1 : 2;
   settings.bitsPerSample = bits8_->isChecked() ? 8 : 16;
   // Device buffers hold half the number shown: "256" gives 128 bytes.
   const int entry = std::max(blockList_->currentIndex(), 0);
   settings.blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
-  const int input = inputList_->currentIndex();
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the

@@ -2,8 +2,8 @@
 // The "I/O" page: block length, number of buffers, sampling rate, mono or
 // stereo, 8 or 16 bits, the source and the sink, and the Start button that
 // runs them. Every data exchange writes the settings, limited to what the
-// engine takes, into the engine and both chains; the fields keep what was
-// typed.
+// engine takes, into the engine and both chains; a limited number is then
+// shown as stored, so the fields show what runs.
 
 #include <QString>
 #include <cstdint>
@@ -91,6 +91,8 @@ class IOPage : public PropertyPage {
   void BuildControls();
   void Initialize();
   void WriteEngine();
+  // The two number fields from the members.
+  void ShowNumbers();
   bool ReadInteger(QLineEdit* edit, int32_t* value);
   bool ProbeFile(const QString& path, WaveFormat* format);
   void TakeFileFormat(const WaveFormat& format);

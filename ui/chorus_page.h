@@ -17,7 +17,7 @@ class ChorusPage : public ParametersPage {
   void WriteShownValues() override;
 
  private:
-  // The page's values as last read from the edits (what was typed, unlimited).
+  // The page's values: as last read from the edits, then as stored (limited).
   float preFilterHz_ = 8000.0f;
   float initialDelayMs_ = 5.0f;
   float finalDelayMs_ = 10.0f;

@@ -15,6 +15,6 @@ class FilterModPage : public SweptFilterPage {
   void StoreInto(Effect* effect) override;
 
  private:
-  // The modulator length as last read from its edit (unlimited).
+  // The modulator length as last read from its edit, then as stored.
   float modulatorLengthMs_ = 4000.0f;
 };

@@ -3,7 +3,8 @@
 // its own copy of the value in it and takes the typed value back when its
 // data is taken; a text that is not a number is refused with "Please enter a
 // number." and the field gets the focus with its text selected, so the page
-// can stay where it is. The field always keeps what was typed.
+// can stay where it is. When the page limits the value it stores, it shows
+// the stored value instead (ShowValue).
 
 #include <QLineEdit>
 

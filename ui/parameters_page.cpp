@@ -40,12 +40,20 @@ bool ParametersPage::OnKillActive() {
 }
 
 bool ParametersPage::TakeData() {
+  std::vector<float> typed;
   for (const auto& [edit, value] : values_) {
     if (!edit->TakeValue(*value)) {
       return false;
     }
+    typed.push_back(*value);
   }
   WriteShownValues();
+  // A value the effects got limited is shown as they hold it.
+  for (size_t i = 0; i < values_.size(); ++i) {
+    if (*values_[i].second != typed[i]) {
+      values_[i].first->ShowValue(*values_[i].second);
+    }
+  }
   EnableBoth(enableBox_->isChecked());
   return true;
 }

@@ -27,9 +27,9 @@ class ParametersPage : public EffectPairPage {
   bool OnKillActive() override;
 
   // Reads every value edit into its value, writes the values, limited, into
-  // both effects (WriteShownValues) and enables or disables both. False,
-  // with the message shown and nothing written, when an entry is not a
-  // number.
+  // both effects (WriteShownValues), shows a limited value as stored, and
+  // enables or disables both. False, with the message shown and nothing
+  // written, when an entry is not a number.
   bool TakeData();
 
   QCheckBox* EnableBox() const { return enableBox_; }
@@ -47,7 +47,7 @@ class ParametersPage : public EffectPairPage {
   PageForm& Form() { return *form_; }
   // A row with an edit that shows `value` and reads back into it when the
   // data is taken, edits in the order they were added. `value` is the
-  // page's copy of what was typed, unlimited.
+  // page's copy: what was typed, until WriteShownValues stores it limited.
   NumberEdit* AddValueEdit(const QString& label, const QString& unit, float& value,
                            bool digitsOnly);
 

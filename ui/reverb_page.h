@@ -19,7 +19,7 @@ class ReverbPage : public ParametersPage {
   void WriteShownValues() override;
 
  private:
-  // The page's values as last read from the edits (what was typed, unlimited).
+  // The page's values: as last read from the edits, then as stored (limited).
   float minEchoMs_ = 20.0f;
   float maxEchoMs_ = 25.0f;
   float lowCutHz_ = 100.0f;

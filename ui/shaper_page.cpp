@@ -91,9 +91,13 @@ void ShaperPage::WriteShownValues() {
 
 void ShaperPage::StorePreFilter() {
   using F = DistortionPreFilter;
+  const float typed = preFilterHz_;
   for (Effect* effect : {left_, right_}) {
     if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
       ClampStore(preFilterHz_, shaper->record.preFilter.preFilterHz, F::kMinHz, F::kMaxHz);
     }
+  }
+  if (preFilterHz_ != typed) {
+    preFilterEdit_->ShowValue(preFilterHz_);  // what runs
   }
 }

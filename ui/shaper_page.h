@@ -30,10 +30,11 @@ class ShaperPage : public CurvePage {
 
  private:
   void OnFeedbackMoved(int sliderPosition);
-  // The pre-filter cutoff, limited, into both effects.
+  // The pre-filter cutoff, limited, into both effects; the edit shows it as
+  // stored.
   void StorePreFilter();
 
-  // The pre-filter cutoff as last read from its edit (unlimited).
+  // The pre-filter cutoff as last read from its edit, then as stored.
   float preFilterHz_ = 8000.0f;
   SliderColumn* feedback_ = nullptr;
   NumberEdit* preFilterEdit_ = nullptr;

@@ -39,7 +39,7 @@ void SweptFilterPage::WriteShownValues() {
   StoreInto(right_);
 }
 
-void SweptFilterPage::StoreSweptFilter(const SweptFilterFields& fields) const {
+void SweptFilterPage::StoreSweptFilter(const SweptFilterFields& fields) {
   using R = SweptFilterRanges;
   fields.filterKind = filterTypeList_->currentIndex();
   fields.sweepScaling = scalingList_->currentIndex();

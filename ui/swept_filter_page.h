@@ -33,11 +33,12 @@ class SweptFilterPage : public ParametersPage {
     float& finalCutoff;
     float& finalResonance;
   };
-  // The list indices and the four values, limited, into one effect.
-  void StoreSweptFilter(const SweptFilterFields& fields) const;
+  // The list indices and the four values, limited, into one effect; the
+  // page's values become the stored ones.
+  void StoreSweptFilter(const SweptFilterFields& fields);
 
  private:
-  // The page's values as last read from the edits (what was typed, unlimited).
+  // The page's values: as last read from the edits, then as stored.
   float initialCutoff_ = 100.0f;
   float initialResonance_ = 0.707f;
   float finalCutoff_ = 10000.0f;

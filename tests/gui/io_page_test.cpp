@@ -77,7 +77,7 @@ class IOPageTest : public QObject {
  private slots:
   void initTestCase();
   void StartsWithItsDefaults();
-  void LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped();
+  void LimitsReachTheEngineAndTheFieldsShowThem();
   void BlockLengthEntryGivesHalfItsBytes();
   void EmptyFieldKeepsThePageAndTheEngine();
   void MissingDefaultFileDisablesFormatButtonsOnly();
@@ -139,7 +139,7 @@ void IOPageTest::StartsWithItsDefaults() {
   QCOMPARE(engine.settings.outputDeviceId, 0);
 }
 
-void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
+void IOPageTest::LimitsReachTheEngineAndTheFieldsShowThem() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
@@ -162,9 +162,12 @@ void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
     QCOMPARE(engine.settings.sampleRate, c.engineRate);
     QCOMPARE(sheet.LeftChain().sampleRate, c.engineRate);
     QCOMPARE(sheet.RightChain().sampleRate, c.engineRate);
+    // The fields show what runs, at once and when the page comes back.
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
     ClickTab(sheet, 0);
-    QCOMPARE(page.BufferCountEdit()->text(), QString::fromUtf8(c.buffers));
-    QCOMPARE(page.SampleRateEdit()->text(), QString::fromUtf8(c.rate));
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
   }
   // "Mono" takes the data at once.
   page.MonoButton()->click();
