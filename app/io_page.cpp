@@ -1,19 +1,24 @@
 #include "app/io_page.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -72,21 +77,34 @@ void IOPage::BuildControls() {
   inputList_ = new QComboBox(this);
   outputList_ = new QComboBox(this);
   for (QComboBox* list : {inputList_, outputList_}) {
+    // At least 32 characters; wider with the window, and a long name can be
+    // read whole in the open list and in the tooltips.
     list->setMinimumContentsLength(32);
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(list, &QComboBox::currentIndexChanged, list,
+            [list] { list->setToolTip(list->currentText()); });
   }
-  inputSelect_ = new QPushButton(QStringLiteral("Select"), this);
-  outputSelect_ = new QPushButton(QStringLiteral("Select"), this);
-  mono_ = new QRadioButton(QStringLiteral("Mono"), this);
-  stereo_ = new QRadioButton(QStringLiteral("Stereo"), this);
-  bits8_ = new QRadioButton(QStringLiteral("8 Bits"), this);
-  bits16_ = new QRadioButton(QStringLiteral("16 Bits"), this);
+  // Every control of the page has a mnemonic (Alt and the underlined
+  // letter); Start and Stop have the sheet's shortcut.
+  inputSelect_ = new QPushButton(QStringLiteral("&Select"), this);
+  outputSelect_ = new QPushButton(QStringLiteral("Sel&ect"), this);
+  mono_ = new QRadioButton(QStringLiteral("&Mono"), this);
+  stereo_ = new QRadioButton(QStringLiteral("S&tereo"), this);
+  bits8_ = new QRadioButton(QStringLiteral("&8 Bits"), this);
+  bits16_ = new QRadioButton(QStringLiteral("1&6 Bits"), this);
   auto* channelGroup = new QButtonGroup(this);
   channelGroup->addButton(mono_);
   channelGroup->addButton(stereo_);
   auto* bitsGroup = new QButtonGroup(this);
   bitsGroup->addButton(bits8_);
   bitsGroup->addButton(bits16_);
+  // A file dropped anywhere on the page, the number fields included,
+  // becomes the source.
+  setAcceptDrops(true);
+  for (QLineEdit* edit : {buffersEdit_, rateEdit_}) {
+    edit->setAcceptDrops(false);
+  }
   start_ = new QPushButton(QString::fromUtf8(kStartCaption), this);
   start_->setMinimumWidth(96);
   progress_ = new QProgressBar(this);
@@ -107,9 +125,9 @@ void IOPage::BuildControls() {
       settings->addWidget(new QLabel(QString::fromUtf8(unit), this), row, 2);
     }
   };
-  addRow(0, "Buffer Length", blockList_, "Bytes");
-  addRow(1, "# of Buffers", buffersEdit_, nullptr);
-  addRow(2, "Sampling Rate", rateEdit_, "Hz");
+  addRow(0, "Buffer &Length", blockList_, "Bytes");
+  addRow(1, "# of &Buffers", buffersEdit_, nullptr);
+  addRow(2, "Sampling &Rate", rateEdit_, "Hz");
   settings->setColumnStretch(3, 1);
 
   auto* formats = new QGridLayout;
@@ -128,8 +146,8 @@ void IOPage::BuildControls() {
     devices->addWidget(list, row, 1);
     devices->addWidget(select, row, 2);
   };
-  addDevice(0, "Input Device", inputList_, inputSelect_);
-  addDevice(1, "Output Device", outputList_, outputSelect_);
+  addDevice(0, "&Input Device", inputList_, inputSelect_);
+  addDevice(1, "&Output Device", outputList_, outputSelect_);
   devices->setColumnStretch(1, 1);
 
   auto* run = new QHBoxLayout;
@@ -146,6 +164,15 @@ void IOPage::BuildControls() {
   page->addLayout(devices);
   page->addStretch();
   page->addLayout(run);
+
+  // Tab goes through the page as it reads: top to bottom, left to right.
+  QWidget* previous = blockList_;
+  for (QWidget* next : std::initializer_list<QWidget*>{buffersEdit_, rateEdit_, mono_, bits8_,
+                                                       stereo_, bits16_, inputList_, inputSelect_,
+                                                       outputList_, outputSelect_, start_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
 
   connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
   connect(inputSelect_, &QPushButton::clicked, this, &IOPage::OnInputSelect);
@@ -202,6 +229,8 @@ void IOPage::Initialize() {
   // Entry 1 is the first device; without one nothing is selected.
   inputList_->setCurrentIndex(inputList_->count() > 1 ? 1 : -1);
   outputList_->setCurrentIndex(outputList_->count() > 1 ? 1 : -1);
+  ShowFullNames(inputList_);
+  ShowFullNames(outputList_);
 
   blockList_->clear();
   for (int i = 0, length = kFirstBlockLength; i < kBlockLengthEntries; ++i, length *= 2) {
@@ -337,16 +366,68 @@ void IOPage::OnInputSelectionChanged(int index) {
 
 void IOPage::OnInputSelect() {
   const QString path = ChooseFile(FileDialogKind::kOpenInput);
+  if (!path.isEmpty()) {
+    SelectSourceFile(path);
+  }
+}
+
+bool IOPage::SelectSourceFile(const QString& path) {
+  if (!initialized_) {
+    Initialize();
+  }
+  // While a run lasts its source stays as it opened.
+  if (!inputList_->isEnabled()) {
+    return false;
+  }
   WaveFormat format;
-  if (path.isEmpty() || !ProbeFile(path, &format)) {
-    return;
+  if (!ProbeFile(path, &format)) {
+    return false;
   }
   inputFileName_ = path;
   inputList_->setItemText(0, path);
+  ShowFullNames(inputList_);
   inputList_->setCurrentIndex(0);
   TakeFileFormat(format);
   ExchangeIntoControls();
   SetFormatButtonsEnabled(false);
+  return true;
+}
+
+QString IOPage::DraggedWaveFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+    return QString();
+  }
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile() || !url.fileName().endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+    return QString();
+  }
+  return url.toLocalFile();
+}
+
+void IOPage::dragEnterEvent(QDragEnterEvent* event) {
+  if (inputList_->isEnabled() && !DraggedWaveFile(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void IOPage::dropEvent(QDropEvent* event) {
+  const QString path = DraggedWaveFile(event->mimeData());
+  if (!path.isEmpty()) {
+    event->acceptProposedAction();
+    SelectSourceFile(path);
+  }
+}
+
+void IOPage::ShowFullNames(QComboBox* list) {
+  int widest = 0;
+  for (int i = 0; i < list->count(); ++i) {
+    list->setItemData(i, list->itemText(i), Qt::ToolTipRole);
+    widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->itemText(i)));
+  }
+  // Room for the entry's margins and a scroll bar.
+  constexpr int kPopupPadding = 40;
+  list->view()->setMinimumWidth(widest + kPopupPadding);
+  list->setToolTip(list->currentText());
 }
 
 void IOPage::OnOutputSelect() {
@@ -356,6 +437,7 @@ void IOPage::OnOutputSelect() {
   }
   outputFileName_ = path;
   outputList_->setItemText(0, path);
+  ShowFullNames(outputList_);
   outputList_->setCurrentIndex(0);
 }
 

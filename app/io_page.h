@@ -16,6 +16,9 @@
 
 class EffectChain;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -60,6 +63,11 @@ class IOPage : public PropertyPage {
 
   QString InputFileName() const { return inputFileName_; }
 
+  // Makes the WAV file at `path` the source, as choosing it with "Select"
+  // does: probed, its format taken, entry 0 of the input list. False when
+  // the probe refuses it (after its message) or a run holds the source.
+  bool SelectSourceFile(const QString& path);
+
   // The controls, for tests and screenshots.
   QComboBox* BlockLengthList() const { return blockList_; }
   QLineEdit* BufferCountEdit() const { return buffersEdit_; }
@@ -80,6 +88,11 @@ class IOPage : public PropertyPage {
   // A file-to-file run has returned.
   void FileRunFinished();
 
+ protected:
+  // A WAV file dropped on the page becomes the source.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
  private:
   // The engine's view of the progress bar.
   class ProgressBarSink : public ProgressSink {
@@ -95,6 +108,11 @@ class IOPage : public PropertyPage {
   void ShowNumbers();
   bool ReadInteger(QLineEdit* edit, int32_t* value);
   bool ProbeFile(const QString& path, WaveFormat* format);
+  // The WAV file a drag carries, or an empty string.
+  static QString DraggedWaveFile(const QMimeData* data);
+  // Each entry's full text as its tooltip, the open list as wide as the
+  // longest entry, and the list's own tooltip its current entry.
+  static void ShowFullNames(QComboBox* list);
   void TakeFileFormat(const WaveFormat& format);
   void SetFormatButtonsEnabled(bool enabled);
   void OnInputSelectionChanged(int index);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -82,6 +83,7 @@ class IOPageTest : public QObject {
   void EmptyFieldKeepsThePageAndTheEngine();
   void MissingDefaultFileDisablesFormatButtonsOnly();
   void SelectedEightBitMonoFileSetsAndLocksTheFormat();
+  void ADroppedWaveFileBecomesTheSource();
   void FileToFileRunShowsCancelAndFillsTheBar();
   void OutputThatIsTheInputIsRefusedAndTheInputKept();
   void CancelEndsTheRunWithAValidShorterFile();
@@ -237,6 +239,38 @@ void IOPageTest::MissingDefaultFileDisablesFormatButtonsOnly() {
   PickInList(page.InputList(), 2);
   QVERIFY(page.MonoButton()->isEnabled());
   QVERIFY(page.Bits8Button()->isEnabled());
+}
+
+void IOPageTest::ADroppedWaveFileBecomesTheSource() {
+  MessageLog messages;
+  QTemporaryDir folder;
+  const QString input =
+      WriteWave(folder, "Dropped.WAV", ts::PcmFormat(1, 11025, 8), ts::Bytes(3000, 0x80));
+  StartedApp program;
+  IOPage& page = program.Sheet().IO();
+  auto drop = [&page](const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&page, &enter);
+    if (!enter.isAccepted()) {
+      return false;
+    }
+    QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&page, &dropped);
+    return true;
+  };
+  // Only a WAV file is taken.
+  QVERIFY(!drop(folder.filePath(QStringLiteral("notes.txt"))));
+  QCOMPARE(page.InputList()->currentIndex(), 1);
+  QVERIFY(drop(input));
+  QVERIFY(messages.texts.isEmpty());
+  QCOMPARE(page.InputList()->currentIndex(), 0);
+  QCOMPARE(page.InputFileName(), input);
+  QVERIFY(page.MonoButton()->isChecked() && !page.MonoButton()->isEnabled());
+  QVERIFY(page.Bits8Button()->isChecked());
+  QCOMPARE(page.SampleRateEdit()->text(), QStringLiteral("11025"));
+  QCOMPARE(QString::fromStdString(program.Sheet().Engine().settings.inputFileName), input);
 }
 
 void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
