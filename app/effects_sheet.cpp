@@ -1,6 +1,8 @@
 #include "app/effects_sheet.h"
 
 #include <QCloseEvent>
+#include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 
 #include "app/effect_pages.h"
@@ -26,6 +28,17 @@ EffectsSheet::EffectsSheet(const QString& caption, QWidget* owner, int firstPage
   setCurrentIndex(firstPage);
   currentIndex_ = currentIndex();
   connect(this, &QTabWidget::currentChanged, this, &EffectsSheet::OnCurrentChanged);
+  // Start, Stop and Cancel from every page.
+  for (const QKeySequence& keys : StartStopKeys()) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
+      if (QPushButton* start = ioPage_.StartButtonWidget(); start->isEnabled()) {
+        start->click();
+      }
+    });
+  }
+  ioPage_.StartButtonWidget()->setToolTip(
+      QStringLiteral("Start or stop (%1)")
+          .arg(StartStopKeys().front().toString(QKeySequence::NativeText)));
   // A close asked for during a file-to-file run happens when the run is over.
   connect(
       &ioPage_, &IOPage::FileRunFinished, this,
@@ -36,6 +49,10 @@ EffectsSheet::EffectsSheet(const QString& caption, QWidget* owner, int firstPage
         }
       },
       Qt::QueuedConnection);
+}
+
+QList<QKeySequence> EffectsSheet::StartStopKeys() {
+  return {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)};
 }
 
 EffectsSheet::~EffectsSheet() {
@@ -70,6 +87,18 @@ void EffectsSheet::DestroyWindow() {
   }
   leftChain_.Clear();
   rightChain_.Clear();
+}
+
+void EffectsSheet::BringToFront(const QString& sourceFile) {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
+  // The I/O page comes forward with the file (unless the current page
+  // refuses to be left: an entry that is not a number).
+  if (!sourceFile.isEmpty() && ioPage_.SelectSourceFile(sourceFile)) {
+    setCurrentWidget(&ioPage_);
+  }
 }
 
 PropertyPage* EffectsSheet::EffectPage(int32_t index) const {

@@ -7,6 +7,8 @@
 // A page is told when it becomes the current tab and asked before it is
 // left; a page that refuses (its data exchange found a bad entry) stays.
 
+#include <QKeySequence>
+#include <QList>
 #include <QSize>
 #include <QTabWidget>
 #include <cstdint>
@@ -54,6 +56,12 @@ class EffectsSheet : public QTabWidget {
   PropertyPage* EffectPage(int32_t index) const;
   // The page of the current tab.
   PropertyPage* CurrentPage() const;
+  // The keys that click the I/O page's Start button (Start, Stop, Cancel)
+  // whichever page is shown: Ctrl+Return, Ctrl+Enter.
+  static QList<QKeySequence> StartStopKeys();
+  // Shows the window in front, restored if it was minimized, and makes the
+  // WAV file `sourceFile` (when not empty) the source on the I/O page.
+  void BringToFront(const QString& sourceFile = QString());
 
   // The two effect choices (list positions), copied in by start-up.
   int32_t pickA = -1;
