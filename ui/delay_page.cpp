@@ -10,6 +10,9 @@
 #include "ui/slider_column.h"
 
 namespace {
+// Labels beside a delay slider, every so many ms.
+constexpr int kDelayScaleStepMs = 25;
+
 // The text above a delay slider.
 QString DelayText(int32_t ms) {
   return QString::number(ms) + QStringLiteral(" ms");
@@ -37,6 +40,15 @@ void DelayPage::BuildControls() {
   rightDelay_ =
       new SliderColumn(QStringLiteral("Right Delay Amount"), 0, kDelaySliderMax, kDelayTickInterval,
                        kInitialPosition, DelayText(kInitialDelayMs), this);
+
+  // 0, 25, ... 100 ms beside the delay sliders.
+  for (SliderColumn* delay : {leftDelay_, rightDelay_}) {
+    std::vector<SliderScale::Mark> marks;
+    for (int ms = 0; ms <= kDelaySliderMax / kDelayStepsPerMs; ms += kDelayScaleStepMs) {
+      marks.push_back({kDelaySliderMax - ms * kDelayStepsPerMs, QString::number(ms)});
+    }
+    delay->SetScale(std::move(marks));
+  }
 
   auto* mixes = new QGroupBox(QStringLiteral("Mix"), this);
   auto* mixRow = new QHBoxLayout(mixes);

@@ -35,6 +35,11 @@ ShaperPage::ShaperPage(QWidget* parent)
   // Slider position p stands for the feedback -p, so the top is +128.
   feedback_ = new SliderColumn(QStringLiteral("Feedback"), -S::kMaxFeedback, -S::kMinFeedback,
                                kFeedbackTickInterval, 0, QStringLiteral("0%"), this);
+  std::vector<SliderScale::Mark> marks;
+  for (int32_t value = S::kMinFeedback; value <= S::kMaxFeedback; value += S::kMaxFeedback / 2) {
+    marks.push_back({-value, PlotNumber(value * kPercentPerPosition) + '%'});
+  }
+  feedback_->SetScale(std::move(marks));
 
   auto* filter = new QWidget(this);
   PageForm form(filter);

@@ -9,7 +9,11 @@
 
 #include <QString>
 #include <QWidget>
+#include <vector>
 
+#include "ui/slider_scale.h"
+
+class QHBoxLayout;
 class QLabel;
 class QSlider;
 
@@ -19,6 +23,10 @@ class SliderColumn : public QWidget {
  public:
   SliderColumn(const QString& caption, int minimum, int maximum, int tickInterval, int position,
                const QString& text, QWidget* parent = nullptr);
+
+  // Labels beside the slider, level with the handle at the positions they
+  // name.
+  void SetScale(std::vector<SliderScale::Mark> marks);
 
   int Position() const;
   // Puts the thumb at `position` without reporting a move.
@@ -38,5 +46,6 @@ class SliderColumn : public QWidget {
   QSlider* slider_ = nullptr;
   QLabel* valueLabel_ = nullptr;
   QLabel* captionLabel_ = nullptr;
+  QHBoxLayout* sliderRow_ = nullptr;
   bool settingPosition_ = false;
 };

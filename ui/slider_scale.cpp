@@ -44,7 +44,9 @@ void SliderScale::paintEvent(QPaintEvent*) {
             .y();
     top = std::min(top, y);
     bottom = std::max(bottom, y);
-    painter.drawLine(width() - kTickLength, y, width() - 1, y);
+    if (slider_->tickPosition() == QSlider::NoTicks) {
+      painter.drawLine(width() - kTickLength, y, width() - 1, y);
+    }
     painter.drawText(QRect(0, y - line / 2, labelRight, line), Qt::AlignRight | Qt::AlignVCenter,
                      mark.label);
   }

@@ -1,7 +1,8 @@
 #pragma once
 // A scale drawn beside a vertical slider: each label level with the handle's
-// centre at the slider position it names, with a short tick towards the
-// slider, and an optional title along the scale's outer edge.
+// centre at the slider position it names, with a short tick towards a slider
+// that draws none of its own, and an optional title along the scale's outer
+// edge.
 
 #include <QString>
 #include <QWidget>
