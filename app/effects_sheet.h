@@ -29,7 +29,7 @@ class EffectsSheet : public QTabWidget {
  public:
   static constexpr const char* kCaption = "Tonalith V1.00";
   // The size the window opens at, unless a page needs more.
-  static constexpr QSize kOpeningSize{780, 500};
+  static constexpr QSize kOpeningSize{860, 560};
 
   // `service` is the wave service the engine enumerates and opens (the
   // process's backend when null).

@@ -148,6 +148,10 @@ void IOPage::BuildControls() {
   };
   addDevice(0, "&Input Device", inputList_, inputSelect_);
   addDevice(1, "&Output Device", outputList_, outputSelect_);
+  auto* dropHint =
+      new QLabel(QStringLiteral("A WAV file dropped on this page becomes the source."), this);
+  dropHint->setForegroundRole(QPalette::PlaceholderText);
+  devices->addWidget(dropHint, 2, 1);
   devices->setColumnStretch(1, 1);
 
   auto* run = new QHBoxLayout;
