@@ -1,14 +1,23 @@
 // Every page of the program laid out in the sheet: each one gets the room it
 // asks for, and none is empty. With TONALITH_SCREENSHOT_DIR set, each page and
-// the effect choice dialog are also saved there as PNG files.
+// the effect choice dialog are also saved there as PNG files, the graphs with
+// a curve drawn on them as a user would.
 
+#include <QComboBox>
 #include <QDir>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QSlider>
 #include <QtTest>
+#include <utility>
 
 #include "app/effect_choice_dialog.h"
 #include "app/effect_pages.h"
 #include "tests/gui/support/app_harness.h"
+#include "ui/compression_page.h"
+#include "ui/eq_page.h"
+#include "ui/response_graph.h"
+#include "ui/shaper_page.h"
 
 using gui_test::ClickTab;
 using gui_test::StartedApp;
@@ -33,6 +42,53 @@ QString FileStem(const QString& caption) {
 // Where to save the pictures; empty when they are not wanted.
 QString OutputFolder() {
   return qEnvironmentVariable("TONALITH_SCREENSHOT_DIR");
+}
+
+// Drags the graph's point nearest to (fromX, fromY) to (toX, toY), or adds a
+// point at (toX, toY) when none is near, all in the graph's value units.
+void DrawOn(ResponseGraph& graph, float fromX, float fromY, float toX, float toY) {
+  const QPoint from = graph.ControlPointOf(graph.PixelOf(fromX, fromY));
+  const QPoint to = graph.ControlPointOf(graph.PixelOf(toX, toY));
+  QTest::mousePress(&graph, Qt::LeftButton, Qt::NoModifier, from);
+  QTest::mouseRelease(&graph, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// The pointer resting over the graph at (x, y), in value units.
+void HoverOver(ResponseGraph& graph, float x, float y) {
+  const QPointF at = graph.ControlPointOf(graph.PixelOf(x, y));
+  QMouseEvent move(QEvent::MouseMove, at, graph.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(&graph, &move);
+}
+
+// What a user might have set on a page before the picture is taken.
+void SetUp(QWidget* page) {
+  if (auto* io = qobject_cast<IOPage*>(page)) {
+    io->BlockLengthList()->setCurrentIndex(4);  // "4096": a finer equalizer
+  } else if (auto* eq = qobject_cast<EQPage*>(page)) {
+    eq->SpacingList()->setCurrentIndex(2);  // 1/3 octaves
+    const int gains[] = {9, 7, 4, 1, -2, -4, -4, -2, 0, 2, 5, 8, 9, 6, 2, -8};
+    for (int band = 0; band < kEqualizerBandCount; ++band) {
+      eq->BandSlider(band)->setValue(-gains[band]);
+    }
+    eq->BandSlider(11)->setValue(-9);  // the selected band
+  } else if (auto* compression = qobject_cast<CompressionPage*>(page)) {
+    // Flat up to -20 dBFS, then 2 to 1: half of every dB above it.
+    ResponseGraph& graph = *compression->Graph();
+    for (const auto& [level, gain] :
+         {std::pair{3277.0f, 0.0f}, std::pair{8231.0f, -4.0f}, std::pair{16422.0f, -7.0f}}) {
+      DrawOn(graph, level, gain, level, gain);
+    }
+    DrawOn(graph, 32768.0f, 0.0f, 32768.0f, -10.0f);
+  } else if (auto* shaper = qobject_cast<ShaperPage*>(page)) {
+    // A soft clip, symmetric, with the pointer on its upper knee.
+    ResponseGraph& graph = *shaper->Graph();
+    DrawOn(graph, -13000.0f, -13000.0f, -13000.0f, -17000.0f);
+    DrawOn(graph, 13000.0f, 13000.0f, 13000.0f, 17000.0f);
+    DrawOn(graph, -32768.0f, -32767.0f, -32768.0f, -24000.0f);
+    DrawOn(graph, 32768.0f, 32767.0f, 32768.0f, 24000.0f);
+    HoverOver(graph, 20000.0f, 0.0f);
+  }
 }
 
 void Save(const QPixmap& picture, const QString& stem) {
@@ -82,6 +138,8 @@ void ScreenshotsTest::EveryPageFitsTheSheet() {
       QVERIFY2(page->width() >= page->minimumSizeHint().width() &&
                    page->height() >= page->minimumSizeHint().height(),
                qPrintable(sheet.tabText(tab)));
+      SetUp(page);
+      QCoreApplication::processEvents();
       const QPixmap picture = sheet.grab();
       QVERIFY(!picture.isNull());
       Save(picture, stem);
