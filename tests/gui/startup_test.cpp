@@ -288,7 +288,8 @@ void StartupTest::SecondProgramHandsItsFileToTheRunningOne() {
   QLocalSocket* request = server.nextPendingConnection();
   QTRY_VERIFY_WITH_TIMEOUT(request->canReadLine(), 20000);
   QCOMPARE(QString::fromUtf8(request->readLine()),
-           QDir(runtime.path()).filePath(QStringLiteral("take.wav")) + QLatin1Char('\n'));
+           QDir(QDir(runtime.path()).canonicalPath()).filePath(QStringLiteral("take.wav")) +
+               QLatin1Char('\n'));
   // (It may have ended already, while the request was read.)
   QVERIFY(second.state() == QProcess::NotRunning || second.waitForFinished(20000));
   QCOMPARE(second.exitStatus(), QProcess::NormalExit);
