@@ -10,10 +10,8 @@
 
 namespace {
 constexpr double kLastBand = kEqualizerBandCount - 1;
-constexpr QRgb kCurveColor = 0x1F4E8C;
+// The area between the response and 0 dB.
 constexpr QRgb kFillColor = 0x3A78C8;
-constexpr QRgb kBandColor = 0x1010F0;
-constexpr QRgb kSelectedColor = 0xF01010;
 // The plot at its smallest height, and its width when no sliders are set.
 constexpr int kSmallestHeight = 110;
 constexpr int kSmallestWidth = 320;
@@ -162,7 +160,7 @@ void EqResponsePlot::paintEvent(QPaintEvent*) {
     QColor fill(kFillColor);
     fill.setAlpha(48);
     painter.fillPath(area, fill);
-    painter.setPen(QPen(QColor(kCurveColor), 2.0));
+    painter.setPen(QPen(QColor(PlotFrame::kCurveColor), 2.0));
     painter.drawPath(curve);
   }
 
@@ -171,7 +169,8 @@ void EqResponsePlot::paintEvent(QPaintEvent*) {
     const QPointF at(frame_.X(std::clamp(u, 0.0, kLastBand), plot),
                      frame_.Y(std::clamp<double>(bands_[band].y, kBottomDb, kTopDb), plot));
     painter.setPen(Qt::white);
-    painter.setBrush(QColor(band == selected_ ? kSelectedColor : kBandColor));
+    painter.setBrush(
+        QColor(band == selected_ ? PlotFrame::kSelectedMarkerColor : PlotFrame::kMarkerColor));
     painter.drawEllipse(at, 3.5, 3.5);
   }
 }

@@ -10,7 +10,6 @@ namespace {
 constexpr double kFullScale = 32768.0;
 // The plot at its smallest, without its labels.
 constexpr QSize kSmallestPlot(120, 110);
-constexpr QRgb kCurveColor = 0x1F4E8C;
 constexpr QRgb kReferenceColor = 0x9AA3AE;
 
 double Decibels(double level) {
@@ -78,6 +77,6 @@ void LevelPlot::paintEvent(QPaintEvent*) {
       path.lineTo(point);
     }
   }
-  painter.setPen(QPen(QColor(kCurveColor), 2.0));
+  painter.setPen(QPen(QColor(PlotFrame::kCurveColor), 2.0));
   painter.drawPath(path);
 }

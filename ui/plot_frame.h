@@ -67,6 +67,11 @@ class PlotFrame {
 
   static constexpr QRgb kGridColor = 0xE3E6EA;
   static constexpr QRgb kLabelColor = 0x50555C;
+  // What the plots draw: their curves, and the markers of points and of the
+  // selected one.
+  static constexpr QRgb kCurveColor = 0x1F4E8C;
+  static constexpr QRgb kMarkerColor = 0x1010F0;
+  static constexpr QRgb kSelectedMarkerColor = 0xF01010;
   // Pixels between a tick label and the plot, and between labels and title.
   static constexpr int kLabelGap = 4;
 

@@ -10,8 +10,7 @@
 #include <utility>
 
 namespace {
-// The curve, and the preview of a dragged point.
-constexpr QRgb kCurveColor = 0x1F4E8C;
+// The preview of a dragged point.
 constexpr QRgb kPreviewColor = 0x8A96A8;
 // Side of a point marker at the plot's own size, and the largest it grows.
 constexpr int kMarkerSize = 4;
@@ -330,7 +329,7 @@ void ResponseGraph::paintEvent(QPaintEvent*) {
       std::clamp(static_cast<int>(std::lround(kMarkerSize * scale)), kMarkerSize, kLargestMarker);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, scale > 1.0);
-  painter.setPen(QPen(QColor(kCurveColor), scale > 1.0 ? 2.0 : 1.0));
+  painter.setPen(QPen(QColor(PlotFrame::kCurveColor), scale > 1.0 ? 2.0 : 1.0));
   painter.drawPolyline(line.data(), count_);
   if (dragging_ && pointerText_) {
     // Where the point will land when the button comes up.
@@ -354,7 +353,7 @@ void ResponseGraph::paintEvent(QPaintEvent*) {
         QPointF(plotLeftF_ + (x - xLeft_) / sx_, plotTopF_ + (CurveValueAt(x) - yTop_) / sy_));
     painter.setPen(QPen(QColor(kPreviewColor), 1.0, Qt::DotLine));
     painter.drawLine(QPointF(on.x(), shown.top()), QPointF(on.x(), shown.bottom()));
-    painter.setPen(QPen(QColor(kCurveColor), 1.5));
+    painter.setPen(QPen(QColor(PlotFrame::kCurveColor), 1.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(on, 3.5, 3.5);
   }

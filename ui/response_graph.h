@@ -49,8 +49,8 @@ class ResponseGraph : public QWidget {
   static constexpr int kHitDistance = 4;
   static constexpr int kMinSpacing = 4;
   // Colours of the point markers.
-  static constexpr QRgb kSelectedColor = 0xF01010;
-  static constexpr QRgb kPointColor = 0x1010F0;
+  static constexpr QRgb kSelectedColor = PlotFrame::kSelectedMarkerColor;
+  static constexpr QRgb kPointColor = PlotFrame::kMarkerColor;
 
   explicit ResponseGraph(QWidget* parent = nullptr);
 

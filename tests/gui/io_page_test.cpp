@@ -37,6 +37,21 @@ QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveForma
   return path;
 }
 
+// Drops the file at `path` on the page as a file manager does; false when
+// the page refuses it.
+bool DropOn(IOPage& page, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &drop);
+  return true;
+}
+
 // Chooses `input` and `output` through the Select buttons.
 void SelectFiles(IOPage& page, const QString& input, const QString& output) {
   page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
@@ -82,8 +97,8 @@ class IOPageTest : public QObject {
   void BlockLengthEntryGivesHalfItsBytes();
   void EmptyFieldKeepsThePageAndTheEngine();
   void MissingDefaultFileDisablesFormatButtonsOnly();
-  void SelectedEightBitMonoFileSetsAndLocksTheFormat();
-  void ADroppedWaveFileBecomesTheSource();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat_data();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat();
   void FileToFileRunShowsCancelAndFillsTheBar();
   void OutputThatIsTheInputIsRefusedAndTheInputKept();
   void CancelEndsTheRunWithAValidShorterFile();
@@ -241,39 +256,14 @@ void IOPageTest::MissingDefaultFileDisablesFormatButtonsOnly() {
   QVERIFY(page.Bits8Button()->isEnabled());
 }
 
-void IOPageTest::ADroppedWaveFileBecomesTheSource() {
-  MessageLog messages;
-  QTemporaryDir folder;
-  const QString input =
-      WriteWave(folder, "Dropped.WAV", ts::PcmFormat(1, 11025, 8), ts::Bytes(3000, 0x80));
-  StartedApp program;
-  IOPage& page = program.Sheet().IO();
-  auto drop = [&page](const QString& path) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&page, &enter);
-    if (!enter.isAccepted()) {
-      return false;
-    }
-    QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&page, &dropped);
-    return true;
-  };
-  // Only a WAV file is taken.
-  QVERIFY(!drop(folder.filePath(QStringLiteral("notes.txt"))));
-  QCOMPARE(page.InputList()->currentIndex(), 1);
-  QVERIFY(drop(input));
-  QVERIFY(messages.texts.isEmpty());
-  QCOMPARE(page.InputList()->currentIndex(), 0);
-  QCOMPARE(page.InputFileName(), input);
-  QVERIFY(page.MonoButton()->isChecked() && !page.MonoButton()->isEnabled());
-  QVERIFY(page.Bits8Button()->isChecked());
-  QCOMPARE(page.SampleRateEdit()->text(), QStringLiteral("11025"));
-  QCOMPARE(QString::fromStdString(program.Sheet().Engine().settings.inputFileName), input);
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat_data() {
+  QTest::addColumn<bool>("dropped");
+  QTest::newRow("with Select") << false;
+  QTest::newRow("dropped on the page") << true;
 }
 
-void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat() {
+  QFETCH(bool, dropped);
   MessageLog messages;
   QTemporaryDir folder;
   const QString input =
@@ -281,10 +271,22 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
-  page.SetFileChooser([&](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : QString();
-  });
-  page.InputSelectButton()->click();
+  auto choose = [&](const QString& path) {
+    if (dropped) {
+      QVERIFY(DropOn(page, path));
+      return;
+    }
+    page.SetFileChooser([path](IOPage::FileDialogKind kind) {
+      return kind == IOPage::FileDialogKind::kOpenInput ? path : QString();
+    });
+    page.InputSelectButton()->click();
+  };
+  if (dropped) {
+    // Only a file named as a WAV file is taken.
+    QVERIFY(!DropOn(page, folder.filePath(QStringLiteral("notes.txt"))));
+    QCOMPARE(page.InputList()->currentIndex(), 1);
+  }
+  choose(input);
   QVERIFY(messages.texts.isEmpty());
   QVERIFY(page.MonoButton()->isChecked());
   QVERIFY(page.Bits8Button()->isChecked());
@@ -307,11 +309,13 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   // A file that is not a WAV file changes nothing.
   const QString text = folder.filePath(QStringLiteral("notes.wav"));
   ts::WriteFileBytes(text.toStdString(), ts::Bytes(64, 'x'));
-  page.SetFileChooser([&](IOPage::FileDialogKind) { return text; });
-  page.InputSelectButton()->click();
+  choose(text);
   QCOMPARE(messages.texts.size(), 1);
   QCOMPARE(page.InputFileName(), input);
   QCOMPARE(page.InputList()->itemText(0), input);
+  if (dropped) {
+    return;
+  }
   // Cancelling the dialog changes nothing either.
   page.SetFileChooser([](IOPage::FileDialogKind) { return QString(); });
   page.InputSelectButton()->click();
