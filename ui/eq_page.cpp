@@ -30,13 +30,14 @@ constexpr int kBandSliderHeight = 150;
 // Marks of the dB scale beside the sliders, every kScaleStepDb.
 constexpr int kScaleStepDb = 10;
 
-// A band frequency as written under its slider: whole Hz below 1 kHz, then
-// kHz with one decimal ("1.5k").
+// A band frequency as written under its slider, in at most five characters:
+// whole Hz below 1 kHz, then kHz with one decimal ("1.5k"), whole kHz from
+// 100 kHz (the top bands of files at high rates).
 QString BandFrequencyText(double hz) {
   if (hz < 999.5) {
     return QString::number(static_cast<int>(std::lround(hz)));
   }
-  return QString::number(hz / 1000.0, 'f', 1) + QLatin1Char('k');
+  return QString::number(hz / 1000.0, 'f', hz < 99950.0 ? 1 : 0) + QLatin1Char('k');
 }
 
 // The frequency box of an inner band, in whole Hz.
