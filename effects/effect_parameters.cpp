@@ -534,10 +534,12 @@ bool CheckOrderedKeys(const OrderedKeys& keys, const std::optional<double>& lowe
                       std::string* error) {
   const double lower = lowerGiven.value_or(lowerNow);
   const double upper = upperGiven.value_or(upperNow);
-  const double lowestUpper = lower + keys.gap;
-  if (!(upper < lowestUpper)) {
+  // Compared as the effect holds the two values, in single precision, with
+  // the lower bound of the upper one formed as the pages form it.
+  if (!(static_cast<float>(upper) < static_cast<float>(lower) + static_cast<float>(keys.gap))) {
     return true;
   }
+  const double lowestUpper = lower + keys.gap;
   if (!lowerGiven || (upperGiven && !(lowestUpper > keys.upperMax))) {
     *error = std::string(keys.upperKey) + "=" + FormatDecimal(upper) +
              ": out of range (allowed: " + std::string(keys.lowerKey) + "+" +
