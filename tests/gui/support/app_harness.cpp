@@ -54,22 +54,29 @@ int ListIndexOf(const char* listText) {
   return -1;
 }
 
+namespace {
+std::function<void(EffectChoiceDialog&)> Picking(int pickA, int pickB) {
+  if (pickA < 0) {
+    return nullptr;
+  }
+  return [pickA, pickB](EffectChoiceDialog& dialog) {
+    PickInList(dialog.ListA(), pickA);
+    PickInList(dialog.ListB(), pickB);
+  };
+}
+}  // namespace
+
 StartedApp::StartedApp(int pickA, int pickB, int inputs, int outputs) {
-  Start(
-      [pickA, pickB](EffectChoiceDialog& dialog) {
-        PickInList(dialog.ListA(), pickA);
-        PickInList(dialog.ListB(), pickB);
-      },
-      inputs, outputs);
+  Start(Picking(pickA, pickB), inputs, outputs);
 }
 
 StartedApp::StartedApp() {
   Start(nullptr, 2, 2);
 }
 
-StartedApp::StartedApp(const QString& sessionPath, const QString& preset)
+StartedApp::StartedApp(const QString& sessionPath, const QString& preset, int pickA, int pickB)
     : sessionPath_(sessionPath) {
-  Start(nullptr, 2, 2, preset);
+  Start(Picking(pickA, pickB), 2, 2, preset);
 }
 
 void StartedApp::Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs,

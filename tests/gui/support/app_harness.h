@@ -73,9 +73,9 @@ class StartedApp {
   // With the defaults of the dialog left as they are.
   StartedApp();
   // With the session file `sessionPath`, started with the preset `preset`
-  // when it is not empty, and the choices the dialog shows (if it opens)
-  // left as they are.
-  StartedApp(const QString& sessionPath, const QString& preset);
+  // when it is not empty; if the dialog opens, the picks are made in it when
+  // given (not -1), else the ones it shows are taken.
+  StartedApp(const QString& sessionPath, const QString& preset, int pickA = -1, int pickB = -1);
 
   EffectsApp& App() { return *app_; }
   EffectsSheet& Sheet() { return *app_->Sheet(); }
