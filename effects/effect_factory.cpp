@@ -78,6 +78,17 @@ const EffectKind kKinds[] = {
      MakeFilterModulation, &kFilterModulationParameters},
 };
 
+// The first kind that `matches`, or null.
+template <class Match>
+const EffectKind* FindKind(Match matches) {
+  for (const EffectKind& kind : kKinds) {
+    if (matches(kind)) {
+      return &kind;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::span<const EffectKind> EffectKinds() {
@@ -85,30 +96,15 @@ std::span<const EffectKind> EffectKinds() {
 }
 
 const EffectKind* FindEffectKind(int32_t typeId) {
-  for (const EffectKind& kind : kKinds) {
-    if (kind.typeId == typeId) {
-      return &kind;
-    }
-  }
-  return nullptr;
+  return FindKind([typeId](const EffectKind& kind) { return kind.typeId == typeId; });
 }
 
 const EffectKind* FindEffectKind(std::string_view renderName) {
-  for (const EffectKind& kind : kKinds) {
-    if (kind.renderName == renderName) {
-      return &kind;
-    }
-  }
-  return nullptr;
+  return FindKind([renderName](const EffectKind& kind) { return kind.renderName == renderName; });
 }
 
 const EffectKind* EffectKindAtListPosition(int32_t position) {
-  for (const EffectKind& kind : kKinds) {
-    if (kind.listPosition == position) {
-      return &kind;
-    }
-  }
-  return nullptr;
+  return FindKind([position](const EffectKind& kind) { return kind.listPosition == position; });
 }
 
 std::string_view EffectNodeName(int32_t typeId) {

@@ -68,6 +68,9 @@ class PresetReader {
   // Refuses a key of `object` that is not among `keys`.
   bool OnlyKeys(const QJsonObject& object, const std::string& where,
                 const std::vector<std::string_view>& keys);
+  // `value` as an object with no other keys than `keys`.
+  bool ReadObject(const QJsonValue& value, const std::string& where,
+                  const std::vector<std::string_view>& keys, QJsonObject* object);
   bool ReadInteger(const QJsonValue& value, const std::string& where, int64_t min, int64_t max,
                    int32_t* out);
   bool ReadText(const QJsonValue& value, const std::string& where, std::string* out);
@@ -103,6 +106,15 @@ bool PresetReader::OnlyKeys(const QJsonObject& object, const std::string& where,
     }
   }
   return true;
+}
+
+bool PresetReader::ReadObject(const QJsonValue& value, const std::string& where,
+                              const std::vector<std::string_view>& keys, QJsonObject* object) {
+  if (!value.isObject()) {
+    return Fail(where, Shown(value) + " is not an object");
+  }
+  *object = value.toObject();
+  return OnlyKeys(*object, where, keys);
 }
 
 bool PresetReader::ReadInteger(const QJsonValue& value, const std::string& where, int64_t min,
@@ -243,16 +255,13 @@ bool PresetReader::ReadParameter(const QJsonValue& value, const std::string& whe
 
 bool PresetReader::ReadChannel(const QJsonValue& value, const std::string& where,
                                const EffectKind& kind, ChannelSetup* channel) {
-  if (!value.isObject()) {
-    return Fail(where, Shown(value) + " is not an object");
-  }
-  const QJsonObject object = value.toObject();
   const std::span<const ParameterSpec> specs = kind.parameters->specs;
   std::vector<std::string_view> keys = {"enabled", "in", "out"};
   for (const ParameterSpec& spec : specs) {
     keys.push_back(spec.key);
   }
-  if (!OnlyKeys(object, where, keys)) {
+  QJsonObject object;
+  if (!ReadObject(value, where, keys, &object)) {
     return false;
   }
   if (object.contains(QLatin1String("enabled"))) {
@@ -300,11 +309,8 @@ bool PresetReader::ReadChannel(const QJsonValue& value, const std::string& where
 
 bool PresetReader::ReadEffect(const QJsonValue& value, const std::string& where,
                               EffectSetup* setup) {
-  if (!value.isObject()) {
-    return Fail(where, Shown(value) + " is not an object");
-  }
-  const QJsonObject object = value.toObject();
-  if (!OnlyKeys(object, where, {"effect", "left", "right"})) {
+  QJsonObject object;
+  if (!ReadObject(value, where, {"effect", "left", "right"}, &object)) {
     return false;
   }
   std::string name;
@@ -336,11 +342,8 @@ bool PresetReader::ReadEffect(const QJsonValue& value, const std::string& where,
 
 bool PresetReader::ReadEndpoint(const QJsonValue& value, const std::string& where,
                                 IoEndpoint* endpoint) {
-  if (!value.isObject()) {
-    return Fail(where, Shown(value) + " is not an object");
-  }
-  const QJsonObject object = value.toObject();
-  if (!OnlyKeys(object, where, {"file", "device", "name"})) {
+  QJsonObject object;
+  if (!ReadObject(value, where, {"file", "device", "name"}, &object)) {
     return false;
   }
   endpoint->isFile = object.contains(QLatin1String("file"));
@@ -360,11 +363,9 @@ bool PresetReader::ReadEndpoint(const QJsonValue& value, const std::string& wher
 }
 
 bool PresetReader::ReadIo(const QJsonValue& value, const std::string& where, IoSetup* io) {
-  if (!value.isObject()) {
-    return Fail(where, Shown(value) + " is not an object");
-  }
-  const QJsonObject object = value.toObject();
-  if (!OnlyKeys(object, where, {"buffers", "rate", "channels", "bits", "source", "sink"})) {
+  QJsonObject object;
+  if (!ReadObject(value, where, {"buffers", "rate", "channels", "bits", "source", "sink"},
+                  &object)) {
     return false;
   }
   for (const char* key : {"buffers", "rate", "channels", "bits", "source", "sink"}) {
