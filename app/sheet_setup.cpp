@@ -159,6 +159,20 @@ bool LoadPresetFile(EffectsSheet& sheet, const QString& path) {
     ShowMessageBox(QString::fromStdString(error), &sheet);
     return false;
   }
+  // The effects hold both channels' values; a page shows one for both.
+  for (const EffectSetup& setup : preset.effects) {
+    if (const ParameterSpec* apart = ChannelsSetApart(setup)) {
+      ShowMessageBox(
+          QStringLiteral("The preset sets the left and right %1 apart (%2 first); its "
+                         "page shows the left values and gives them to both channels "
+                         "when its data is taken.")
+              .arg(QString::fromUtf8(setup.kind->renderName.data(),
+                                     static_cast<qsizetype>(setup.kind->renderName.size())),
+                   QString::fromUtf8(apart->key.data(), static_cast<qsizetype>(apart->key.size()))),
+          &sheet);
+      break;
+    }
+  }
   return true;
 }
 

@@ -35,7 +35,9 @@ bool LoadIntoSheet(EffectsSheet& sheet, const Preset& preset, const std::string&
                    PresetFit fit, std::string* error);
 
 // Reads the preset file at `path` and loads it; a refusal is shown in the
-// message box. Returns whether it was loaded.
+// message box, and so is a notice when the preset sets the channels of an
+// effect apart where its page keeps one value for both. Returns whether it
+// was loaded.
 bool LoadPresetFile(EffectsSheet& sheet, const QString& path);
 
 // Takes the current page's data (as leaving it would) and writes the whole

@@ -145,6 +145,8 @@ int ListFactoryPresets() {
 std::string PresetUsage() {
   return R"(
 Presets:
+  tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]... [--quiet]
+                  INPUT.wav OUTPUT.wav
   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]... --write-preset FILE
   tonalith-render --list-presets
 

@@ -140,8 +140,7 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
 
 std::string RenderUsage() {
   return R"(Usage:
-  tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]... [--quiet]
-                  INPUT.wav OUTPUT.wav
+  tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
   tonalith-render --help
   tonalith-render --list-effects
 

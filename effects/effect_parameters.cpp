@@ -529,6 +529,18 @@ void CompleteSetup(EffectSetup& setup) {
   }
 }
 
+const ParameterSpec* ChannelsSetApart(const EffectSetup& setup) {
+  const std::span<const ParameterSpec> specs = setup.kind->parameters->specs;
+  const ParameterValues& left = setup.channels[0].values;
+  const ParameterValues& right = setup.channels[1].values;
+  for (size_t i = 0; i < specs.size() && i < left.size() && i < right.size(); ++i) {
+    if (!specs[i].perChannel && left[i] != right[i]) {
+      return &specs[i];
+    }
+  }
+  return nullptr;
+}
+
 bool CheckOrderedKeys(const OrderedKeys& keys, const std::optional<double>& lowerGiven,
                       double lowerNow, const std::optional<double>& upperGiven, double upperNow,
                       std::string* error) {

@@ -35,6 +35,7 @@ enum class ParameterKind : int32_t {
 struct CurvePointValue {
   double x = 0;
   double y = 0;
+  bool operator==(const CurvePointValue&) const = default;
 };
 
 // A number (also a whole number or a choice's index), a list, or a curve.
@@ -135,6 +136,11 @@ struct EffectSetup {
 // Sizes each channel's values to the kind's table and gives every parameter
 // that has none its default.
 void CompleteSetup(EffectSetup& setup);
+
+// The first parameter that the window sets for both channels at once (not
+// per channel) and that `setup` gives the channels different values of;
+// null when there is none.
+const ParameterSpec* ChannelsSetApart(const EffectSetup& setup);
 
 // Checks the ordered pair of a table: the lower and upper values are the
 // ones given, else the effect's. Otherwise sets *error to one line naming a

@@ -141,6 +141,17 @@ void PresetsWindowTest::ASavedPresetLoadsIntoAFreshSheetWithTheSameRecords() {
   BrowseAllTabs(fresh);
   QCOMPARE(SetupText(fresh), saved);
   QVERIFY(messages.texts.isEmpty());
+
+  // Channels set apart load as they are, with a notice that the page shows
+  // one value for both.
+  const QString apart = folder.filePath(QStringLiteral("apart.json"));
+  WriteText(apart, R"({"format": "tonalith-preset", "version": 1, "effects": [
+    {"effect": "distortion", "left": {"feedback": 10}, "right": {"feedback": -20}}]})");
+  LoadPresetFrom(fresh, apart);
+  QCOMPARE(messages.texts.size(), 1);
+  QVERIFY(messages.texts.front().contains(QStringLiteral("(feedback first)")));
+  QCOMPARE(static_cast<const DistortionEffect*>(fresh.RightChain().head)->record.feedback, -20);
+  QCOMPARE(TabCaptions(fresh), QStringList({"I/O", "Config", "Distorsion"}));
 }
 
 void PresetsWindowTest::AWindowPresetRendersAsTheWindowsOwnFileRun() {
