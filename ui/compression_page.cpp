@@ -3,20 +3,21 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 #include "effects/compression_effect.h"
+#include "effects/effect_parameters.h"
 #include "ui/page_form.h"
 #include "ui/response_graph.h"
 
 CompressionPage::CompressionPage(QWidget* parent)
     : CurvePage(QStringLiteral("Compression"), QStringLiteral("Enable Compression"), parent) {
-  using S = CompressionSettings;
+  const ParameterSpec& time = *FindParameter(kCompressionParameters, "envelopeDelayMs");
   auto* envelope = new QWidget(this);
   PageForm form(envelope);
   envelopeSpin_ = new QSpinBox;
-  envelopeSpin_->setRange(static_cast<int>(S::kMinEnvelopeDelayMs),
-                          static_cast<int>(S::kMaxEnvelopeDelayMs));
+  envelopeSpin_->setRange(static_cast<int>(time.min), static_cast<int>(time.max));
   envelopeSpin_->setValue(kInitialEnvelopeDelayMs);
   // Stepped with its arrows only; its field shows the position.
   envelopeSpin_->findChild<QLineEdit*>()->setReadOnly(true);
@@ -25,9 +26,15 @@ CompressionPage::CompressionPage(QWidget* parent)
   form.Layout()->setContentsMargins(0, 0, 0, 0);
 
   // The enable state and the envelope time are taken when the page is left.
+  const ParameterSpec& curve = *FindParameter(kCompressionParameters, "curve");
   LayOut(nullptr, envelope, QStringLiteral("Gain Curve"), kPlotSize,
-         ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, 0.0f, 0.0f);
+         ValueRange{static_cast<float>(curve.minX), static_cast<float>(curve.maxX),
+                    static_cast<float>(curve.max), static_cast<float>(curve.min)},
+         0.0f, 0.0f);
   Graph()->SetReadout(true, QString(), QStringLiteral("dB"));
+  connect(envelopeSpin_, &QSpinBox::valueChanged, this, [this](int value) {
+    envelopeDelayMs_ = static_cast<float>(static_cast<uint16_t>(value));
+  });
 }
 
 void CompressionPage::HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) {
@@ -44,10 +51,20 @@ bool CompressionPage::OnKillActive() {
 
 void CompressionPage::WriteShownValues() {
   Graph()->ApplyCurve();
-  const float envelopeDelayMs = static_cast<float>(static_cast<uint16_t>(envelopeSpin_->value()));
   for (Effect* effect : {left_, right_}) {
     if (auto* compression = dynamic_cast<CompressionEffect*>(effect)) {
-      compression->record.envelopeDelayMs = envelopeDelayMs;
+      compression->record.envelopeDelayMs = envelopeDelayMs_;
     }
   }
+}
+
+void CompressionPage::ShowEffectValues() {
+  const auto* compression = dynamic_cast<const CompressionEffect*>(left_);
+  if (compression == nullptr) {
+    return;
+  }
+  Graph()->SetCurve(compression->record.curve.View());
+  const QSignalBlocker blocker(envelopeSpin_);
+  envelopeSpin_->setValue(static_cast<int>(compression->record.envelopeDelayMs));
+  envelopeDelayMs_ = compression->record.envelopeDelayMs;
 }

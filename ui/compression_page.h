@@ -20,6 +20,7 @@ class CompressionPage : public CurvePage {
   explicit CompressionPage(QWidget* parent = nullptr);
 
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
  protected:
   void WriteShownValues() override;
@@ -27,4 +28,8 @@ class CompressionPage : public CurvePage {
 
  private:
   QSpinBox* envelopeSpin_ = nullptr;
+  // The envelope time the page hands over: the spin's position, or the time
+  // a preset brought (which may lie between two positions) until the spin
+  // is stepped.
+  float envelopeDelayMs_ = static_cast<float>(kInitialEnvelopeDelayMs);
 };

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 
 #include "effects/distortion_effect.h"
+#include "effects/effect_parameters.h"
 #include "ui/clamp_store.h"
 #include "ui/mix_slider.h"
 #include "ui/number_edit.h"
@@ -11,12 +12,19 @@
 #include "ui/response_graph.h"
 #include "ui/slider_column.h"
 
+namespace {
+const ParameterSpec& Spec(std::string_view key) {
+  return *FindParameter(kDistortionParameters, key);
+}
+}  // namespace
+
 ShaperPage::ShaperPage(QWidget* parent)
     : CurvePage(QStringLiteral("Distorsion"), QStringLiteral("Enable Distorsion"), parent) {
-  using S = DistortionSettings;
-  // Slider position p stands for the feedback -p, so the top is +128.
-  feedback_ = new SliderColumn(QStringLiteral("Feedback"), -S::kMaxFeedback, -S::kMinFeedback,
-                               kFeedbackTickInterval, 0, QStringLiteral("0%"), this);
+  // Slider position p stands for the feedback -p, so the top is the largest.
+  const ParameterSpec& feedback = Spec("feedback");
+  feedback_ = new SliderColumn(QStringLiteral("Feedback"), -static_cast<int>(feedback.max),
+                               -static_cast<int>(feedback.min), kFeedbackTickInterval, 0,
+                               QStringLiteral("0%"), this);
 
   auto* filter = new QWidget(this);
   PageForm form(filter);
@@ -26,9 +34,12 @@ ShaperPage::ShaperPage(QWidget* parent)
   form.Layout()->setContentsMargins(0, 0, 0, 0);
 
   // The enable state, like the pre-filter, is taken when the page is left.
+  const ParameterSpec& curve = Spec("curve");
+  const auto minY = static_cast<float>(curve.min);
+  const auto maxY = static_cast<float>(curve.max);
   LayOut(feedback_, filter, QStringLiteral("Transfer Curve"), kPlotSize,
-         ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, S::kCurveMinY,
-         S::kCurveMaxY);
+         ValueRange{static_cast<float>(curve.minX), static_cast<float>(curve.maxX), maxY, minY},
+         minY, maxY);
 
   connect(feedback_, &SliderColumn::Moved, this,
           [this](int position) { OnFeedbackMoved(position); });
@@ -40,9 +51,13 @@ void ShaperPage::HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) 
   }
 }
 
+void ShaperPage::ShowFeedback(int32_t value) {
+  feedback_->SetText(TruncatedPercentText(value));
+}
+
 void ShaperPage::OnFeedbackMoved(int sliderPosition) {
   const int32_t value = -sliderPosition;
-  feedback_->SetText(TruncatedPercentText(value));
+  ShowFeedback(value);
   for (Effect* effect : {left_, right_}) {
     if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
       shaper->record.feedback = value;
@@ -66,10 +81,24 @@ void ShaperPage::WriteShownValues() {
 }
 
 void ShaperPage::StorePreFilter() {
-  using F = DistortionPreFilter;
+  const ParameterSpec& spec = Spec("preFilterHz");
   for (Effect* effect : {left_, right_}) {
     if (auto* shaper = dynamic_cast<DistortionEffect*>(effect)) {
-      ClampStore(preFilterHz_, shaper->record.preFilter.preFilterHz, F::kMinHz, F::kMaxHz);
+      ClampStore(preFilterHz_, shaper->record.preFilter.preFilterHz, static_cast<float>(spec.min),
+                 static_cast<float>(spec.max));
     }
   }
+}
+
+void ShaperPage::ShowEffectValues() {
+  const auto* shaper = dynamic_cast<const DistortionEffect*>(left_);
+  if (shaper == nullptr) {
+    return;
+  }
+  Graph()->SetCurve(shaper->record.curve.View());
+  const int32_t feedback = shaper->record.feedback;
+  feedback_->SetPosition(-feedback);
+  ShowFeedback(feedback);
+  preFilterHz_ = shaper->record.preFilter.preFilterHz;
+  preFilterEdit_->ShowValue(preFilterHz_);
 }

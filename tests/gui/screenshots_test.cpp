@@ -2,7 +2,11 @@
 // asks for, and none is empty. With TONALITH_SCREENSHOT_DIR set, each page and
 // the effect choice dialog are also saved there as PNG files.
 
+#include <QAction>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QtTest>
 
@@ -50,6 +54,7 @@ class ScreenshotsTest : public QObject {
  private slots:
   void ChoiceDialogRenders();
   void EveryPageFitsTheSheet();
+  void PresetMenuRenders();
 };
 
 void ScreenshotsTest::ChoiceDialogRenders() {
@@ -89,6 +94,34 @@ void ScreenshotsTest::EveryPageFitsTheSheet() {
     }
   }
   QCOMPARE(saved.size(), 2 + kinds);
+}
+
+void ScreenshotsTest::PresetMenuRenders() {
+  StartedApp program;
+  QVERIFY(program.started);
+  EffectsSheet& sheet = program.Sheet();
+  QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+  // The Preset menu open on its factory presets, drawn over the sheet.
+  QMenu* menu = sheet.PresetMenuBar()->actions().constFirst()->menu();
+  menu->popup(sheet.mapToGlobal(sheet.PresetMenuBar()->geometry().bottomLeft()));
+  QMenu* factory = menu->actions().constLast()->menu();
+  QVERIFY(factory != nullptr && !factory->actions().isEmpty());
+  menu->setActiveAction(menu->actions().constLast());
+  factory->popup(menu->mapToGlobal(menu->actionGeometry(menu->actions().constLast()).topRight()));
+  QVERIFY(QTest::qWaitForWindowExposed(factory));
+  QPixmap picture(sheet.size().expandedTo(
+      QSize(factory->geometry().right(), factory->geometry().bottom()) -
+      QSize(sheet.mapToGlobal(QPoint()).x(), sheet.mapToGlobal(QPoint()).y()) + QSize(8, 8)));
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.drawPixmap(0, 0, sheet.grab());
+  for (QMenu* popup : {menu, factory}) {
+    painter.drawPixmap(popup->pos() - sheet.mapToGlobal(QPoint()), popup->grab());
+  }
+  painter.end();
+  factory->hide();
+  menu->hide();
+  Save(picture, QStringLiteral("preset-menu"));
 }
 
 QTEST_MAIN(ScreenshotsTest)
