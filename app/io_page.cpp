@@ -48,6 +48,11 @@ std::string LocalPath(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+// The engine's block length for an entry of the block length list.
+int32_t BlockBytesOfEntry(int entry) {
+  return static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+}
+
 QLineEdit* MakeDigitsEdit(QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setValidator(
@@ -302,9 +307,7 @@ void IOPage::WriteEngine() {
   }
   settings.channels = mono_->isChecked() ? 1 : 2;
   settings.bitsPerSample = bits8_->isChecked() ? 8 : 16;
-  // Device buffers hold half the number shown: "256" gives 128 bytes.
-  const int entry = std::max(blockList_->currentIndex(), 0);
-  settings.blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+  settings.blockBytes = BlockBytes();
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the
@@ -548,4 +551,85 @@ void IOPage::SetRunControlsLocked(bool locked) {
        std::initializer_list<QWidget*>{rateEdit_, mono_, stereo_, bits8_, bits16_}) {
     control->setEnabled(!locked && formatButtonsEnabled_);
   }
+}
+
+IoSetup IOPage::IoSettings() const {
+  IoSetup settings;
+  settings.buffers = bufferCount_;
+  settings.rate = sampleRate_;
+  settings.channels = mono_->isChecked() ? 1 : 2;
+  settings.bits = bits8_->isChecked() ? 8 : 16;
+  const auto endpoint = [](const QComboBox* list, const QString& file,
+                           const std::vector<WaveDeviceCaps>* caps) {
+    IoEndpoint end;
+    const int index = list->currentIndex();
+    end.isFile = index <= 0;
+    end.file = file.toStdString();
+    if (!end.isFile) {
+      end.device = index - 1;
+      if (caps != nullptr && end.device < static_cast<int32_t>(caps->size())) {
+        end.deviceName = (*caps)[static_cast<size_t>(end.device)].productName;
+      }
+      end.file.clear();
+    }
+    return end;
+  };
+  settings.source = endpoint(inputList_, inputFileName_, engine_ ? &engine_->inputCaps : nullptr);
+  settings.sink = endpoint(outputList_, outputFileName_, engine_ ? &engine_->outputCaps : nullptr);
+  return settings;
+}
+
+void IOPage::ApplyIoSettings(const IoSetup& settings) {
+  if (!initialized_) {
+    Initialize();
+  }
+  bufferCount_ = settings.buffers;
+  sampleRate_ = settings.rate;
+  (settings.channels == 1 ? mono_ : stereo_)->setChecked(true);
+  (settings.bits == 8 ? bits8_ : bits16_)->setChecked(true);
+  const auto select = [](QComboBox* list, QString* fileName, const IoEndpoint& end,
+                         const std::vector<WaveDeviceCaps>* caps) {
+    if (end.isFile) {
+      *fileName = QString::fromStdString(end.file);
+      list->setItemText(0, *fileName);
+      ShowFullNames(list);
+      list->setCurrentIndex(0);
+      return;
+    }
+    int device = -1;
+    for (size_t i = 0; caps != nullptr && i < caps->size(); ++i) {
+      if (!end.deviceName.empty() && (*caps)[i].productName == end.deviceName) {
+        device = static_cast<int>(i);
+        break;
+      }
+    }
+    if (device < 0 && end.device + 1 < list->count()) {
+      device = end.device;
+    }
+    if (device >= 0) {
+      list->setCurrentIndex(device + 1);
+    }
+  };
+  select(inputList_, &inputFileName_, settings.source, engine_ ? &engine_->inputCaps : nullptr);
+  select(outputList_, &outputFileName_, settings.sink, engine_ ? &engine_->outputCaps : nullptr);
+  // A file brings its own format, which the saved fields show.
+  SetFormatButtonsEnabled(inputList_->currentIndex() != 0);
+  ExchangeIntoControls();
+}
+
+int32_t IOPage::BlockBytes() const {
+  // Device buffers hold half the number shown: "256" gives 128 bytes.
+  return BlockBytesOfEntry(std::max(blockList_->currentIndex(), 0));
+}
+
+void IOPage::SetBlockBytes(int32_t bytes) {
+  if (!initialized_) {
+    Initialize();
+  }
+  for (int entry = 0; entry < blockList_->count(); ++entry) {
+    if (BlockBytesOfEntry(entry) == bytes) {
+      blockList_->setCurrentIndex(entry);
+    }
+  }
+  WriteEngine();
 }

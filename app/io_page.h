@@ -11,6 +11,7 @@
 
 #include "engine/notifier.h"
 #include "engine/wave_format.h"
+#include "preset/preset.h"
 #include "ui/message_box.h"
 #include "ui/property_page.h"
 
@@ -60,6 +61,16 @@ class IOPage : public PropertyPage {
   bool FileRunActive() const { return fileRunActive_; }
   // Ends a file-to-file run after its current block.
   void RequestCancel() { cancelRequested_ = true; }
+
+  // The settings a session keeps, as the fields show them, and the block
+  // length in the engine's bytes; applying them sets the page up as the
+  // user would and exchanges them into the engine and the chains. A device
+  // is found by its name, else by its number; one no longer present leaves
+  // that list as it is.
+  IoSetup IoSettings() const;
+  void ApplyIoSettings(const IoSetup& settings);
+  int32_t BlockBytes() const;
+  void SetBlockBytes(int32_t bytes);
 
   QString InputFileName() const { return inputFileName_; }
 

@@ -9,8 +9,6 @@
 
 namespace {
 
-// Flat at +1 dB: the curve until the response graph hands over its own.
-constexpr CurvePoint kDefaultCurve[2] = {{0.0f, 1.0f}, {32767.0f, 1.0f}};
 // dB to a natural-log exponent (stands for ln 10 / 20), applied as a power of
 // two: 2^(g x 0.115 x log2 e).
 constexpr double kDbToNeper = 0.115;
@@ -36,10 +34,10 @@ void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* desti
 }  // namespace
 
 CompressionEffect::CompressionEffect(float envelopeDelayMs)
-    : IntMixEffect("Compression Effect", kCompressionEffectId, &record,
+    : IntMixEffect(EffectNodeName(kCompressionEffectId), kCompressionEffectId, &record,
                    &CompressionEffect::ProcessCallback) {
   record.envelopeDelayMs = envelopeDelayMs;
-  record.curve.Assign(kDefaultCurve, kDefaultCurve);
+  record.curve.Assign(CompressionSettings::kDefaultCurve, CompressionSettings::kDefaultCurve);
 }
 
 CompressionEffect::~CompressionEffect() {
@@ -74,7 +72,7 @@ void CompressionEffect::Update(void*, int32_t) {
 }
 
 void CompressionEffect::SetCurve(std::span<const CurvePoint> points) {
-  record.curve.Assign(points, kDefaultCurve);
+  record.curve.Assign(points, CompressionSettings::kDefaultCurve);
   if (prepared) {
     RebuildGainTable(&record);
   }

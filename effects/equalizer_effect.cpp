@@ -213,7 +213,7 @@ int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings
 }
 
 EqualizerEffect::EqualizerEffect()
-    : Effect("Equalizer Effect", kEqualizerEffectId, &record, RunEqualizer) {
+    : Effect(EffectNodeName(kEqualizerEffectId), kEqualizerEffectId, &record, RunEqualizer) {
   record.curve.Assign(kFlatCurve, kFlatCurve);
 }
 

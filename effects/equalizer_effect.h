@@ -51,6 +51,10 @@ inline constexpr std::array<const char*, 4> kEqualizerSpacingNames = {"Linear", 
                                                                       "1/3 Octaves", "1/4 Octaves"};
 inline constexpr int32_t kEqualizerMinSpacing = 0;
 inline constexpr int32_t kEqualizerMaxSpacing = 3;
+// A band frequency in Hz lies between 0 and half the sampling rate: at most
+// half the highest rate a WAV file may have (384000); the input's own half
+// rate is checked when the band curve is built.
+inline constexpr double kEqualizerMaxBandHz = 384000.0 / 2;
 
 using EqualizerBandCurve = std::array<CurvePoint, kEqualizerBandCount>;
 

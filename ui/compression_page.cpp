@@ -4,11 +4,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "effects/compression_effect.h"
+#include "effects/effect_parameters.h"
 #include "ui/level_plot.h"
 #include "ui/page_form.h"
 #include "ui/response_graph.h"
@@ -43,12 +45,11 @@ QString LevelText(float level) {
 
 CompressionPage::CompressionPage(QWidget* parent)
     : CurvePage(QStringLiteral("Compression"), QStringLiteral("Enable Compression"), parent) {
-  using S = CompressionSettings;
+  const ParameterSpec& time = *FindParameter(kCompressionParameters, "envelopeDelayMs");
   auto* envelope = new QWidget(this);
   PageForm form(envelope);
   envelopeSpin_ = new QSpinBox;
-  envelopeSpin_->setRange(static_cast<int>(S::kMinEnvelopeDelayMs),
-                          static_cast<int>(S::kMaxEnvelopeDelayMs));
+  envelopeSpin_->setRange(static_cast<int>(time.min), static_cast<int>(time.max));
   envelopeSpin_->setValue(kInitialEnvelopeDelayMs);
   // Stepped with its arrows only; its field shows the position.
   envelopeSpin_->findChild<QLineEdit*>()->setReadOnly(true);
@@ -61,12 +62,13 @@ CompressionPage::CompressionPage(QWidget* parent)
   (new QVBoxLayout(levelsGroup))->addWidget(levels_);
 
   // The enable state and the envelope time are taken when the page is left.
+  const ParameterSpec& curve = *FindParameter(kCompressionParameters, "curve");
   LayOut(nullptr, envelope, QStringLiteral("Gain Curve"), kPlotSize,
-         ValueRange{S::kCurveMinX, S::kCurveMaxX, S::kCurveMaxY, S::kCurveMinY}, 0.0f, 0.0f,
-         levelsGroup);
+         ValueRange{static_cast<float>(curve.minX), static_cast<float>(curve.maxX),
+                    static_cast<float>(curve.max), static_cast<float>(curve.min)},
+         0.0f, 0.0f, levelsGroup);
   Graph()->SetReadout(true, QString(), QStringLiteral("dB"));
-  Graph()->SetAxes(LevelAxis(), PlotAxis{S::kCurveMaxY, S::kCurveMinY,
-                                         EvenTicks(S::kCurveMinY, S::kCurveMaxY, 10.0, 2),
+  Graph()->SetAxes(LevelAxis(), PlotAxis{curve.max, curve.min, EvenTicks(curve.min, curve.max, 10.0, 2),
                                          QStringLiteral("Gain (dB)")});
   Graph()->SetPointerReadout([](float x, float y) {
     return QStringLiteral("%1 dBFS \u2192 %2 dB").arg(LevelText(x), PlotNumber(y, 1));
@@ -74,6 +76,9 @@ CompressionPage::CompressionPage(QWidget* parent)
   levels_->SetCurve(Graph()->Curve());
   connect(Graph(), &ResponseGraph::CurveApplied, levels_,
           [this] { levels_->SetCurve(Graph()->Curve()); });
+  connect(envelopeSpin_, &QSpinBox::valueChanged, this, [this](int value) {
+    envelopeDelayMs_ = static_cast<float>(static_cast<uint16_t>(value));
+  });
 }
 
 void CompressionPage::HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) {
@@ -90,10 +95,21 @@ bool CompressionPage::OnKillActive() {
 
 void CompressionPage::WriteShownValues() {
   Graph()->ApplyCurve();
-  const float envelopeDelayMs = static_cast<float>(static_cast<uint16_t>(envelopeSpin_->value()));
   for (Effect* effect : {left_, right_}) {
     if (auto* compression = dynamic_cast<CompressionEffect*>(effect)) {
-      compression->record.envelopeDelayMs = envelopeDelayMs;
+      compression->record.envelopeDelayMs = envelopeDelayMs_;
     }
   }
+}
+
+void CompressionPage::ShowEffectValues() {
+  const auto* compression = dynamic_cast<const CompressionEffect*>(left_);
+  if (compression == nullptr) {
+    return;
+  }
+  Graph()->SetCurve(compression->record.curve.View());
+  levels_->SetCurve(Graph()->Curve());
+  const QSignalBlocker blocker(envelopeSpin_);
+  envelopeSpin_->setValue(static_cast<int>(compression->record.envelopeDelayMs));
+  envelopeDelayMs_ = compression->record.envelopeDelayMs;
 }

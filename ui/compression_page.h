@@ -22,6 +22,7 @@ class CompressionPage : public CurvePage {
   explicit CompressionPage(QWidget* parent = nullptr);
 
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
   LevelPlot* Levels() const { return levels_; }
 
@@ -32,4 +33,8 @@ class CompressionPage : public CurvePage {
  private:
   QSpinBox* envelopeSpin_ = nullptr;
   LevelPlot* levels_ = nullptr;
+  // The envelope time the page hands over: the spin's position, or the time
+  // a preset brought (which may lie between two positions) until the spin
+  // is stepped.
+  float envelopeDelayMs_ = static_cast<float>(kInitialEnvelopeDelayMs);
 };

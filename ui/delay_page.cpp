@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <array>
+#include <utility>
 
 #include "effects/effect_chain.h"
 #include "ui/mix_slider.h"
@@ -122,6 +124,21 @@ void DelayPage::OnDelayMoved(SliderColumn* slider, Effect* effect, EffectChain* 
 void DelayPage::SetDelay(Effect* effect, EffectChain* chain, int32_t ms) {
   if (auto* delay = dynamic_cast<DelayEffect*>(effect)) {
     delay->SetDelayTime(static_cast<float>(ms), chain != nullptr ? chain->sampleRate : 0);
+  }
+}
+
+void DelayPage::ShowEffectValues() {
+  const std::array<std::pair<Effect*, SliderColumn*>, 2> sliders = {
+      {{left_, leftDelay_}, {right_, rightDelay_}}};
+  for (const auto& [effect, slider] : sliders) {
+    if (const auto* delay = dynamic_cast<const DelayEffect*>(effect)) {
+      // The slider stands on the whole milliseconds; the effect keeps its
+      // time until the slider is moved.
+      const int position =
+          kDelaySliderMax - static_cast<int>(delay->record.delayMs * kDelayStepsPerMs);
+      slider->SetPosition(position);
+      slider->SetText(DelayText(DelayMsFromSlider(position)));
+    }
   }
 }
 

@@ -17,6 +17,7 @@
 
 #include "dsp/angles.h"
 #include "effects/effect_chain.h"
+#include "effects/effect_parameters.h"
 #include "ui/eq_response_plot.h"
 #include "ui/plot_frame.h"
 #include "ui/slider_scale.h"
@@ -198,6 +199,36 @@ void EQPage::WriteShownValues() {
   if (!initialized_) {
     Initialize();
   }
+}
+
+void EQPage::ShowEffectValues() {
+  if (dynamic_cast<const EqualizerEffect*>(left_) == nullptr) {
+    return;
+  }
+  initialized_ = true;
+  const std::array<std::pair<Effect*, EqualizerBandCurve*>, 2> curves = {
+      {{left_, &leftCurve_}, {right_, &rightCurve_}}};
+  for (const auto& [effect, curve] : curves) {
+    const auto* equalizer = dynamic_cast<const EqualizerEffect*>(effect);
+    if (equalizer != nullptr && equalizer->record.curve.Count() == kEqualizerBandCount) {
+      std::copy_n(equalizer->record.curve.Points(), kEqualizerBandCount, curve->begin());
+    } else {
+      // The flat default: every band at 0 dB, spaced linearly.
+      *curve = BuildEqualizerCurve({}, kEqualizerMinSpacing);
+    }
+  }
+  for (int band = 0; band < kEqualizerBandCount; ++band) {
+    const QSignalBlocker blocker(sliders_[band]);
+    sliders_[band]->setValue(-static_cast<int>(std::lround(leftCurve_[band].y)));
+  }
+  // The spacing the bands follow, as a preset names it.
+  const int32_t rate = leftChain_ != nullptr ? leftChain_->sampleRate : 0;
+  const ChannelSetup shown = CaptureChannel(*FindEffectKind(kEqualizerEffectId), *left_, rate);
+  const QSignalBlocker blocker(spacingList_);
+  spacingList_->setCurrentIndex(static_cast<int>(
+      std::get<double>(*shown.values[ParameterIndex(kEqualizerParameters, "spacing")])));
+  ShowBandFrequencies();
+  ShowResponse();
 }
 
 void EQPage::OnSetActive() {

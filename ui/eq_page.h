@@ -35,6 +35,7 @@ class EQPage : public EffectPairPage {
 
   void OnSetActive() override;
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
   // The band the frequency and gain boxes show: one value for the whole
   // program, not one per page. Set when a band is shown; a fresh start (or

@@ -21,7 +21,9 @@ class NumberEdit : public QLineEdit {
   // set or pasted is not filtered, and is checked when the value is taken.
   void SetDigitsOnly(bool digitsOnly) { digitsOnly_ = digitsOnly; }
 
-  // Writes `value` with up to six significant digits.
+  // Writes `value` with up to six significant digits, or with the fewest
+  // digits that read back as the same single-precision value where six do
+  // not (a value a preset brought, which the page must hand back unchanged).
   void ShowValue(double value);
 
   // Parses the text (surrounding spaces and tabs allowed). A finite number

@@ -39,6 +39,7 @@ void ResponseGraph::Create(const QRect& plot, const ValueRange& range, float fir
   plotTopF_ = static_cast<float>(plotTop_);
 
   count_ = 2;
+  shownExactly_ = false;
   pixelPoints_[0] = PixelOf(range.xLeft, firstY);
   pixelPoints_[1] = PixelOf(range.xRight, lastY);
   selectedPoint_ = 1;
@@ -111,7 +112,44 @@ QPoint ResponseGraph::PixelOf(float x, float y) const {
   return QPoint(static_cast<int>(px), static_cast<int>(py));
 }
 
+void ResponseGraph::SetCurve(std::span<const CurvePoint> points) {
+  if (points.size() < 2 || points.size() > static_cast<size_t>(kMaxPoints)) {
+    return;
+  }
+  count_ = static_cast<int32_t>(points.size());
+  for (int i = 0; i < count_; ++i) {
+    valuePoints_[i] = points[i];
+    pixelPoints_[i] = PixelOf(points[i].x, points[i].y);
+  }
+  selectedPoint_ = count_ - 1;
+  dragging_ = false;
+  shownExactly_ = true;
+  update();
+}
+
+void ResponseGraph::TakeOverShownCurve() {
+  if (!shownExactly_) {
+    return;
+  }
+  shownExactly_ = false;
+  const QPoint last = pixelPoints_[count_ - 1];
+  int kept = 1;
+  for (int i = 1; i < count_ - 1; ++i) {
+    if (pixelPoints_[i].x() >= pixelPoints_[kept - 1].x() + kMinSpacing &&
+        pixelPoints_[i].x() <= last.x() - kMinSpacing) {
+      pixelPoints_[kept++] = pixelPoints_[i];
+    }
+  }
+  pixelPoints_[kept++] = last;
+  count_ = kept;
+  selectedPoint_ = std::min(selectedPoint_, count_ - 1);
+  RecomputeValuePoints();
+}
+
 void ResponseGraph::RecomputeValuePoints() {
+  if (shownExactly_) {
+    return;
+  }
   for (int i = 0; i < count_; ++i) {
     valuePoints_[i] = ValueOf(pixelPoints_[i]);
   }
@@ -212,6 +250,7 @@ void ResponseGraph::mousePressEvent(QMouseEvent* event) {
   if (count_ < 2) {
     return;
   }
+  TakeOverShownCurve();
   const QPoint p = PlotPixelOf(event->position());
   pointer_ = p;
   if (event->button() == Qt::LeftButton) {
@@ -247,6 +286,7 @@ void ResponseGraph::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !dragging_) {
     return;
   }
+  TakeOverShownCurve();
   MoveSelectedPoint(PlotPixelOf(event->position()));
   dragging_ = false;
   CurveChanged();

@@ -91,6 +91,14 @@ class ResponseGraph : public QWidget {
   // they are left.
   void ApplyCurve();
 
+  // Shows the curve of `points` (2..kMaxPoints, in range, x increasing), as
+  // a preset brought it: the value points keep these values exactly, and
+  // the pixel points are where they fall, until the user first changes the
+  // curve. Then the curve becomes the graph's own again: inner points that
+  // lie closer than kMinSpacing pixels to the previous one kept (or to the
+  // last point) are dropped, and every value follows its pixel.
+  void SetCurve(std::span<const CurvePoint> points);
+
   // The curve in value units, in order of increasing x.
   std::span<const CurvePoint> Curve() const {
     return {valuePoints_.data(), static_cast<size_t>(count_)};
@@ -153,6 +161,8 @@ class ResponseGraph : public QWidget {
   QMargins Surround() const;
   void PaintPointerReadout(QPainter& painter, const QRectF& shown) const;
   void RecomputeValuePoints();
+  // Makes a curve SetCurve showed the graph's own (see there).
+  void TakeOverShownCurve();
   // Derives the values, repaints and reports the curve.
   void CurveChanged();
 
@@ -163,6 +173,8 @@ class ResponseGraph : public QWidget {
   std::array<CurvePoint, kCapacity> valuePoints_{};
   std::array<QPoint, kCapacity> pixelPoints_{};
   bool dragging_ = false;
+  // The value points hold a curve SetCurve showed, not derived from pixels.
+  bool shownExactly_ = false;
   bool showReadout_ = false;
   bool showAxes_ = false;
   QString xUnit_;

@@ -21,6 +21,7 @@ class ShaperPage : public CurvePage {
   explicit ShaperPage(QWidget* parent = nullptr);
 
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
   SliderColumn* FeedbackSlider() const { return feedback_; }
 
@@ -30,6 +31,7 @@ class ShaperPage : public CurvePage {
 
  private:
   void OnFeedbackMoved(int sliderPosition);
+  void ShowFeedback(int32_t value);
   // The pre-filter cutoff, limited, into both effects; the edit shows it as
   // stored.
   void StorePreFilter();

@@ -3,9 +3,13 @@
 // the effect choice dialog are also saved there as PNG files, the graphs with
 // a curve drawn on them as a user would.
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QSlider>
 #include <QtTest>
@@ -106,6 +110,7 @@ class ScreenshotsTest : public QObject {
  private slots:
   void ChoiceDialogRenders();
   void EveryPageFitsTheSheet();
+  void PresetMenuRenders();
 };
 
 void ScreenshotsTest::ChoiceDialogRenders() {
@@ -147,6 +152,34 @@ void ScreenshotsTest::EveryPageFitsTheSheet() {
     }
   }
   QCOMPARE(saved.size(), 2 + kinds);
+}
+
+void ScreenshotsTest::PresetMenuRenders() {
+  StartedApp program;
+  QVERIFY(program.started);
+  EffectsSheet& sheet = program.Sheet();
+  QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+  // The Preset menu open on its factory presets, drawn over the sheet.
+  QMenu* menu = sheet.PresetMenuBar()->actions().constFirst()->menu();
+  menu->popup(sheet.mapToGlobal(sheet.PresetMenuBar()->geometry().bottomLeft()));
+  QMenu* factory = menu->actions().constLast()->menu();
+  QVERIFY(factory != nullptr && !factory->actions().isEmpty());
+  menu->setActiveAction(menu->actions().constLast());
+  factory->popup(menu->mapToGlobal(menu->actionGeometry(menu->actions().constLast()).topRight()));
+  QVERIFY(QTest::qWaitForWindowExposed(factory));
+  QPixmap picture(sheet.size().expandedTo(
+      QSize(factory->geometry().right(), factory->geometry().bottom()) -
+      QSize(sheet.mapToGlobal(QPoint()).x(), sheet.mapToGlobal(QPoint()).y()) + QSize(8, 8)));
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.drawPixmap(0, 0, sheet.grab());
+  for (QMenu* popup : {menu, factory}) {
+    painter.drawPixmap(popup->pos() - sheet.mapToGlobal(QPoint()), popup->grab());
+  }
+  painter.end();
+  factory->hide();
+  menu->hide();
+  Save(picture, QStringLiteral("preset-menu"));
 }
 
 QTEST_MAIN(ScreenshotsTest)
