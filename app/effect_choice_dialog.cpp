@@ -9,6 +9,21 @@
 
 #include "app/effect_pages.h"
 
+namespace {
+
+// The entry `index` just chosen in `list`, or, when that is the entry shown
+// by `other`, the one after it, which `list` then shows.
+int KeepApart(QComboBox* list, const QComboBox* other, int index) {
+  const int count = list->count();
+  if (index == other->currentIndex() && count > 0) {
+    index = (other->currentIndex() + 1) % count;
+    list->setCurrentIndex(index);
+  }
+  return index;
+}
+
+}  // namespace
+
 EffectChoiceDialog::EffectChoiceDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromUtf8(kTitle));
   setModal(true);
@@ -44,20 +59,24 @@ EffectChoiceDialog::EffectChoiceDialog(QWidget* parent) : QDialog(parent) {
   connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void EffectChoiceDialog::OnListAChanged(int index) {
+void EffectChoiceDialog::Preselect(int32_t a, int32_t b) {
   const int count = listA_->count();
-  if (index == listB_->currentIndex() && count > 0) {
-    index = (listB_->currentIndex() + 1) % count;
-    listA_->setCurrentIndex(index);
+  if (a < 0 || a >= count) {
+    return;
   }
-  pickA = index;
+  if (b < 0 || b >= count || b == a) {
+    b = (a + 1) % count;
+  }
+  pickA = a;
+  pickB = b;
+  listA_->setCurrentIndex(a);
+  listB_->setCurrentIndex(b);
+}
+
+void EffectChoiceDialog::OnListAChanged(int index) {
+  pickA = KeepApart(listA_, listB_, index);
 }
 
 void EffectChoiceDialog::OnListBChanged(int index) {
-  const int count = listB_->count();
-  if (index == listA_->currentIndex() && count > 0) {
-    index = (listA_->currentIndex() + 1) % count;
-    listB_->setCurrentIndex(index);
-  }
-  pickB = index;
+  pickB = KeepApart(listB_, listA_, index);
 }

@@ -1,27 +1,32 @@
 #include "app/io_page.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
-#include "engine/file_run.h"
 #include "engine/wave_engine.h"
 #include "ui/clamp_store.h"
 
@@ -43,6 +48,11 @@ std::string LocalPath(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+// The engine's block length for an entry of the block length list.
+int32_t BlockBytesOfEntry(int entry) {
+  return static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+}
+
 QLineEdit* MakeDigitsEdit(QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setValidator(
@@ -60,22 +70,9 @@ void IOPage::ProgressBarSink::SetProgress(int32_t position) {
   }
 }
 
-void IOPage::StartCaption::SetCaption(const std::string& caption) {
-  if (page == nullptr) {
-    return;
-  }
-  page->start_->setText(QString::fromStdString(caption));
-  // The engine sets "Start" when a run ends by itself (end of the input, a
-  // failed write): the stream's settings may change again.
-  if (caption == kStartCaption) {
-    page->SetRunControlsLocked(false);
-  }
-}
-
 IOPage::IOPage(QWidget* parent) : PropertyPage(QStringLiteral("I/O"), parent) {
   BuildControls();
   progressSink_.bar = progress_;
-  startCaption_.page = this;
 }
 
 void IOPage::BuildControls() {
@@ -85,21 +82,34 @@ void IOPage::BuildControls() {
   inputList_ = new QComboBox(this);
   outputList_ = new QComboBox(this);
   for (QComboBox* list : {inputList_, outputList_}) {
+    // At least 32 characters; wider with the window, and a long name can be
+    // read whole in the open list and in the tooltips.
     list->setMinimumContentsLength(32);
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(list, &QComboBox::currentIndexChanged, list,
+            [list] { list->setToolTip(list->currentText()); });
   }
-  inputSelect_ = new QPushButton(QStringLiteral("Select"), this);
-  outputSelect_ = new QPushButton(QStringLiteral("Select"), this);
-  mono_ = new QRadioButton(QStringLiteral("Mono"), this);
-  stereo_ = new QRadioButton(QStringLiteral("Stereo"), this);
-  bits8_ = new QRadioButton(QStringLiteral("8 Bits"), this);
-  bits16_ = new QRadioButton(QStringLiteral("16 Bits"), this);
+  // Every control of the page has a mnemonic (Alt and the underlined
+  // letter); Start and Stop have the sheet's shortcut.
+  inputSelect_ = new QPushButton(QStringLiteral("&Select"), this);
+  outputSelect_ = new QPushButton(QStringLiteral("Sel&ect"), this);
+  mono_ = new QRadioButton(QStringLiteral("&Mono"), this);
+  stereo_ = new QRadioButton(QStringLiteral("S&tereo"), this);
+  bits8_ = new QRadioButton(QStringLiteral("&8 Bits"), this);
+  bits16_ = new QRadioButton(QStringLiteral("1&6 Bits"), this);
   auto* channelGroup = new QButtonGroup(this);
   channelGroup->addButton(mono_);
   channelGroup->addButton(stereo_);
   auto* bitsGroup = new QButtonGroup(this);
   bitsGroup->addButton(bits8_);
   bitsGroup->addButton(bits16_);
+  // A file dropped anywhere on the page, the number fields included,
+  // becomes the source.
+  setAcceptDrops(true);
+  for (QLineEdit* edit : {buffersEdit_, rateEdit_}) {
+    edit->setAcceptDrops(false);
+  }
   start_ = new QPushButton(QString::fromUtf8(kStartCaption), this);
   start_->setMinimumWidth(96);
   progress_ = new QProgressBar(this);
@@ -120,9 +130,9 @@ void IOPage::BuildControls() {
       settings->addWidget(new QLabel(QString::fromUtf8(unit), this), row, 2);
     }
   };
-  addRow(0, "Buffer Length", blockList_, "Bytes");
-  addRow(1, "# of Buffers", buffersEdit_, nullptr);
-  addRow(2, "Sampling Rate", rateEdit_, "Hz");
+  addRow(0, "Buffer &Length", blockList_, "Bytes");
+  addRow(1, "# of &Buffers", buffersEdit_, nullptr);
+  addRow(2, "Sampling &Rate", rateEdit_, "Hz");
   settings->setColumnStretch(3, 1);
 
   auto* formats = new QGridLayout;
@@ -141,8 +151,12 @@ void IOPage::BuildControls() {
     devices->addWidget(list, row, 1);
     devices->addWidget(select, row, 2);
   };
-  addDevice(0, "Input Device", inputList_, inputSelect_);
-  addDevice(1, "Output Device", outputList_, outputSelect_);
+  addDevice(0, "&Input Device", inputList_, inputSelect_);
+  addDevice(1, "&Output Device", outputList_, outputSelect_);
+  auto* dropHint =
+      new QLabel(QStringLiteral("A WAV file dropped on this page becomes the source."), this);
+  dropHint->setForegroundRole(QPalette::PlaceholderText);
+  devices->addWidget(dropHint, 2, 1);
   devices->setColumnStretch(1, 1);
 
   auto* run = new QHBoxLayout;
@@ -160,6 +174,15 @@ void IOPage::BuildControls() {
   page->addStretch();
   page->addLayout(run);
 
+  // Tab goes through the page as it reads: top to bottom, left to right.
+  QWidget* previous = blockList_;
+  for (QWidget* next : std::initializer_list<QWidget*>{buffersEdit_, rateEdit_, mono_, bits8_,
+                                                       stereo_, bits16_, inputList_, inputSelect_,
+                                                       outputList_, outputSelect_, start_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+
   connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
   connect(inputSelect_, &QPushButton::clicked, this, &IOPage::OnInputSelect);
   connect(outputSelect_, &QPushButton::clicked, this, &IOPage::OnOutputSelect);
@@ -170,6 +193,9 @@ void IOPage::BuildControls() {
 
 void IOPage::SetEngine(WaveEngine* engine) {
   engine_ = engine;
+  if (engine_) {
+    engine_->runEnded = [this] { OnRunEnded(); };
+  }
 }
 
 void IOPage::SetChains(EffectChain* left, EffectChain* right) {
@@ -212,6 +238,8 @@ void IOPage::Initialize() {
   // Entry 1 is the first device; without one nothing is selected.
   inputList_->setCurrentIndex(inputList_->count() > 1 ? 1 : -1);
   outputList_->setCurrentIndex(outputList_->count() > 1 ? 1 : -1);
+  ShowFullNames(inputList_);
+  ShowFullNames(outputList_);
 
   blockList_->clear();
   for (int i = 0, length = kFirstBlockLength; i < kBlockLengthEntries; ++i, length *= 2) {
@@ -241,27 +269,45 @@ bool IOPage::ExchangeFromControls() {
     return false;
   }
   WriteEngine();
+  ShowNumbers();
   return true;
 }
 
 void IOPage::ExchangeIntoControls() {
-  buffersEdit_->setText(QString::number(bufferCount_));
-  rateEdit_->setText(QString::number(sampleRate_));
   WriteEngine();
+  ShowNumbers();
+}
+
+void IOPage::ShowNumbers() {
+  // Only a changed number is written, so a field keeps its text as typed
+  // ("016") when the value stands.
+  for (const auto& [edit, value] :
+       {std::pair{buffersEdit_, bufferCount_}, std::pair{rateEdit_, sampleRate_}}) {
+    bool ok = false;
+    if (edit->text().trimmed().toInt(&ok) != value || !ok) {
+      edit->setText(QString::number(value));
+    }
+  }
 }
 
 void IOPage::WriteEngine() {
   if (!engine_) {
     return;
   }
-  ClampStore(bufferCount_, engine_->bufferCount, kMinBufferCount, kMaxBufferCount);
-  ClampStore(sampleRate_, engine_->sampleRate, kMinSampleRate, kMaxSampleRate);
-  engine_->channels = mono_->isChecked() ? 1 : 2;
-  engine_->bitsPerSample = bits8_->isChecked() ? 8 : 16;
-  // Device buffers hold half the number shown: "256" gives 128 bytes.
-  const int entry = std::max(blockList_->currentIndex(), 0);
-  engine_->blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+  WaveRunSettings& settings = engine_->settings;
   const int input = inputList_->currentIndex();
+  ClampStore(bufferCount_, settings.bufferCount, kMinBufferCount, kMaxBufferCount);
+  if (input == 0) {
+    // A file source plays at its own rate, which the (locked) field shows;
+    // the engine's device rate is only limited.
+    int32_t fileRate = sampleRate_;
+    ClampStore(fileRate, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  } else {
+    ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  }
+  settings.channels = mono_->isChecked() ? 1 : 2;
+  settings.bitsPerSample = bits8_->isChecked() ? 8 : 16;
+  settings.blockBytes = BlockBytes();
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the
@@ -269,26 +315,26 @@ void IOPage::WriteEngine() {
   // frames, as a run's Prepare does, so the EQ page's band limits are the
   // same before and during a run.
   const int32_t blockFrames =
-      FramesPerBlock(engine_->blockBytes, engine_->bitsPerSample, engine_->channels);
+      FramesPerBlock(settings.blockBytes, settings.bitsPerSample, settings.channels);
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
-      chain->sampleRate = input == 0 ? sampleRate_ : engine_->sampleRate;
+      chain->sampleRate = input == 0 ? sampleRate_ : settings.sampleRate;
       chain->blockFrames = blockFrames;
     }
   }
 
-  engine_->inputIsFile = input == 0;
-  if (engine_->inputIsFile) {
-    engine_->inputFileName = LocalPath(inputFileName_);
+  settings.inputIsFile = input == 0;
+  if (settings.inputIsFile) {
+    settings.inputFileName = LocalPath(inputFileName_);
   } else {
-    engine_->inputDeviceId = input - 1;
+    settings.inputDeviceId = input - 1;
   }
   const int output = outputList_->currentIndex();
-  engine_->outputIsFile = output == 0;
-  if (engine_->outputIsFile) {
-    engine_->outputFileName = LocalPath(outputFileName_);
+  settings.outputIsFile = output == 0;
+  if (settings.outputIsFile) {
+    settings.outputFileName = LocalPath(outputFileName_);
   } else {
-    engine_->outputDeviceId = output - 1;
+    settings.outputDeviceId = output - 1;
   }
 }
 
@@ -327,16 +373,68 @@ void IOPage::OnInputSelectionChanged(int index) {
 
 void IOPage::OnInputSelect() {
   const QString path = ChooseFile(FileDialogKind::kOpenInput);
+  if (!path.isEmpty()) {
+    SelectSourceFile(path);
+  }
+}
+
+bool IOPage::SelectSourceFile(const QString& path) {
+  if (!initialized_) {
+    Initialize();
+  }
+  // While a run lasts its source stays as it opened.
+  if (!inputList_->isEnabled()) {
+    return false;
+  }
   WaveFormat format;
-  if (path.isEmpty() || !ProbeFile(path, &format)) {
-    return;
+  if (!ProbeFile(path, &format)) {
+    return false;
   }
   inputFileName_ = path;
   inputList_->setItemText(0, path);
+  ShowFullNames(inputList_);
   inputList_->setCurrentIndex(0);
   TakeFileFormat(format);
   ExchangeIntoControls();
   SetFormatButtonsEnabled(false);
+  return true;
+}
+
+QString IOPage::DraggedWaveFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+    return QString();
+  }
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile() || !url.fileName().endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+    return QString();
+  }
+  return url.toLocalFile();
+}
+
+void IOPage::dragEnterEvent(QDragEnterEvent* event) {
+  if (inputList_->isEnabled() && !DraggedWaveFile(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void IOPage::dropEvent(QDropEvent* event) {
+  const QString path = DraggedWaveFile(event->mimeData());
+  if (!path.isEmpty()) {
+    event->acceptProposedAction();
+    SelectSourceFile(path);
+  }
+}
+
+void IOPage::ShowFullNames(QComboBox* list) {
+  int widest = 0;
+  for (int i = 0; i < list->count(); ++i) {
+    list->setItemData(i, list->itemText(i), Qt::ToolTipRole);
+    widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->itemText(i)));
+  }
+  // Room for the entry's margins and a scroll bar.
+  constexpr int kPopupPadding = 40;
+  list->view()->setMinimumWidth(widest + kPopupPadding);
+  list->setToolTip(list->currentText());
 }
 
 void IOPage::OnOutputSelect() {
@@ -346,6 +444,7 @@ void IOPage::OnOutputSelect() {
   }
   outputFileName_ = path;
   outputList_->setItemText(0, path);
+  ShowFullNames(outputList_);
   outputList_->setCurrentIndex(0);
 }
 
@@ -383,20 +482,20 @@ void IOPage::OnStart() {
   // nothing else: its chains and buffers were prepared for the settings it
   // opened with, whatever the page shows now.
   if (engine_->Running()) {
-    StopLiveRun();
+    StopDeviceRun();
     return;
   }
   ExchangeFromControls();
   engine_->progress = &progressSink_;
-  engine_->startButton = &startCaption_;
-  if (engine_->inputIsFile || engine_->outputIsFile) {
+  const WaveRunSettings& settings = engine_->settings;
+  if (settings.inputIsFile || settings.outputIsFile) {
     processing_->setEnabled(true);
     progress_->setEnabled(true);
   }
-  if (engine_->inputIsFile && engine_->outputIsFile) {
+  if (settings.inputIsFile && settings.outputIsFile) {
     RunFileToFile();
   } else {
-    StartLiveRun();
+    StartDeviceRun();
   }
 }
 
@@ -405,23 +504,12 @@ void IOPage::RunFileToFile() {
   fileRunActive_ = true;
   cancelRequested_ = false;
   SetRunControlsLocked(true);
-
-  FileRunSettings settings;
-  settings.inputFileName = engine_->inputFileName;
-  settings.outputFileName = engine_->outputFileName;
-  settings.blockLength = engine_->blockBytes;
-  settings.leftChain = leftChain_;
-  settings.rightChain = rightChain_;
-  settings.notifier = &engine_->Messages();
-  settings.progress = &progressSink_;
   // Between two blocks the window repaints, the progress bar moves, the
   // effect pages stay usable and "Cancel" is heard.
-  settings.afterBlock = [this] {
+  engine_->ProcessFileToFile([this] {
     QCoreApplication::processEvents();
     return cancelRequested_;
-  };
-  ProcessFileToFile(settings);
-
+  });
   fileRunActive_ = false;
   cancelRequested_ = false;
   SetRunControlsLocked(false);
@@ -431,32 +519,24 @@ void IOPage::RunFileToFile() {
   emit FileRunFinished();
 }
 
-void IOPage::StartLiveRun() {
-  engine_->CreateNotifyWindow(this);
-  engine_->OpenInput();
-  if (engine_->inputOpen) {
-    engine_->OpenOutput();
-  }
-  // A start that cannot stream has shown why; it is closed again below.
-  if (engine_->inputOpen && engine_->outputOpen && engine_->StartInput() &&
-      engine_->StartOutput()) {
+void IOPage::StartDeviceRun() {
+  // A start that fails has shown why and left nothing open.
+  if (engine_->StartRun()) {
     start_->setText(QString::fromUtf8(kStopCaption));
     SetRunControlsLocked(true);
-    return;
   }
-  engine_->DestroyNotifyWindow();
-  engine_->CloseInput();
-  engine_->CloseOutput();
 }
 
-void IOPage::StopLiveRun() {
-  start_->setText(QString::fromUtf8(kStartCaption));
-  engine_->DestroyNotifyWindow();
-  engine_->CloseInput();
-  engine_->CloseOutput();
+void IOPage::StopDeviceRun() {
+  engine_->StopRun();  // the caption and the controls follow in OnRunEnded
   processing_->setEnabled(false);
-  progressSink_.SetProgress(0);
   progress_->setEnabled(false);
+}
+
+void IOPage::OnRunEnded() {
+  // Stopped, or ended by itself (the end of the input, a failed write, a
+  // device that stopped working): the stream's settings may change again.
+  start_->setText(QString::fromUtf8(kStartCaption));
   SetRunControlsLocked(false);
 }
 
@@ -471,4 +551,85 @@ void IOPage::SetRunControlsLocked(bool locked) {
        std::initializer_list<QWidget*>{rateEdit_, mono_, stereo_, bits8_, bits16_}) {
     control->setEnabled(!locked && formatButtonsEnabled_);
   }
+}
+
+IoSetup IOPage::IoSettings() const {
+  IoSetup settings;
+  settings.buffers = bufferCount_;
+  settings.rate = sampleRate_;
+  settings.channels = mono_->isChecked() ? 1 : 2;
+  settings.bits = bits8_->isChecked() ? 8 : 16;
+  const auto endpoint = [](const QComboBox* list, const QString& file,
+                           const std::vector<WaveDeviceCaps>* caps) {
+    IoEndpoint end;
+    const int index = list->currentIndex();
+    end.isFile = index <= 0;
+    end.file = file.toStdString();
+    if (!end.isFile) {
+      end.device = index - 1;
+      if (caps != nullptr && end.device < static_cast<int32_t>(caps->size())) {
+        end.deviceName = (*caps)[static_cast<size_t>(end.device)].productName;
+      }
+      end.file.clear();
+    }
+    return end;
+  };
+  settings.source = endpoint(inputList_, inputFileName_, engine_ ? &engine_->inputCaps : nullptr);
+  settings.sink = endpoint(outputList_, outputFileName_, engine_ ? &engine_->outputCaps : nullptr);
+  return settings;
+}
+
+void IOPage::ApplyIoSettings(const IoSetup& settings) {
+  if (!initialized_) {
+    Initialize();
+  }
+  bufferCount_ = settings.buffers;
+  sampleRate_ = settings.rate;
+  (settings.channels == 1 ? mono_ : stereo_)->setChecked(true);
+  (settings.bits == 8 ? bits8_ : bits16_)->setChecked(true);
+  const auto select = [](QComboBox* list, QString* fileName, const IoEndpoint& end,
+                         const std::vector<WaveDeviceCaps>* caps) {
+    if (end.isFile) {
+      *fileName = QString::fromStdString(end.file);
+      list->setItemText(0, *fileName);
+      ShowFullNames(list);
+      list->setCurrentIndex(0);
+      return;
+    }
+    int device = -1;
+    for (size_t i = 0; caps != nullptr && i < caps->size(); ++i) {
+      if (!end.deviceName.empty() && (*caps)[i].productName == end.deviceName) {
+        device = static_cast<int>(i);
+        break;
+      }
+    }
+    if (device < 0 && end.device + 1 < list->count()) {
+      device = end.device;
+    }
+    if (device >= 0) {
+      list->setCurrentIndex(device + 1);
+    }
+  };
+  select(inputList_, &inputFileName_, settings.source, engine_ ? &engine_->inputCaps : nullptr);
+  select(outputList_, &outputFileName_, settings.sink, engine_ ? &engine_->outputCaps : nullptr);
+  // A file brings its own format, which the saved fields show.
+  SetFormatButtonsEnabled(inputList_->currentIndex() != 0);
+  ExchangeIntoControls();
+}
+
+int32_t IOPage::BlockBytes() const {
+  // Device buffers hold half the number shown: "256" gives 128 bytes.
+  return BlockBytesOfEntry(std::max(blockList_->currentIndex(), 0));
+}
+
+void IOPage::SetBlockBytes(int32_t bytes) {
+  if (!initialized_) {
+    Initialize();
+  }
+  for (int entry = 0; entry < blockList_->count(); ++entry) {
+    if (BlockBytesOfEntry(entry) == bytes) {
+      blockList_->setCurrentIndex(entry);
+    }
+  }
+  WriteEngine();
 }

@@ -52,24 +52,27 @@ bool HandleRate(std::string_view value, RenderOptions* options, std::string* err
   return ParseInt("--rate", value, kMinSampleRate, kMaxSampleRate, &options->rate, error);
 }
 
-bool HandleChannels(std::string_view value, RenderOptions* options, std::string* error) {
-  NoteDeviceSetting("--channels", options);
-  if (value == "1" || value == "2") {
-    options->channels = value == "1" ? 1 : 2;
+// `first` or `second`, written in decimal; false with a one-line *error.
+bool ParseEither(std::string_view name, std::string_view value, int32_t first, int32_t second,
+                 int32_t* out, std::string* error) {
+  const std::string a = std::to_string(first);
+  const std::string b = std::to_string(second);
+  if (value == a || value == b) {
+    *out = value == a ? first : second;
     return true;
   }
-  *error = "--channels: \"" + ShownValue(value) + "\" is not 1 or 2";
+  *error = std::string(name) + ": \"" + ShownValue(value) + "\" is not " + a + " or " + b;
   return false;
+}
+
+bool HandleChannels(std::string_view value, RenderOptions* options, std::string* error) {
+  NoteDeviceSetting("--channels", options);
+  return ParseEither("--channels", value, 1, 2, &options->channels, error);
 }
 
 bool HandleBits(std::string_view value, RenderOptions* options, std::string* error) {
   NoteDeviceSetting("--bits", options);
-  if (value == "8" || value == "16") {
-    options->bits = value == "8" ? 8 : 16;
-    return true;
-  }
-  *error = "--bits: \"" + ShownValue(value) + "\" is not 8 or 16";
-  return false;
+  return ParseEither("--bits", value, 8, 16, &options->bits, error);
 }
 
 bool HandleVerbose(std::string_view, RenderOptions* options, std::string*) {

@@ -11,10 +11,10 @@
 #include <cstdio>
 
 #include "cli/render_command.h"
+#include "cli/render_run.h"
 #include "effects/effect_chain.h"
 #include "engine/wave_engine.h"
-#include "engine/wave_file.h"
-#include "platform/alsa_wave_service.h"
+#include "platform/alsa_device_list.h"
 
 namespace {
 
@@ -40,20 +40,11 @@ class CountingNotifier : public Notifier {
   Notifier& inner_;
 };
 
-// The run's Start button: the engine sets "Start" when the run has ended by
-// itself, which ends the event loop.
-class QuitButton : public StartButton {
- public:
-  void SetCaption(const std::string& caption) override {
-    if (caption == "Start")
-      QCoreApplication::quit();
-  }
-};
-
 void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps) {
   std::printf("%s:\n", title);
-  if (caps.empty())
+  if (caps.empty()) {
     std::printf("  (none)\n");
+  }
   for (size_t i = 0; i < caps.size(); ++i) {
     std::printf("  %zu  %s\n", i, caps[i].productName.c_str());
   }
@@ -62,27 +53,17 @@ void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps)
 // ALSA's own diagnostics are shown with --verbose; otherwise a run that had
 // some says how many on one line at its end.
 void SummariseDiagnostics(const RenderOptions& options) {
-  const int32_t count = AlsaWaveService::DiagnosticCount();
+  const int32_t count = AlsaDiagnosticCount();
   if (!options.verbose && count > 0) {
     std::fprintf(stderr, "tonalith-render: %d %s of the sound system not shown (--verbose)\n",
                  static_cast<int>(count), count == 1 ? "diagnostic" : "diagnostics");
   }
 }
 
-// The WAV source's sampling rate; false after the reader's message.
-bool ReadSourceRate(const std::string& path, Notifier& notifier, int32_t* rate) {
-  WaveBlock unused;
-  if (ReadWaveFile(kWaveOpen, path, &unused, notifier) != kWaveDone)
-    return false;
-  *rate = static_cast<int32_t>(WaveFiles().inputFormat.samplesPerSec);
-  ReadWaveFile(kWaveClose, path, &unused, notifier);
-  return true;
-}
-
 }  // namespace
 
 int ListDevices(const RenderOptions& options) {
-  AlsaWaveService::ShowDiagnostics(options.verbose);
+  ShowAlsaDiagnostics(options.verbose);
   const WaveEngine engine;
   PrintDeviceList("Input devices", engine.inputCaps);
   PrintDeviceList("Output devices", engine.outputCaps);
@@ -95,8 +76,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   static char name[] = "tonalith-render";
   static char* argv[] = {name, nullptr};
   std::unique_ptr<QCoreApplication> ownApp;
-  if (!QCoreApplication::instance())
+  if (!QCoreApplication::instance()) {
     ownApp = std::make_unique<QCoreApplication>(argc, argv);
+  }
 
   // A recording past a file-size limit is a failed write (EFBIG), which ends
   // the run with its message and a valid file, as a full disk does. Ignored
@@ -105,78 +87,40 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   // and does without them when it cannot.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  AlsaWaveService::ShowDiagnostics(options.verbose);
+  ShowAlsaDiagnostics(options.verbose);
   CountingNotifier notifier(outer);
-  QuitButton button;
+  WaveRunSettings settings = RunSettingsFrom(options);
+  if (settings.inputIsFile) {
+    // The effects run at the file's own rate, which the device plays.
+    const std::optional<int32_t> rate = ReadSourceRate(settings.inputFileName, notifier);
+    if (!rate) {
+      return kRenderFailed;
+    }
+    settings.sampleRate = *rate;
+  }
   EffectChain left;
   EffectChain right;
+  if (!AppendRequestedEffects(options, left, right, settings.sampleRate)) {
+    return kRenderRefused;
+  }
   WaveEngine engine(&notifier);
+  engine.settings = settings;
   engine.leftChain = &left;
   engine.rightChain = &right;
   engine.progress = progress;
-  engine.startButton = &button;
-  engine.blockBytes = options.blockBytes;
-  engine.bufferCount = options.buffers;
-  engine.sampleRate = options.rate;
-  engine.channels = options.channels;
-  engine.bitsPerSample = options.bits;
-
-  size_t operand = 0;
-  engine.inputIsFile = options.inputDevice < 0;
-  if (engine.inputIsFile) {
-    engine.inputFileName = options.operands[operand++];
-    // The effects run at the file's own rate, which the device plays.
-    if (!ReadSourceRate(engine.inputFileName, notifier, &engine.sampleRate))
-      return kRenderFailed;
-  } else {
-    engine.inputDeviceId = options.inputDevice;
-  }
-  engine.outputIsFile = options.outputDevice < 0;
-  if (engine.outputIsFile) {
-    engine.outputFileName = options.operands[operand++];
-  } else {
-    engine.outputDeviceId = options.outputDevice;
-  }
-  for (const EffectRequest& request : options.effects) {
-    std::string error;
-    if (!AppendRequestedEffect(request, left, right, engine.sampleRate, &error)) {
-      std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
-      return kRenderRefused;
-    }
-  }
-
-  // The start, as the I/O page does it.
-  engine.CreateNotifyWindow(nullptr);
-  engine.OpenInput();
-  if (engine.inputOpen)
-    engine.OpenOutput();
-  if (!engine.inputOpen || !engine.outputOpen) {
-    engine.DestroyNotifyWindow();
-    engine.CloseInput();
-    engine.CloseOutput();
-    SummariseDiagnostics(options);
-    return kRenderFailed;
-  }
+  // The run's end, whatever brings it, ends the event loop.
+  engine.runEnded = [] { QCoreApplication::quit(); };
 
   // Ctrl-C, SIGTERM and --seconds stop the run as the Stop button does.
-  const auto stop = [&engine] {
-    if (engine.outputOpen) {
-      engine.DestroyNotifyWindow();
-      engine.CloseInput();
-      engine.CloseOutput();
-      if (engine.progress)
-        engine.progress->SetProgress(0);
-    }
-    QCoreApplication::quit();
-  };
-  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+  if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     return kRenderFailed;
+  }
   QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&stop] {
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&engine] {
     char bytes[16];
     while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    stop();
+    engine.StopRun();
   });
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -187,23 +131,24 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   sigaction(SIGTERM, &action, &oldTerm);
   QTimer limit;
   limit.setSingleShot(true);
-  QObject::connect(&limit, &QTimer::timeout, stop);
-  if (options.seconds > 0)
+  QObject::connect(&limit, &QTimer::timeout, [&engine] { engine.StopRun(); });
+  if (options.seconds > 0) {
     limit.start(static_cast<int>(options.seconds * 1000));
+  }
 
   const int messagesBefore = notifier.count;
-  // A start that cannot stream has shown why; the run is closed again.
-  if (engine.StartInput() && engine.StartOutput())
+  // A start that cannot stream has shown why, and left nothing open.
+  const bool started = engine.StartRun();
+  if (started) {
     QCoreApplication::exec();
-  stop();
+  }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
 
-  if (auto* alsa = dynamic_cast<AlsaWaveService*>(&engine.Service())) {
-    if (alsa->XrunCount() > 0) {
-      std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n", alsa->XrunCount());
-    }
+  if (engine.Service().XrunCount() > 0) {
+    std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n",
+                 engine.Service().XrunCount());
   }
   SummariseDiagnostics(options);
-  return notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
+  return started && notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
 }

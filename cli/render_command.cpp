@@ -7,28 +7,14 @@
 
 #include "cli/device_options.h"
 #include "cli/device_run.h"
+#include "cli/preset_options.h"
+#include "cli/render_run.h"
 #include "cli/terminal_output.h"
 #include "effects/effect_chain.h"
 #include "engine/file_identity.h"
-#include "engine/file_run.h"
-#include "engine/wave_file.h"
+#include "engine/wave_engine.h"
 
 namespace {
-
-void PrintRefusal(const std::string& error) {
-  std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
-}
-
-// The input's sampling rate, which the effects' values are applied at. False
-// after the reader's message.
-bool ReadInputRate(const std::string& input, Notifier& notifier, int32_t* rate) {
-  if (ReadWaveFile(kWaveOpen, input, nullptr, notifier) != kWaveDone) {
-    return false;
-  }
-  *rate = static_cast<int32_t>(WaveFiles().inputFormat.samplesPerSec);
-  ReadWaveFile(kWaveClose, input, nullptr, notifier);
-  return true;
-}
 
 // SIGINT, SIGTERM and SIGHUP end a file render after the block in hand, so
 // that the output is finished with its sizes; a second one acts as usual.
@@ -71,9 +57,8 @@ class StopSignals {
 }  // namespace
 
 int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress) {
-  const std::string& input = options.operands[0];
-  const std::string& output = options.operands[1];
-  if (SameFile(input, output)) {
+  const WaveRunSettings settings = RunSettingsFrom(options);
+  if (SameFile(settings.inputFileName, settings.outputFileName)) {
     PrintRefusal("INPUT and OUTPUT are the same file");
     return kRenderRefused;
   }
@@ -81,30 +66,23 @@ int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink
   EffectChain left;
   EffectChain right;
   if (!options.effects.empty()) {
-    int32_t rate = 0;
-    if (!ReadInputRate(input, notifier, &rate)) {
+    // The effects' values are applied at the input's own rate.
+    const std::optional<int32_t> rate = ReadSourceRate(settings.inputFileName, notifier);
+    if (!rate) {
       return kRenderFailed;
     }
-    for (const EffectRequest& request : options.effects) {
-      std::string error;
-      if (!AppendRequestedEffect(request, left, right, rate, &error)) {
-        PrintRefusal(error);
-        return kRenderRefused;
-      }
+    if (!AppendRequestedEffects(options, left, right, *rate)) {
+      return kRenderRefused;
     }
   }
 
-  FileRunSettings settings;
-  settings.inputFileName = input;
-  settings.outputFileName = output;
-  settings.blockLength = options.blockBytes;
-  settings.leftChain = &left;
-  settings.rightChain = &right;
-  settings.notifier = &notifier;
-  settings.progress = progress;
+  WaveEngine engine(&notifier, CreateDevicelessWaveService());
+  engine.settings = settings;
+  engine.leftChain = &left;
+  engine.rightChain = &right;
+  engine.progress = progress;
   const StopSignals stopSignals;
-  settings.afterBlock = [] { return stopSignal != 0; };
-  switch (ProcessFileToFile(settings)) {
+  switch (engine.ProcessFileToFile([] { return stopSignal != 0; })) {
     case FileRunResult::kCompleted:
       return kRenderDone;
     case FileRunResult::kCancelled:
@@ -133,6 +111,10 @@ int RenderMain(std::span<const std::string> arguments) {
     }
     case RenderMode::kListDevices:
       return ListDevices(options);
+    case RenderMode::kListPresets:
+      return ListFactoryPresets();
+    case RenderMode::kWritePreset:
+      return WritePresetFromOptions(options);
     case RenderMode::kFileToFile:
       break;
   }

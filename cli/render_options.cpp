@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/device_options.h"
+#include "cli/preset_options.h"
 
 namespace {
 
@@ -10,6 +11,7 @@ bool HandleBlock(std::string_view value, RenderOptions* options, std::string* er
   for (const int32_t choice : kBlockBytesChoices) {
     if (value == std::to_string(choice)) {
       options->blockBytes = choice;
+      options->blockGiven = true;
       return true;
     }
   }
@@ -58,7 +60,8 @@ std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
 
 std::vector<RenderOptionSpec> RenderOptionTable() {
   std::vector<RenderOptionSpec> table;
-  for (const auto group : {FileRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
+  for (const auto group :
+       {FileRenderOptionSpecs(), PresetRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
     table.insert(table.end(), group.begin(), group.end());
   }
   return table;
@@ -112,6 +115,8 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
     if (!options.operands.empty()) {
       const char* option = options.mode == RenderMode::kHelp          ? "--help"
                            : options.mode == RenderMode::kListEffects ? "--list-effects"
+                           : options.mode == RenderMode::kListPresets ? "--list-presets"
+                           : options.mode == RenderMode::kWritePreset ? "--write-preset"
                                                                       : "--list-devices";
       *error = std::string(option) + " takes no INPUT or OUTPUT (\"" +
                ShownValue(options.operands.front()) + "\" given)";
@@ -152,5 +157,6 @@ gets the input's format (PCM, 8 or 16 bits, mono or stereo).
   --quiet         no progress bar (it is shown only when stderr is a terminal)
 
 Exit status: 0 done, 1 the run failed, 2 the command line was refused.
-)" + DeviceUsage();
+)" + PresetUsage() +
+         DeviceUsage();
 }

@@ -8,9 +8,6 @@
 
 namespace {
 
-// The identity line: the curve until the response graph hands over its own.
-constexpr CurvePoint kIdentityCurve[2] = {{-32767.0f, -32767.0f}, {32767.0f, 32767.0f}};
-
 // The curve at input level v, clamped to the table: u = v + 32768 in
 // 0..65535, entry u >> 8 plus (u & 255)/256 of the step to the next entry.
 inline int32_t Shape(const int32_t* table, int32_t v) {
@@ -49,9 +46,9 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
 }  // namespace
 
 DistortionEffect::DistortionEffect()
-    : IntMixEffect("Distorsion Effect", kDistortionEffectId, &record,
+    : IntMixEffect(EffectNodeName(kDistortionEffectId), kDistortionEffectId, &record,
                    &DistortionEffect::ProcessCallback) {
-  record.curve.Assign(kIdentityCurve, kIdentityCurve);
+  record.curve.Assign(DistortionSettings::kDefaultCurve, DistortionSettings::kDefaultCurve);
 }
 
 DistortionEffect::~DistortionEffect() {
@@ -82,7 +79,7 @@ void DistortionEffect::Update(void*, int32_t) {
 }
 
 void DistortionEffect::SetCurve(std::span<const CurvePoint> points) {
-  record.curve.Assign(points, kIdentityCurve);
+  record.curve.Assign(points, DistortionSettings::kDefaultCurve);
   if (prepared) {
     RebuildShapeTable(&record);
   }

@@ -35,13 +35,11 @@ struct WorkBuffers {
   // Two buffers per channel, each with room for 2 x frames per block.
   void Allocate(int32_t framesPerBlock);
   void Free();
-  // Frames each buffer holds (0 when not allocated).
-  int32_t Capacity() const { return capacity; }
 
   std::array<int16_t*, 2> current{};  // index 0 left, 1 right
   std::array<int16_t*, 2> spare{};
   std::array<std::vector<int16_t>, 4> storage;
-  int32_t capacity = 0;
+  int32_t capacity = 0;  // frames each buffer holds (0 when not allocated)
 };
 
 // Converts `frames` frames of `source` into `destination` (same layout,

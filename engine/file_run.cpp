@@ -32,38 +32,36 @@ int32_t ProgressPosition(uint64_t done, uint32_t total) {
 
 FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   Notifier& notifier = *settings.notifier;
-  WaveFileState& files = WaveFiles();
   const std::string& input = settings.inputFileName;
   const std::string& output = settings.outputFileName;
-  const auto blockLength = static_cast<uint32_t>(std::max(settings.blockLength, 1));
+  const auto blockBytes = static_cast<uint32_t>(std::max(settings.blockBytes, 1));
   // Creating the output would truncate the input before it is read.
   if (SameFile(input, output)) {
     notifier.ShowMessage(msg::kOutputIsInput);
     return FileRunResult::kOutputIsInput;
   }
 
-  files.blockLength = blockLength;
-  files.bitsPerSample = 16;
-  if (ReadWaveFile(kWaveOpen, input, nullptr, notifier) != kWaveDone) {
+  WaveReader reader(blockBytes);
+  if (ReadWaveFile(reader, kWaveOpen, input, nullptr, notifier) != kWaveDone) {
     return FileRunResult::kInputRefused;
   }
-  if (WriteWaveFile(kWaveCreate, output, nullptr, notifier) != kWaveDone) {
-    notifier.ShowMessage(msg::kCannotOpenOutput, FileErrorDetail(output, files.outputError));
-    ReadWaveFile(kWaveClose, input, nullptr, notifier);
+  const WaveFormat format = reader.Format();
+  WaveWriter writer(format);
+  if (WriteWaveFile(writer, kWaveCreate, output, nullptr, notifier) != kWaveDone) {
+    notifier.ShowMessage(msg::kCannotOpenOutput, FileErrorDetail(output, writer.Error()));
+    ReadWaveFile(reader, kWaveClose, input, nullptr, notifier);
     return FileRunResult::kOutputRefused;
   }
 
-  const WaveFormat format = files.inputFormat;
-  files.bitsPerSample = format.bitsPerSample;
   StreamParameters stream;
   stream.bitsPerSample = format.bitsPerSample;
   stream.channels = format.channels;
   stream.framesPerBlock =
-      FramesPerBlock(static_cast<int32_t>(blockLength), stream.bitsPerSample, stream.channels);
+      FramesPerBlock(static_cast<int32_t>(blockBytes), stream.bitsPerSample, stream.channels);
 
   const size_t bytesPerFrame = (stream.bitsPerSample == 8 ? 1 : 2) * (stream.channels == 2 ? 2 : 1);
-  std::vector<uint8_t> inputBuffer(2 * static_cast<size_t>(blockLength));
-  std::vector<uint8_t> outputBuffer(2 * static_cast<size_t>(blockLength));
+  std::vector<uint8_t> inputBuffer(2 * static_cast<size_t>(blockBytes));
+  std::vector<uint8_t> outputBuffer(2 * static_cast<size_t>(blockBytes));
   WorkBuffers work;
   work.Allocate(stream.framesPerBlock);
 
@@ -75,13 +73,12 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   right.Prepare(stream.framesPerBlock, rate);
 
   SetProgress(settings.progress, 0);
-  files.writeFailed = 0;
   uint64_t bytesDone = 0;
 
   FileRunResult result = FileRunResult::kCompleted;
   for (;;) {
-    WaveBlock in{inputBuffer.data(), blockLength, blockLength};
-    const int32_t read = ReadWaveFile(kWaveTransfer, input, &in, notifier);
+    WaveBlock in{inputBuffer.data(), blockBytes, blockBytes};
+    const int32_t read = ReadWaveFile(reader, kWaveTransfer, input, &in, notifier);
     if (read == kWaveFailed) {
       notifier.ShowMessage(msg::kReadError);
       result = FileRunResult::kReadError;
@@ -99,21 +96,21 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
               outputBuffer.begin() + converted);
 
     const WaveBlock out{outputBuffer.data(), in.bufferLength, in.bufferLength};
-    if (WriteWaveFile(kWaveTransfer, output, &out, notifier) != kWaveDone) {
-      notifier.ShowMessage(msg::kWriteError, FileErrorDetail(output, files.outputError));
+    if (WriteWaveFile(writer, kWaveTransfer, output, &out, notifier) != kWaveDone) {
+      notifier.ShowMessage(msg::kWriteError, FileErrorDetail(output, writer.Error()));
       result = FileRunResult::kWriteError;
       break;
     }
     bytesDone += in.bufferLength;
-    SetProgress(settings.progress, ProgressPosition(bytesDone, files.total));
+    SetProgress(settings.progress, ProgressPosition(bytesDone, reader.Total()));
     if (settings.afterBlock && settings.afterBlock()) {
       result = FileRunResult::kCancelled;
       break;
     }
   }
 
-  ReadWaveFile(kWaveClose, input, nullptr, notifier);
-  if (WriteWaveFile(kWaveClose, output, nullptr, notifier) != kWaveDone &&
+  ReadWaveFile(reader, kWaveClose, input, nullptr, notifier);
+  if (WriteWaveFile(writer, kWaveClose, output, nullptr, notifier) != kWaveDone &&
       result == FileRunResult::kCompleted) {
     result = FileRunResult::kCloseFailed;
   }

@@ -30,7 +30,7 @@ using FileRunBlockHook = std::function<bool()>;
 struct FileRunSettings {
   std::string inputFileName;
   std::string outputFileName;
-  int32_t blockLength = 1024;  // bytes per block read from the input
+  int32_t blockBytes = 1024;  // bytes per block read from the input
   EffectChain* leftChain = nullptr;
   EffectChain* rightChain = nullptr;
   Notifier* notifier = nullptr;      // required

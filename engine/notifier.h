@@ -1,7 +1,8 @@
 #pragma once
 // The small interfaces through which engine code reaches the user: messages
 // (a modal box in the desktop program, stderr on the command line, a recorder
-// in tests), the progress bar and the Start button.
+// in tests) and the progress bar. (The end of a run is reported through
+// WaveEngine::runEnded.)
 
 #include <cstdint>
 #include <string>
@@ -22,12 +23,4 @@ class ProgressSink {
   static constexpr int32_t kProgressRange = 32768;
   virtual ~ProgressSink() = default;
   virtual void SetProgress(int32_t position) = 0;
-};
-
-// The button that starts and stops runs; its caption follows the run's state
-// ("Start", "Stop", "Cancel").
-class StartButton {
- public:
-  virtual ~StartButton() = default;
-  virtual void SetCaption(const std::string& caption) = 0;
 };

@@ -2,66 +2,37 @@
 // The audio streaming object: run settings, the device lists, the two buffer
 // rings and the stream state of a run with at least one wave device.
 //
-// A live run, in the order the I/O page drives it:
+// The I/O page and the command line drive runs through one small API:
+// StartRun (a device at one end at least) or ProcessFileToFile (two files)
+// with the run settings as they stand, StopRun, and `runEnded`, which hears
+// of every end of a device run.
+//
+// StartRun is made of the device operations, in this order:
 //   CreateNotifyWindow; OpenInput, then OpenOutput if the input opened;
-//   StartInput, StartOutput when both are open; streaming (WaveWindowProc on
-//   every finished buffer); DestroyNotifyWindow, CloseInput, CloseOutput.
-// The same three calls clean up a start that failed halfway.
+//   StartInput, StartOutput when both are open; then streaming
+//   (WaveWindowProc on every finished buffer). DestroyNotifyWindow,
+//   CloseInput, CloseOutput end a run, and clean up a start that failed
+//   halfway.
 //
 // Modes: live (device to device), record (device to file) and play (file to
-// device). File to file is ProcessFileToFile, which touches no device.
+// device). File to file touches no device.
 
-#include <QObject>
-#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
+#include "engine/device_messages.h"
+#include "engine/file_run.h"
 #include "engine/notifier.h"
 #include "engine/wave_file.h"
 #include "platform/wave_service.h"
 
 class WaveWindow;
-
-// The messages of the device operations, exactly as the user sees them.
-namespace wave_engine_messages {
-inline constexpr const char* kInputBadDeviceId =
-    "Specified input device identifier is out of range!";
-inline constexpr const char* kInputAllocated = "Specified input resource is already allocated!";
-inline constexpr const char* kInputNoDriver = "No input device driver is present!";
-inline constexpr const char* kInputNoMemoryOpen = "Unable to allocate or lock memory for input!";
-inline constexpr const char* kInputBadFormat = "Unsupported input Wave Format!";
-inline constexpr const char* kInputOpenOther = "Error in opening wave in device!";
-inline constexpr const char* kOutputBadDeviceId =
-    "Specified output device identifier is out of range!";
-inline constexpr const char* kOutputAllocated = "Specified output resource is already allocated!";
-inline constexpr const char* kOutputNoDriver = "No output device driver is present!";
-inline constexpr const char* kOutputNoMemoryOpen =
-    "Unable to allocate or lock memory for output device!";
-inline constexpr const char* kOutputBadFormat = "Unsupported output Wave Format!";
-inline constexpr const char* kOutputOpenOther = "Error in opening wave out device!";
-inline constexpr const char* kPrepareInvalidHandle = "Invalid device Handle for Preparation!";
-inline constexpr const char* kInputNoMemory = "Unable to lock/allocate memory for input!";
-inline constexpr const char* kOutputNoMemory = "Unable to lock/allocate memory for output!";
-inline constexpr const char* kInvalidDeviceId = "Invalid device ID!";
-inline constexpr const char* kInputUnprepared = "Input header unprepared!";
-inline constexpr const char* kOutputUnprepared = "Output header unprepared!";
-inline constexpr const char* kRecordError = "Error recording wave!";
-inline constexpr const char* kPlayError = "Error playing wave!";
-inline constexpr const char* kOpenOutputFile = "Error opening output file";
-inline constexpr const char* kReadInputFile = "Error reading input file!!!";
-inline constexpr const char* kFreeInputBuffer = "Error freeing input buffer!";
-inline constexpr const char* kFreeInputHeader = "Error freeing input header!";
-inline constexpr const char* kFreeOutputBuffer = "Error freeing output buffer!";
-inline constexpr const char* kFreeOutputHeader = "Error freeing output header!";
-// A device that stopped working in the middle of a run; the detail names the
-// device and the reason.
-inline constexpr const char* kInputDeviceFailed = "The input device has stopped working!";
-inline constexpr const char* kOutputDeviceFailed = "The output device has stopped working!";
-}  // namespace wave_engine_messages
 
 // Ranges of the run settings the I/O page and the command line hand over.
 inline constexpr int32_t kMinBufferCount = 4;
@@ -69,8 +40,30 @@ inline constexpr int32_t kMaxBufferCount = 32;
 inline constexpr int32_t kMaxRingBuffers = 64;  // room in each ring
 inline constexpr int32_t kMinSampleRate = 11000;
 inline constexpr int32_t kMaxSampleRate = 44100;
-inline constexpr int32_t kMinBlockBytes = 128;
-inline constexpr int32_t kMaxBlockBytes = 8192;
+
+// Buffers of each ring that stay off the device, so that the streaming loop
+// always has one to work on and one in hand. Input: the block being processed
+// and the spare queued at the next message. Output: the block being filled
+// and the buffer the device has just finished. The devices hold ring size -
+// kHeldBackBuffers buffers each, which is also how many prime the output.
+inline constexpr int32_t kHeldBackBuffers = 2;
+
+// What a run is made of. The I/O page writes it at every data exchange, the
+// command line from its options; a run takes what it needs of it when its
+// source and sink are opened.
+struct WaveRunSettings {
+  int32_t bitsPerSample = 16;
+  int32_t channels = 2;
+  int32_t bufferCount = 16;
+  int32_t blockBytes = 128;
+  int32_t sampleRate = 22000;
+  std::string outputFileName;
+  std::string inputFileName;
+  bool outputIsFile = false;
+  bool inputIsFile = false;
+  int32_t inputDeviceId = 0;
+  int32_t outputDeviceId = 0;
+};
 
 // One ring of device buffers: headers, their data (2 x block bytes each) and
 // the indexes the streaming loop walks.
@@ -79,7 +72,7 @@ struct WaveRing {
   std::vector<std::vector<uint8_t>> buffers;
   int32_t next = 0;      // input: next to queue; output: next to send
   int32_t nextDone = 0;  // next the device finishes
-  int32_t blockLength = 0;
+  int32_t blockBytes = 0;
   int32_t primeCount = 0;  // output: silent buffers primed before a device source
 };
 
@@ -87,6 +80,8 @@ struct WaveRing {
 struct WaveStreamState {
   WaveHandle inputDevice = kNoWaveHandle;
   WaveHandle outputDevice = kNoWaveHandle;
+  int32_t inputDeviceId = 0;  // the devices' numbers in the lists
+  int32_t outputDeviceId = 0;
   WaveFormat inputFormat;
   WaveFormat outputFormat;  // always a copy of the input format
   StreamParameters stream;  // bits, channels, frames per block
@@ -109,8 +104,6 @@ struct WaveStreamState {
   std::string failureDetail;
 };
 
-struct ResultMessages;
-
 class WaveEngine {
  public:
   // Enumerates the devices of `service` (the process's backend when null).
@@ -121,13 +114,27 @@ class WaveEngine {
   WaveEngine(const WaveEngine&) = delete;
   WaveEngine& operator=(const WaveEngine&) = delete;
 
-  // The notification target the devices report to. The engine owns it;
-  // `owner` (may be null) only names the object it serves. Nothing when it
-  // already exists.
-  void CreateNotifyWindow(QObject* owner);
+  // Starts a run with a device at one end at least: the source and the sink
+  // are opened and primed, and the run streams from the event loop until
+  // StopRun or its own end. False (after the messages saying why) when it
+  // could not stream: nothing is then left open. True at once while a run is
+  // active.
+  bool StartRun();
+  // Ends the device run (Stop, a signal, a time limit): devices reset and
+  // closed, the WAV file finished, the chains released, the progress at 0,
+  // then `runEnded`. Nothing when no run is active.
+  void StopRun();
+  // A device run is active.
+  bool Running() const { return outputOpen; }
+  // The file-to-file run of the settings (see engine/file_run.h): returns
+  // when it is over. `afterBlock` may end it after any block.
+  FileRunResult ProcessFileToFile(FileRunBlockHook afterBlock = {});
+
+  // The notification target the devices report to. Nothing when it already
+  // exists.
+  void CreateNotifyWindow();
   // Destroys the target; buffers reported after this are dropped.
   void DestroyNotifyWindow();
-
   // Opens the source (file or device), allocates the rings and prepares the
   // chains. Nothing when the input is already open.
   void OpenInput();
@@ -135,14 +142,14 @@ class WaveEngine {
   // Opens the sink (file or device) with a copy of the input format.
   void OpenOutput();
   void PrepareOutputBuffers();
-  // Queues bufferCount - 2 empty buffers on the input device and starts it.
-  // False (after a message) when the device cannot record, so the run cannot
-  // stream; true for a file source.
+  // Queues the empty buffers on the input device and starts it. False (after
+  // a message) when the device cannot record, so the run cannot stream; true
+  // for a file source.
   bool StartInput();
-  // Primes the output device with bufferCount - 2 buffers: silence before a
-  // device source, the file's first blocks (processed) before a file source.
-  // False (after a message) when a file source could not put a single block
-  // on the device; true for a file sink.
+  // Primes the output device: silence before a device source, the file's
+  // first blocks (processed) before a file source. False (after a message)
+  // when a file source could not put a single block on the device; true for
+  // a file sink.
   bool StartOutput();
   // Closes the source, frees its ring and the work buffers, releases the chains.
   void CloseInput();
@@ -151,21 +158,9 @@ class WaveEngine {
 
   // The streaming loop: one finished buffer. Returns 0.
   int32_t WaveWindowProc(WaveMessage message, WaveHandle handle, WaveHeader* header);
-  // The run ending by itself: window destroyed, both ends closed, caption
-  // "Start", progress 0.
-  void StopRun();
 
-  // The file-to-file run with the engine's settings (see engine/file_run.h).
-  void ProcessFileToFile();
-
-  // Free bytes on the file system of `path` (its folder), 64-bit.
-  static uint64_t DiskFreeBytes(const std::string& path);
-
-  // A run with a device is active.
-  bool Running() const { return outputOpen; }
   WaveService& Service() { return *service_; }
   const WaveStreamState& Stream() const { return state_; }
-  Notifier& Messages() { return *notifier_; }
 
   // Run flags.
   bool outputStarted = false;
@@ -176,28 +171,30 @@ class WaveEngine {
   // Devices found at construction.
   int32_t inputDeviceCount = 0;
   int32_t outputDeviceCount = 0;
-  // Run settings (the I/O page or the command line writes them).
-  int32_t bitsPerSample = 16;
-  int32_t channels = 2;
-  int32_t bufferCount = 16;
-  int32_t blockBytes = 128;
-  int32_t sampleRate = 22000;
+  std::vector<WaveDeviceCaps> inputCaps;
+  std::vector<WaveDeviceCaps> outputCaps;
+  // What the next run is made of.
+  WaveRunSettings settings;
   EffectChain* leftChain = nullptr;
   EffectChain* rightChain = nullptr;
   ProgressSink* progress = nullptr;
-  StartButton* startButton = nullptr;
-  std::string outputFileName;
-  std::string inputFileName;
-  bool outputIsFile = false;
-  bool inputIsFile = false;
-  int32_t inputDeviceId = 0;
-  int32_t outputDeviceId = 0;
-  std::vector<WaveDeviceCaps> inputCaps;
-  std::vector<WaveDeviceCaps> outputCaps;
+  // Called once a device run has ended, whatever ended it, after it was
+  // closed and before any message about why.
+  std::function<void()> runEnded;
 
  private:
-  void HandlePlayed(WaveHeader* header);
-  void HandleRecorded(WaveHeader* header);
+  // The streaming loop's handlers (engine/streaming_loop.cpp).
+  void HandlePlayed(WaveHeader* played);
+  void HandleRecordedLive(WaveHeader* recorded);
+  void HandleRecordedToFile(WaveHeader* recorded);
+  // A recorded message's first step: the input device gets a fresh empty
+  // buffer (the spare) before anything else is done.
+  void QueueSpareInput();
+  // The middle of a recorded message, the same in live and record: the block
+  // just recorded is processed into the output header next to send and the
+  // input headers are re-armed. Returns that output header, which now holds
+  // the processed block.
+  WaveHeader& ProcessRecorded(WaveHeader* recorded);
   void HandleDeviceFailed(WaveHandle handle);
   // Play: reads the next block of the file into `readArea`, processes it into
   // the output header next to send and writes that. False when nothing was
@@ -207,31 +204,37 @@ class WaveEngine {
   // Ends the run (devices reset and closed, files finished), then shows
   // `text` (if any) with `detail`.
   void EndRun(const char* text, const std::string& detail = {});
+  // Resets the input device and starts it again (a reset stops recording);
+  // a device that will not start ends the run after the current message.
+  void ResetInput();
+  void ResetOutput();
+
   // "product name: reason" for a device of the run.
   std::string DeviceDetail(WaveDirection direction, const std::string& reason) const;
   // Shows the open failure's message with the device and the reason.
   void ReportOpenFailure(WaveDirection direction, WaveResult result,
                          const WaveDeviceFormat& format);
+  // Shows the message of a failed `operation`; true for success.
+  bool Report(DeviceOperation operation, WaveResult result);
   void SetProgress(int32_t position);
-  // Shows the message `messages` gives for a failed result; true for success.
-  bool Report(WaveResult result, const ResultMessages& messages);
   void UpdateProgress();
-  void PrepareChains();
-  void ReleaseChains();
+  // Resets a started device, then closes it.
+  void CloseDevice(WaveHandle& device, bool started);
   void AllocateRing(WaveRing& ring);
   void FreeRing(WaveRing& ring);
+  // Buffers of the ring the devices hold.
+  int32_t QueuedBuffers() const { return state_.ringSize - kHeldBackBuffers; }
   EffectChain& Left() { return leftChain ? *leftChain : emptyLeft_; }
   EffectChain& Right() { return rightChain ? *rightChain : emptyRight_; }
-  // Resets the input device and starts it again (a reset stops recording);
-  // a device that will not start ends the run after the current message.
-  void ResetInput();
-  void ResetOutput();
 
   std::unique_ptr<Notifier> ownNotifier_;
   Notifier* notifier_ = nullptr;
   std::unique_ptr<WaveService> service_;
   std::unique_ptr<WaveWindow> window_;
   WaveStreamState state_;
+  // The source and the sink when they are files.
+  std::optional<WaveReader> reader_;
+  std::optional<WaveWriter> writer_;
   // Chains to use when none were handed over (a run without effects).
   EffectChain emptyLeft_;
   EffectChain emptyRight_;

@@ -144,7 +144,7 @@ void RunWaveFile(const uint8_t* data, size_t size, bool allEffects) {
   FileRunSettings settings;
   settings.inputFileName = files.input;
   settings.outputFileName = files.output;
-  settings.blockLength = kBlocks[size % 7];
+  settings.blockBytes = kBlocks[size % 7];
   settings.leftChain = &left;
   settings.rightChain = &right;
   settings.notifier = &notifier;
@@ -157,10 +157,13 @@ void RunWaveFile(const uint8_t* data, size_t size, bool allEffects) {
     case FileRunResult::kOutputRefused:
       Require(!written, "a refused run leaves no output");
       break;
-    case FileRunResult::kCompleted:
-      Require(CheckWrittenWave(ReadAll(files.output)) == WaveFiles().total,
+    case FileRunResult::kCompleted: {
+      WaveReader input;
+      Require(input.Open(files.input) == WaveFileStatus::kDone, "a completed run's input opens");
+      Require(CheckWrittenWave(ReadAll(files.output)) == input.Total(),
               "a complete run writes the input's data length");
       break;
+    }
     case FileRunResult::kCloseFailed:
       break;  // the file system refused the sizes: not something an input does
     default:

@@ -1,8 +1,7 @@
 #pragma once
-// The wave service on ALSA. Device lists come from the system's PCM names
-// that support each direction, the default device first. PCMs are opened
-// non-blocking and their poll descriptors are watched by the Qt event loop
-// (QSocketNotifier), together with one timerfd per device, so all transfers
+// The wave service on ALSA (the device lists: alsa_device_list.h). PCMs are
+// opened non-blocking and their poll descriptors are watched by the Qt event
+// loop (QSocketNotifier), together with one timerfd per device, so all transfers
 // and all reports happen on the thread running that loop; no threads of ours.
 //
 // Input: a fresh PCM is opened at Start (a backlog captured since the open
@@ -17,12 +16,12 @@
 // allocated, no PCM, driver or server -> no driver, out of memory -> no
 // memory, refused access/format/channels/rate -> bad format, else other.
 // A device whose errors cannot be recovered from within about half a second
-// is reported failed (kDeviceFailed). PCMs that are not paced in real time
-// (the "null" plugin) are left out of the lists.
+// is reported failed (kDeviceFailed).
 
 #include <memory>
 #include <vector>
 
+#include "platform/alsa_device_list.h"
 #include "platform/wave_service.h"
 
 class AlsaWaveService : public WaveService {
@@ -43,19 +42,16 @@ class AlsaWaveService : public WaveService {
   WaveResult Close(WaveHandle handle) override;
 
   std::string LastError() const override { return lastError_; }
-
-  // Overruns and underruns the PCMs have reported since construction.
-  int32_t XrunCount() const { return xruns_; }
-
-  // ALSA's own diagnostics of this process ("ALSA lib ..." lines): counted
-  // always, printed on stderr only when shown (off by default).
-  static void ShowDiagnostics(bool shown);
-  static int32_t DiagnosticCount();
+  int32_t XrunCount() const override { return xruns_; }
 
   struct Device;
 
  private:
   Device* Find(WaveHandle handle);
+  // What AddBuffer and Write share: the checks, then `header` at the end of
+  // the queue of device `handle`, which must be open for `direction`.
+  WaveResult Queue(WaveHandle handle, WaveDirection direction, WaveHeader* header,
+                   Device** queuedOn);
   void Service(WaveHandle handle);
   bool ServiceInput(Device& device);   // true when frames were read
   bool ServiceOutput(Device& device);  // true when frames were written
@@ -70,7 +66,7 @@ class AlsaWaveService : public WaveService {
   void Fail(Device& device, int error);
   void RefreshPollDescriptors(Device& device);
 
-  std::vector<WaveDeviceCaps> lists_[2];
+  AlsaDeviceLists lists_;
   std::vector<std::unique_ptr<Device>> devices_;
   WaveHandle nextHandle_ = 1;
   int32_t xruns_ = 0;

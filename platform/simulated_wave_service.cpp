@@ -21,8 +21,9 @@ int32_t SimulatedWaveService::DeviceCount(WaveDirection direction) {
 
 WaveResult SimulatedWaveService::DeviceCaps(WaveDirection direction, int32_t deviceId,
                                             WaveDeviceCaps* caps) {
-  if (deviceId < 0 || deviceId >= DeviceCount(direction))
+  if (deviceId < 0 || deviceId >= DeviceCount(direction)) {
     return WaveResult::kBadDeviceId;
+  }
   const std::string kind = direction == WaveDirection::kInput ? "Input" : "Output";
   caps->productName = "Simulated " + kind + " " + std::to_string(deviceId + 1);
   caps->pcmName = "sim" + kind + std::to_string(deviceId);
@@ -32,8 +33,9 @@ WaveResult SimulatedWaveService::DeviceCaps(WaveDirection direction, int32_t dev
 bool SimulatedWaveService::Injected(SimulatedCall call, WaveResult* result) {
   const int32_t i = Index(call);
   ++calls_[i];
-  if (failTimes_[i] <= 0)
+  if (failTimes_[i] <= 0) {
     return false;
+  }
   if (failSkip_[i] > 0) {
     --failSkip_[i];
     return false;
@@ -46,16 +48,18 @@ bool SimulatedWaveService::Injected(SimulatedCall call, WaveResult* result) {
 
 SimulatedWaveService::Device* SimulatedWaveService::Find(WaveHandle handle) {
   for (Device& device : devices_) {
-    if (device.open && device.handle == handle && handle != kNoWaveHandle)
+    if (device.open && device.handle == handle && handle != kNoWaveHandle) {
       return &device;
+    }
   }
   return nullptr;
 }
 
 const SimulatedWaveService::Device* SimulatedWaveService::FindOpen(WaveDirection direction) const {
   for (const Device& device : devices_) {
-    if (device.open && device.direction == direction)
+    if (device.open && device.direction == direction) {
       return &device;
+    }
   }
   return nullptr;
 }
@@ -65,13 +69,16 @@ WaveResult SimulatedWaveService::Open(WaveDirection direction, int32_t deviceId,
                                       WaveHandle* handle) {
   WaveResult result;
   lastError_.clear();
-  if (Injected(SimulatedCall::kOpen, &result))
+  if (Injected(SimulatedCall::kOpen, &result)) {
     return result;
+  }
   const int32_t d = DirectionIndex(direction);
-  if (deviceId < 0 || deviceId >= deviceCounts_[d])
+  if (deviceId < 0 || deviceId >= deviceCounts_[d]) {
     return WaveResult::kBadDeviceId;
-  if (busy_[d][static_cast<size_t>(deviceId)])
+  }
+  if (busy_[d][static_cast<size_t>(deviceId)]) {
     return WaveResult::kAllocated;
+  }
   for (const Device& device : devices_) {
     if (device.open && device.direction == direction && device.deviceId == deviceId) {
       return WaveResult::kAllocated;
@@ -85,8 +92,9 @@ WaveResult SimulatedWaveService::Open(WaveDirection direction, int32_t deviceId,
     return WaveResult::kBadFormat;
   }
   for (Device& device : devices_) {
-    if (device.open)
+    if (device.open) {
       continue;
+    }
     device = Device{};
     device.open = true;
     device.direction = direction;
@@ -102,12 +110,15 @@ WaveResult SimulatedWaveService::Open(WaveDirection direction, int32_t deviceId,
 
 WaveResult SimulatedWaveService::PrepareHeader(WaveHandle handle, WaveHeader* header) {
   WaveResult result;
-  if (Injected(SimulatedCall::kPrepare, &result))
+  if (Injected(SimulatedCall::kPrepare, &result)) {
     return result;
-  if (!Find(handle))
+  }
+  if (!Find(handle)) {
     return WaveResult::kInvalidHandle;
-  if (header->flags & kWaveHeaderInQueue)
+  }
+  if (header->flags & kWaveHeaderInQueue) {
     return WaveResult::kStillPlaying;
+  }
   header->flags |= kWaveHeaderPrepared;
   header->flags &= ~kWaveHeaderDone;
   return WaveResult::kOk;
@@ -115,64 +126,71 @@ WaveResult SimulatedWaveService::PrepareHeader(WaveHandle handle, WaveHeader* he
 
 WaveResult SimulatedWaveService::UnprepareHeader(WaveHandle handle, WaveHeader* header) {
   WaveResult result;
-  if (Injected(SimulatedCall::kUnprepare, &result))
+  if (Injected(SimulatedCall::kUnprepare, &result)) {
     return result;
-  if (!Find(handle))
+  }
+  if (!Find(handle)) {
     return WaveResult::kInvalidHandle;
-  if (header->flags & kWaveHeaderInQueue)
+  }
+  if (header->flags & kWaveHeaderInQueue) {
     return WaveResult::kStillPlaying;
+  }
   header->flags &= ~kWaveHeaderPrepared;
   return WaveResult::kOk;
 }
 
-bool SimulatedWaveService::Enqueue(Device& device, WaveHeader* header) {
-  if (device.count == kQueueCapacity)
-    return false;
-  device.queue[static_cast<size_t>((device.head + device.count) % kQueueCapacity)] = header;
-  ++device.count;
+WaveResult SimulatedWaveService::Queue(WaveHandle handle, WaveDirection direction,
+                                       WaveHeader* header) {
+  Device* device = Find(handle);
+  if (!device || device->direction != direction) {
+    return WaveResult::kInvalidHandle;
+  }
+  if (!(header->flags & kWaveHeaderPrepared)) {
+    return WaveResult::kUnprepared;
+  }
+  if (header->flags & kWaveHeaderInQueue) {
+    return WaveResult::kStillPlaying;
+  }
+  if (device->count == kQueueCapacity) {
+    return WaveResult::kNoMemory;
+  }
+  if (direction == WaveDirection::kInput) {
+    header->bytesRecorded = 0;
+  }
+  device->queue[static_cast<size_t>((device->head + device->count) % kQueueCapacity)] = header;
+  ++device->count;
   header->flags |= kWaveHeaderInQueue;
   header->flags &= ~kWaveHeaderDone;
-  return true;
+  return WaveResult::kOk;
 }
 
 WaveResult SimulatedWaveService::AddBuffer(WaveHandle handle, WaveHeader* header) {
   WaveResult result;
-  if (Injected(SimulatedCall::kAddBuffer, &result))
+  if (Injected(SimulatedCall::kAddBuffer, &result)) {
     return result;
-  Device* device = Find(handle);
-  if (!device || device->direction != WaveDirection::kInput)
-    return WaveResult::kInvalidHandle;
-  if (!(header->flags & kWaveHeaderPrepared))
-    return WaveResult::kUnprepared;
-  if (header->flags & kWaveHeaderInQueue)
-    return WaveResult::kStillPlaying;
-  header->bytesRecorded = 0;
-  return Enqueue(*device, header) ? WaveResult::kOk : WaveResult::kNoMemory;
+  }
+  return Queue(handle, WaveDirection::kInput, header);
 }
 
 WaveResult SimulatedWaveService::Start(WaveHandle handle) {
   WaveResult result;
-  if (Injected(SimulatedCall::kStart, &result))
+  if (Injected(SimulatedCall::kStart, &result)) {
     return result;
+  }
   Device* device = Find(handle);
-  if (!device || device->direction != WaveDirection::kInput)
+  if (!device || device->direction != WaveDirection::kInput) {
     return WaveResult::kInvalidHandle;
+  }
   device->started = true;
   return WaveResult::kOk;
 }
 
 WaveResult SimulatedWaveService::Write(WaveHandle handle, WaveHeader* header) {
   WaveResult result;
-  if (Injected(SimulatedCall::kWrite, &result))
+  if (Injected(SimulatedCall::kWrite, &result)) {
     return result;
-  Device* device = Find(handle);
-  if (!device || device->direction != WaveDirection::kOutput)
-    return WaveResult::kInvalidHandle;
-  if (!(header->flags & kWaveHeaderPrepared))
-    return WaveResult::kUnprepared;
-  if (header->flags & kWaveHeaderInQueue)
-    return WaveResult::kStillPlaying;
-  return Enqueue(*device, header) ? WaveResult::kOk : WaveResult::kNoMemory;
+  }
+  return Queue(handle, WaveDirection::kOutput, header);
 }
 
 void SimulatedWaveService::Finish(Device& device) {
@@ -187,8 +205,9 @@ void SimulatedWaveService::Finish(Device& device) {
 }
 
 void SimulatedWaveService::Report(WaveMessage message, WaveHandle handle, WaveHeader* header) {
-  if (finishedCount_ == static_cast<int32_t>(finished_.size()))
+  if (finishedCount_ == static_cast<int32_t>(finished_.size())) {
     return;  // cannot happen
+  }
   finished_[static_cast<size_t>((finishedHead_ + finishedCount_) % finished_.size())] =
       Finished{message, handle, header};
   ++finishedCount_;
@@ -209,25 +228,31 @@ bool SimulatedWaveService::FailDevice(WaveDirection direction, const std::string
 
 WaveResult SimulatedWaveService::Reset(WaveHandle handle) {
   WaveResult result;
-  if (Injected(SimulatedCall::kReset, &result))
+  if (Injected(SimulatedCall::kReset, &result)) {
     return result;
+  }
   Device* device = Find(handle);
-  if (!device)
+  if (!device) {
     return WaveResult::kInvalidHandle;
-  while (device->count > 0)
+  }
+  while (device->count > 0) {
     Finish(*device);
-  if (device->direction == WaveDirection::kInput)
+  }
+  if (device->direction == WaveDirection::kInput) {
     device->started = false;
+  }
   return WaveResult::kOk;
 }
 
 WaveResult SimulatedWaveService::Close(WaveHandle handle) {
   WaveResult result;
-  if (Injected(SimulatedCall::kClose, &result))
+  if (Injected(SimulatedCall::kClose, &result)) {
     return result;
+  }
   Device* device = Find(handle);
-  if (!device)
+  if (!device) {
     return WaveResult::kInvalidHandle;
+  }
   for (int32_t i = 0; i < device->count; ++i) {
     device->queue[static_cast<size_t>((device->head + i) % kQueueCapacity)]->flags &=
         ~kWaveHeaderInQueue;
@@ -268,11 +293,13 @@ void SimulatedWaveService::SetOutputObserver(
 bool SimulatedWaveService::CompleteInput() {
   Device* device = nullptr;
   for (Device& d : devices_) {
-    if (d.open && d.direction == WaveDirection::kInput)
+    if (d.open && d.direction == WaveDirection::kInput) {
       device = &d;
+    }
   }
-  if (!device || !device->started || device->failed || device->count == 0)
+  if (!device || !device->started || device->failed || device->count == 0) {
     return false;
+  }
   WaveHeader* header = device->queue[static_cast<size_t>(device->head)];
   if (generator_) {
     generator_(header->data, header->bufferLength);
@@ -288,14 +315,17 @@ bool SimulatedWaveService::CompleteInput() {
 bool SimulatedWaveService::CompleteOutput() {
   Device* device = nullptr;
   for (Device& d : devices_) {
-    if (d.open && d.direction == WaveDirection::kOutput)
+    if (d.open && d.direction == WaveDirection::kOutput) {
       device = &d;
+    }
   }
-  if (!device || device->failed || device->count == 0)
+  if (!device || device->failed || device->count == 0) {
     return false;
+  }
   WaveHeader* header = device->queue[static_cast<size_t>(device->head)];
-  if (observer_)
+  if (observer_) {
     observer_(header->data, header->bufferLength);
+  }
   Finish(*device);
   Deliver();
   return true;
@@ -308,16 +338,18 @@ void SimulatedWaveService::Deliver() {
     --finishedCount_;
     Device* device = Find(entry.handle);
     // A closed device's buffers are gone; a destroyed target hears nothing.
-    if (!device || !device->target)
+    if (!device || !device->target) {
       continue;
+    }
     device->target->OnWaveMessage(entry.message, entry.handle, entry.header);
   }
 }
 
 int32_t SimulatedWaveService::OpenDeviceCount() const {
   int32_t n = 0;
-  for (const Device& device : devices_)
+  for (const Device& device : devices_) {
     n += device.open ? 1 : 0;
+  }
   return n;
 }
 

@@ -104,7 +104,9 @@ class SimulatedWaveService : public WaveService {
   bool Injected(SimulatedCall call, WaveResult* result);
   Device* Find(WaveHandle handle);
   const Device* FindOpen(WaveDirection direction) const;
-  bool Enqueue(Device& device, WaveHeader* header);
+  // What AddBuffer and Write share: the checks, then `header` at the end of
+  // the queue of device `handle`, which must be open for `direction`.
+  WaveResult Queue(WaveHandle handle, WaveDirection direction, WaveHeader* header);
   void Finish(Device& device);
   void Report(WaveMessage message, WaveHandle handle, WaveHeader* header);
 

@@ -13,3 +13,7 @@ std::unique_ptr<WaveService> CreateWaveService() {
   }
   return std::make_unique<AlsaWaveService>();
 }
+
+std::unique_ptr<WaveService> CreateDevicelessWaveService() {
+  return std::make_unique<SimulatedWaveService>(0, 0);
+}

@@ -127,8 +127,16 @@ class WaveService {
   // The system's reason for the last failed call or failed device, in words
   // ("Connection refused"); empty when the backend cannot tell.
   virtual std::string LastError() const { return {}; }
+  // Overruns and underruns the devices have reported since construction.
+  virtual int32_t XrunCount() const { return 0; }
 };
 
 // The backend for this process: ALSA, or the simulated one when the
 // environment variable TONALITH_WAVE_BACKEND is "simulated".
 std::unique_ptr<WaveService> CreateWaveService();
+
+// A service with empty device lists, for a process that opens no device (a
+// file-to-file render): the sound system is never touched. (Merely listing
+// ALSA's devices can start a sound server's client library, which makes
+// files of its own.)
+std::unique_ptr<WaveService> CreateDevicelessWaveService();

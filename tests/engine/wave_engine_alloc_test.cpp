@@ -13,10 +13,12 @@ std::atomic<bool> counting{false};
 std::atomic<int64_t> allocations{0};
 
 void* Allocate(std::size_t size) {
-  if (counting.load(std::memory_order_relaxed))
+  if (counting.load(std::memory_order_relaxed)) {
     allocations.fetch_add(1);
-  if (void* block = std::malloc(size == 0 ? 1 : size))
+  }
+  if (void* block = std::malloc(size == 0 ? 1 : size)) {
     return block;
+  }
   throw std::bad_alloc();
 }
 }  // namespace
@@ -79,40 +81,42 @@ class StreamingAllocationTest : public WaveEngineTest {
   // Allocations made during 200 blocks of `step`, after 20 to settle in.
   template <typename Step>
   static int64_t AllocationsWhileStreaming(Step step) {
-    for (int32_t i = 0; i < 20; ++i)
+    for (int32_t i = 0; i < 20; ++i) {
       step();
+    }
     CountedAllocations counted;
-    for (int32_t i = 0; i < 200; ++i)
+    for (int32_t i = 0; i < 200; ++i) {
       step();
+    }
     return counted.Count();
   }
 };
 
 TEST_F(StreamingAllocationTest, LiveStreamingAllocatesNothingPerBlock) {
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(engine->StartRun());
   EXPECT_EQ(AllocationsWhileStreaming([this] {
               sim->CompleteOutput();
               sim->CompleteInput();
             }),
             0);
-  Stop();
+  engine->StopRun();
 }
 
 TEST_F(StreamingAllocationTest, RecordStreamingAllocatesNothingPerBlock) {
-  engine->outputIsFile = true;
-  engine->outputFileName = dir.File("out.wav");
-  ASSERT_TRUE(Start());
+  engine->settings.outputIsFile = true;
+  engine->settings.outputFileName = dir.File("out.wav");
+  ASSERT_TRUE(engine->StartRun());
   EXPECT_EQ(AllocationsWhileStreaming([this] { sim->CompleteInput(); }), 0);
-  Stop();
+  engine->StopRun();
 }
 
 TEST_F(StreamingAllocationTest, PlayStreamingAllocatesNothingPerBlock) {
-  engine->inputIsFile = true;
-  engine->inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(300 * 1024, 3));
-  ASSERT_TRUE(Start());
+  engine->settings.inputIsFile = true;
+  engine->settings.inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(300 * 1024, 3));
+  ASSERT_TRUE(engine->StartRun());
   EXPECT_EQ(AllocationsWhileStreaming([this] { sim->CompleteOutput(); }), 0);
   EXPECT_TRUE(engine->outputOpen);
-  Stop();
+  engine->StopRun();
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
 // An engine on the simulated wave service, with recorders for its messages,
-// progress and Start button, and helpers that start and stop runs the way the
-// I/O page does.
+// its progress and the ends of its runs.
 
 #include <gtest/gtest.h>
 
@@ -19,12 +18,6 @@
 #include "tests/support/wave_builder.h"
 
 namespace wave_engine_test {
-
-class RecordingButton : public StartButton {
- public:
-  void SetCaption(const std::string& text) override { caption = text; }
-  std::string caption = "Stop";
-};
 
 // Block i of a recording: 16-bit samples i * 1000 + j (wrapping), so every
 // block is recognisable and in order.
@@ -47,50 +40,24 @@ class WaveEngineTest : public ::testing::Test {
     notifier.messages.clear();
     notifier.details.clear();
     progress.positions.clear();
+    runEnds = 0;
     auto service = std::make_unique<SimulatedWaveService>(2, 2);
     sim = service.get();
     engine = std::make_unique<WaveEngine>(&notifier, std::move(service));
     engine->leftChain = &left;
     engine->rightChain = &right;
     engine->progress = &progress;
-    engine->startButton = &button;
-    engine->blockBytes = 1024;
-    engine->bufferCount = 8;
-    engine->sampleRate = 22000;
-    engine->channels = 2;
-    engine->bitsPerSample = 16;
+    engine->runEnded = [this] { ++runEnds; };
+    engine->settings.blockBytes = 1024;
+    engine->settings.bufferCount = 8;
+    engine->settings.sampleRate = 22000;
+    engine->settings.channels = 2;
+    engine->settings.bitsPerSample = 16;
     // Recorded blocks are numbered in the order the device fills them.
     sim->SetInputGenerator(
         [this](uint8_t* data, uint32_t bytes) { FillBlock(data, bytes, recordedBlocks++); });
     sim->SetOutputObserver(
         [this](const uint8_t* data, uint32_t bytes) { played.emplace_back(data, data + bytes); });
-  }
-
-  // The I/O page's Start with a device at one end at least; true when the
-  // run is streaming.
-  bool Start() {
-    button.caption = "Start";
-    engine->CreateNotifyWindow(nullptr);
-    engine->OpenInput();
-    if (engine->inputOpen)
-      engine->OpenOutput();
-    if (engine->inputOpen && engine->outputOpen && engine->StartInput() && engine->StartOutput()) {
-      button.caption = "Stop";
-      return true;
-    }
-    engine->DestroyNotifyWindow();
-    engine->CloseInput();
-    engine->CloseOutput();
-    return false;
-  }
-
-  // The I/O page's Stop.
-  void Stop() {
-    button.caption = "Start";
-    engine->DestroyNotifyWindow();
-    engine->CloseInput();
-    engine->CloseOutput();
-    progress.SetProgress(0);
   }
 
   void ExpectIdle() {
@@ -115,7 +82,7 @@ class WaveEngineTest : public ::testing::Test {
   test_support::TempDir dir;
   test_support::RecordingNotifier notifier;
   test_support::RecordingProgress progress;
-  RecordingButton button;
+  int32_t runEnds = 0;  // the runs that have ended, whatever ended them
   EffectChain left;
   EffectChain right;
   SimulatedWaveService* sim = nullptr;

@@ -18,25 +18,25 @@ TEST_F(WaveEngineTest, ListsTheServiceDevicesByProductName) {
 
 TEST_F(WaveEngineTest, PrimesTwoFewerSilentBuffersThanTheRingHolds) {
   for (const int32_t buffers : {4, 16, 32}) {
-    engine->bufferCount = buffers;
-    ASSERT_TRUE(Start());
+    engine->settings.bufferCount = buffers;
+    ASSERT_TRUE(engine->StartRun());
     EXPECT_EQ(sim->QueuedCount(WaveDirection::kOutput), buffers - 2) << buffers;
     EXPECT_EQ(sim->QueuedCount(WaveDirection::kInput), buffers - 2) << buffers;
     EXPECT_EQ(engine->Stream().output.primeCount, buffers - 2);
     EXPECT_TRUE(engine->inputStarted);
     EXPECT_TRUE(engine->outputStarted);
     EXPECT_TRUE(sim->InputRunning());
-    Stop();
+    engine->StopRun();
     ExpectIdle();
   }
   EXPECT_TRUE(notifier.messages.empty());
 }
 
 TEST_F(WaveEngineTest, DeviceFormatFollowsTheRunSettings) {
-  engine->channels = 1;
-  engine->bitsPerSample = 8;
-  engine->sampleRate = 11025;
-  ASSERT_TRUE(Start());
+  engine->settings.channels = 1;
+  engine->settings.bitsPerSample = 8;
+  engine->settings.sampleRate = 11025;
+  ASSERT_TRUE(engine->StartRun());
   const WaveDeviceFormat& in = sim->LastFormat(WaveDirection::kInput);
   EXPECT_EQ(in.channels, 1);
   EXPECT_EQ(in.bitsPerSample, 8);
@@ -50,14 +50,14 @@ TEST_F(WaveEngineTest, DeviceFormatFollowsTheRunSettings) {
   EXPECT_EQ(engine->Stream().output.buffers[0][0], 0x80);
   EXPECT_EQ(engine->Stream().stream.framesPerBlock, 1024);
   EXPECT_EQ(left.prepared, 1);
-  Stop();
+  engine->StopRun();
 }
 
 TEST_F(WaveEngineTest, LivePlaysEveryRecordedBlockOnceInOrderBufferCountMinusOneBehind) {
   for (const int32_t buffers : {4, 8, 32}) {
     MakeEngine();
-    engine->bufferCount = buffers;
-    ASSERT_TRUE(Start());
+    engine->settings.bufferCount = buffers;
+    ASSERT_TRUE(engine->StartRun());
     const int32_t messages = 3 * buffers + 5;
     for (int32_t i = 0; i < messages; ++i) {
       ASSERT_TRUE(sim->CompleteOutput());
@@ -83,7 +83,7 @@ TEST_F(WaveEngineTest, LivePlaysEveryRecordedBlockOnceInOrderBufferCountMinusOne
     EXPECT_TRUE(notifier.messages.empty());
     // Live mode does not move the progress bar.
     EXPECT_TRUE(progress.positions.empty());
-    Stop();
+    engine->StopRun();
     ExpectIdle();
   }
 }
@@ -91,38 +91,40 @@ TEST_F(WaveEngineTest, LivePlaysEveryRecordedBlockOnceInOrderBufferCountMinusOne
 TEST_F(WaveEngineTest, StopAtAnyMomentClosesEverythingAndHearsNothingMore) {
   for (int32_t messages = 0; messages < 12; ++messages) {
     MakeEngine();
-    engine->bufferCount = 4;
-    ASSERT_TRUE(Start());
+    engine->settings.bufferCount = 4;
+    ASSERT_TRUE(engine->StartRun());
     for (int32_t i = 0; i < messages; ++i) {
-      if (i % 3 != 2)
+      if (i % 3 != 2) {
         sim->CompleteOutput();
+      }
       sim->CompleteInput();
     }
-    Stop();
+    engine->StopRun();
     ExpectIdle();
     EXPECT_FALSE(sim->CompleteInput());
     EXPECT_FALSE(sim->CompleteOutput());
-    EXPECT_EQ(button.caption, "Start");
+    EXPECT_EQ(runEnds, 1);
     // A fresh run after the stop streams again.
-    ASSERT_TRUE(Start());
+    ASSERT_TRUE(engine->StartRun());
     ASSERT_TRUE(sim->CompleteOutput());
     ASSERT_TRUE(sim->CompleteInput());
-    Stop();
+    engine->StopRun();
   }
 }
 
 TEST_F(WaveEngineTest, BusyOutputGivesOneMessageLeavesNothingOpenAndLaterStartWorks) {
   sim->SetBusy(WaveDirection::kOutput, 0, true);
-  EXPECT_FALSE(Start());
+  EXPECT_FALSE(engine->StartRun());
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0], msg::kOutputAllocated);
+  EXPECT_EQ(runEnds, 0);  // a run that never started does not end
   ExpectIdle();
   sim->SetBusy(WaveDirection::kOutput, 0, false);
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(engine->StartRun());
   EXPECT_EQ(notifier.messages.size(), 1u);
   ASSERT_TRUE(sim->CompleteOutput());
   ASSERT_TRUE(sim->CompleteInput());
-  Stop();
+  engine->StopRun();
   ExpectIdle();
 }
 
@@ -130,8 +132,8 @@ TEST_F(WaveEngineTest, RefusedInputFormatLeavesTheEngineIdleWithChainsUnprepared
   sim->SetFormatCheck([](WaveDirection direction, const WaveDeviceFormat& format) {
     return !(direction == WaveDirection::kInput && format.bitsPerSample == 8);
   });
-  engine->bitsPerSample = 8;
-  EXPECT_FALSE(Start());
+  engine->settings.bitsPerSample = 8;
+  EXPECT_FALSE(engine->StartRun());
   EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kInputBadFormat});
   ExpectIdle();
   EXPECT_EQ(sim->CallCount(SimulatedCall::kPrepare), 0);
@@ -155,12 +157,12 @@ TEST_F(WaveEngineTest, EachDeviceOpenFailureHasItsMessage) {
   for (const Case& c : cases) {
     notifier.messages.clear();
     sim->FailNext(SimulatedCall::kOpen, c.result);
-    EXPECT_FALSE(Start());
+    EXPECT_FALSE(engine->StartRun());
     EXPECT_EQ(notifier.messages, std::vector<std::string>{c.input});
     ExpectIdle();
     notifier.messages.clear();
     // The input opens; the output's open fails.
-    engine->CreateNotifyWindow(nullptr);
+    engine->CreateNotifyWindow();
     engine->OpenInput();
     sim->FailNext(SimulatedCall::kOpen, c.result);
     engine->OpenOutput();
@@ -174,11 +176,11 @@ TEST_F(WaveEngineTest, EachDeviceOpenFailureHasItsMessage) {
 }
 
 TEST_F(WaveEngineTest, DeviceNumbersOutsideTheListsAreOutOfRange) {
-  engine->inputDeviceId = 2;
-  EXPECT_FALSE(Start());
-  engine->inputDeviceId = 0;
-  engine->outputDeviceId = 7;
-  EXPECT_FALSE(Start());
+  engine->settings.inputDeviceId = 2;
+  EXPECT_FALSE(engine->StartRun());
+  engine->settings.inputDeviceId = 0;
+  engine->settings.outputDeviceId = 7;
+  EXPECT_FALSE(engine->StartRun());
   EXPECT_EQ(notifier.messages,
             (std::vector<std::string>{msg::kInputBadDeviceId, msg::kOutputBadDeviceId}));
   ExpectIdle();
@@ -187,18 +189,18 @@ TEST_F(WaveEngineTest, DeviceNumbersOutsideTheListsAreOutOfRange) {
 TEST_F(WaveEngineTest, StartFailuresAreReportedPerBufferAndTheRunGoesOn) {
   sim->FailNext(SimulatedCall::kAddBuffer, WaveResult::kUnprepared);
   sim->FailNext(SimulatedCall::kWrite, WaveResult::kNoMemory, 2);
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(engine->StartRun());
   EXPECT_EQ(notifier.messages,
             (std::vector<std::string>{msg::kInputUnprepared, msg::kOutputNoMemory,
                                       msg::kOutputNoMemory}));
   EXPECT_EQ(sim->QueuedCount(WaveDirection::kInput), 8 - 3);
   EXPECT_EQ(sim->QueuedCount(WaveDirection::kOutput), 8 - 4);
-  Stop();
+  engine->StopRun();
   ExpectIdle();
 }
 
 TEST_F(WaveEngineTest, LoopFailuresResetTheDeviceWithoutAMessage) {
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(engine->StartRun());
   ASSERT_TRUE(sim->CompleteOutput());
   ASSERT_TRUE(sim->CompleteInput());
   // The output header due for unpreparing is still playing: the output is
@@ -216,7 +218,7 @@ TEST_F(WaveEngineTest, LoopFailuresResetTheDeviceWithoutAMessage) {
     ASSERT_TRUE(sim->CompleteInput());
   }
   EXPECT_TRUE(notifier.messages.empty());
-  Stop();
+  engine->StopRun();
   ExpectIdle();
 }
 
@@ -238,11 +240,11 @@ TEST_F(WaveEngineTest, ADeviceThatFailsForGoodEndsTheRunWithItsNameAndReason) {
   for (const Case& c : cases) {
     MakeEngine();
     const std::string mode = c.mode;
-    engine->outputIsFile = mode == "record";
-    engine->outputFileName = dir.File("out.wav");
-    engine->inputIsFile = mode == "play";
-    engine->inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(64 * 1024, 1));
-    ASSERT_TRUE(Start());
+    engine->settings.outputIsFile = mode == "record";
+    engine->settings.outputFileName = dir.File("out.wav");
+    engine->settings.inputIsFile = mode == "play";
+    engine->settings.inputFileName = WriteInputFile("in.wav", std::vector<uint8_t>(64 * 1024, 1));
+    ASSERT_TRUE(engine->StartRun());
     for (int32_t i = 0; i < 5; ++i) {
       sim->CompleteOutput();
       sim->CompleteInput();
@@ -250,7 +252,7 @@ TEST_F(WaveEngineTest, ADeviceThatFailsForGoodEndsTheRunWithItsNameAndReason) {
     ASSERT_TRUE(sim->FailDevice(c.failing, "gone"));
     EXPECT_EQ(notifier.messages, std::vector<std::string>{c.text}) << c.mode;
     EXPECT_EQ(notifier.details, std::vector<std::string>{c.detail}) << c.mode;
-    EXPECT_EQ(button.caption, "Start");
+    EXPECT_EQ(runEnds, 1);
     EXPECT_EQ(progress.positions.back(), 0);
     ExpectIdle();
     if (mode == "record") {
@@ -267,9 +269,9 @@ TEST_F(WaveEngineTest, ADeviceThatFailsForGoodEndsTheRunWithItsNameAndReason) {
 TEST_F(WaveEngineTest, AResetInputDeviceRecordsOn) {
   for (const bool live : {true, false}) {
     MakeEngine();
-    engine->outputIsFile = !live;
-    engine->outputFileName = dir.File("out.wav");
-    ASSERT_TRUE(Start());
+    engine->settings.outputIsFile = !live;
+    engine->settings.outputFileName = dir.File("out.wav");
+    ASSERT_TRUE(engine->StartRun());
     for (int32_t i = 0; i < 3; ++i) {
       sim->CompleteOutput();
       ASSERT_TRUE(sim->CompleteInput());
@@ -285,32 +287,32 @@ TEST_F(WaveEngineTest, AResetInputDeviceRecordsOn) {
       ASSERT_TRUE(sim->CompleteInput()) << "recording stalled after " << i;
     }
     EXPECT_TRUE(notifier.messages.empty());
-    Stop();
+    engine->StopRun();
     ExpectIdle();
   }
 }
 
 TEST_F(WaveEngineTest, AnInputDeviceThatWillNotStartFailsTheStartOrEndsTheRun) {
   sim->FailNext(SimulatedCall::kStart, WaveResult::kNoDriver);
-  EXPECT_FALSE(Start());
+  EXPECT_FALSE(engine->StartRun());
   EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kInputNoDriver});
   EXPECT_EQ(notifier.details, std::vector<std::string>{"Simulated Input 1: Simulated failure"});
   ExpectIdle();
 
   // After a reset in the middle of a run.
   notifier.messages.clear();
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(engine->StartRun());
   sim->CompleteInput();
   sim->FailNext(SimulatedCall::kAddBuffer, WaveResult::kOther);
   sim->FailNext(SimulatedCall::kStart, WaveResult::kOther);
   sim->CompleteInput();
   EXPECT_EQ(notifier.messages, std::vector<std::string>{msg::kRecordError});
-  EXPECT_EQ(button.caption, "Start");
+  EXPECT_EQ(runEnds, 1);
   ExpectIdle();
 }
 
 TEST_F(WaveEngineTest, DestroyingTheEngineClosesARunningLiveRun) {
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(engine->StartRun());
   sim->CompleteOutput();
   sim->CompleteInput();
   auto service = sim;

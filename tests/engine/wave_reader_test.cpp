@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "engine/wave_file.h"
@@ -20,16 +21,15 @@ namespace {
 
 class WaveReaderTest : public ::testing::Test {
  protected:
-  void TearDown() override { ReadWaveFile(kWaveClose, "", nullptr, notifier); }
-
-  // Writes `file` and opens it with the given block length.
-  int32_t Open(const Bytes& file, uint32_t blockLength = 1024, int32_t bits = 16) {
+  // Writes `file` and opens it with a reader of the given block length.
+  int32_t Open(const Bytes& file, uint32_t blockBytes = 1024) {
     path = dir.File("in.wav");
     WriteFileBytes(path, file);
-    WaveFiles().blockLength = blockLength;
-    const int32_t result = ReadWaveFile(kWaveOpen, path, nullptr, notifier);
-    WaveFiles().bitsPerSample = bits;
-    return result;
+    reader = std::make_unique<WaveReader>(blockBytes);
+    return ReadWaveFile(*reader, kWaveOpen, path, nullptr, notifier);
+  }
+  int32_t Read(WaveBlock* block) {
+    return ReadWaveFile(*reader, kWaveTransfer, path, block, notifier);
   }
 
   // Opens `file`, expecting a refusal with exactly `message`.
@@ -40,13 +40,15 @@ class WaveReaderTest : public ::testing::Test {
     // Nothing stays open: a transfer finds no data.
     std::vector<uint8_t> buffer(1024);
     WaveBlock block{buffer.data(), 7, 7};
-    EXPECT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveNoData);
+    EXPECT_EQ(Read(&block), kWaveNoData);
     EXPECT_EQ(block.bufferLength, 7u);
+    EXPECT_FALSE(reader->IsOpen());
   }
 
   TempDir dir;
   std::string path;
   RecordingNotifier notifier;
+  std::unique_ptr<WaveReader> reader = std::make_unique<WaveReader>();
 };
 
 Bytes Counting(size_t n) {
@@ -61,22 +63,19 @@ const WaveFormat kStereo16 = PcmFormat(2, 44100, 16);
 
 }  // namespace
 
-TEST_F(WaveReaderTest, OpensACanonicalFileAndCopiesItsFormatToTheOutput) {
+TEST_F(WaveReaderTest, OpensACanonicalFileAndTellsItsFormatAndDataSize) {
   ASSERT_EQ(Open(BuildWave(PcmFormat(1, 22050, 8), Counting(100))), kWaveDone);
   EXPECT_TRUE(notifier.messages.empty());
-  const WaveFileState& state = WaveFiles();
-  EXPECT_EQ(state.inputFormat.formatTag, 1);
-  EXPECT_EQ(state.inputFormat.channels, 1);
-  EXPECT_EQ(state.inputFormat.samplesPerSec, 22050u);
-  EXPECT_EQ(state.inputFormat.bitsPerSample, 8);
-  EXPECT_EQ(state.inputFormat.blockAlign, 1);
-  EXPECT_EQ(state.inputFormat.avgBytesPerSec, 22050u);
-  EXPECT_EQ(state.inputFormat.extraSize, 0);  // a 16-byte chunk has none
-  EXPECT_EQ(state.total, 100u);
-  EXPECT_EQ(state.remaining, 100u);
-  EXPECT_EQ(state.outputFormat.samplesPerSec, 22050u);
-  EXPECT_EQ(state.outputFormat.channels, 1);
-  EXPECT_EQ(state.outputFormat.bitsPerSample, 8);
+  const WaveFormat& format = reader->Format();
+  EXPECT_EQ(format.formatTag, 1);
+  EXPECT_EQ(format.channels, 1);
+  EXPECT_EQ(format.samplesPerSec, 22050u);
+  EXPECT_EQ(format.bitsPerSample, 8);
+  EXPECT_EQ(format.blockAlign, 1);
+  EXPECT_EQ(format.avgBytesPerSec, 22050u);
+  EXPECT_EQ(format.extraSize, 0);  // a 16-byte chunk has none
+  EXPECT_EQ(reader->Total(), 100u);
+  EXPECT_EQ(reader->Remaining(), 100u);
 }
 
 TEST_F(WaveReaderTest, RefusesEveryMalformedFileWithItsMessage) {
@@ -133,13 +132,13 @@ TEST_F(WaveReaderTest, SkipsForeignChunksBeforeBetweenAndAfterWithTheirPadBytes)
                                 {"fact", Counting(3)},
                                 {"data", data},
                                 {"cue ", Counting(9)}});
-  ASSERT_EQ(Open(file, 1024, 8), kWaveDone);
+  ASSERT_EQ(Open(file), kWaveDone);
   std::vector<uint8_t> buffer(1024);
   WaveBlock block{buffer.data(), 0, 0};
-  ASSERT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveDone);
+  ASSERT_EQ(Read(&block), kWaveDone);
   ASSERT_EQ(block.bufferLength, 33u);
   EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 33), data);
-  EXPECT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveNoData);
+  EXPECT_EQ(Read(&block), kWaveNoData);
 }
 
 TEST_F(WaveReaderTest, ReadsAnEighteenByteFormatChunkWithItsExtraSize) {
@@ -147,11 +146,11 @@ TEST_F(WaveReaderTest, ReadsAnEighteenByteFormatChunkWithItsExtraSize) {
   format.extraSize = 0;
   Bytes body = FormatChunkBody(format, 18);
   ASSERT_EQ(Open(BuildRiff({{"fmt ", body}, {"data", Counting(8)}})), kWaveDone);
-  EXPECT_EQ(WaveFiles().inputFormat.samplesPerSec, 48000u);
+  EXPECT_EQ(reader->Format().samplesPerSec, 48000u);
   // A larger format chunk (extensible-sized) is skipped whole.
   ASSERT_EQ(Open(BuildRiff({{"fmt ", FormatChunkBody(format, 40)}, {"data", Counting(8)}})),
             kWaveDone);
-  EXPECT_EQ(WaveFiles().total, 8u);
+  EXPECT_EQ(reader->Total(), 8u);
 }
 
 TEST_F(WaveReaderTest, ExactMultipleOfTheBlockEndsWithAFullBlockThenNoData) {
@@ -161,14 +160,14 @@ TEST_F(WaveReaderTest, ExactMultipleOfTheBlockEndsWithAFullBlockThenNoData) {
   Bytes got;
   for (int i = 0; i < 3; ++i) {
     WaveBlock block{buffer.data(), 0, 0};
-    ASSERT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveDone);
+    ASSERT_EQ(Read(&block), kWaveDone);
     ASSERT_EQ(block.bufferLength, 256u);
     got.insert(got.end(), buffer.begin(), buffer.begin() + 256);
   }
   EXPECT_EQ(got, data);
-  EXPECT_EQ(WaveFiles().remaining, 0u);
+  EXPECT_EQ(reader->Remaining(), 0u);
   WaveBlock untouched{buffer.data(), 99, 99};
-  EXPECT_EQ(ReadWaveFile(kWaveTransfer, path, &untouched, notifier), kWaveNoData);
+  EXPECT_EQ(Read(&untouched), kWaveNoData);
   EXPECT_EQ(untouched.bufferLength, 99u);
   EXPECT_EQ(buffer[256], 0xAA);  // nothing written past the block length
 }
@@ -176,13 +175,13 @@ TEST_F(WaveReaderTest, ExactMultipleOfTheBlockEndsWithAFullBlockThenNoData) {
 TEST_F(WaveReaderTest, OneByteMoreThanABlockGivesAOneByteBlockPaddedWithSilence) {
   for (const int32_t bits : {8, 16}) {
     const Bytes data = Counting(257);
-    ASSERT_EQ(Open(BuildWave(PcmFormat(1, 8000, static_cast<uint16_t>(bits)), data), 256, bits),
+    ASSERT_EQ(Open(BuildWave(PcmFormat(1, 8000, static_cast<uint16_t>(bits)), data), 256),
               kWaveDone);
     std::vector<uint8_t> buffer(512, 0xAA);
     WaveBlock block{buffer.data(), 0, 0};
-    ASSERT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveDone);
+    ASSERT_EQ(Read(&block), kWaveDone);
     EXPECT_EQ(block.bufferLength, 256u);
-    ASSERT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveDone);
+    ASSERT_EQ(Read(&block), kWaveDone);
     EXPECT_EQ(block.bufferLength, 1u);
     EXPECT_EQ(buffer[0], data[256]);
     const uint8_t silence = bits == 8 ? 0x80 : 0x00;
@@ -190,7 +189,7 @@ TEST_F(WaveReaderTest, OneByteMoreThanABlockGivesAOneByteBlockPaddedWithSilence)
       ASSERT_EQ(buffer[i], silence) << "bits " << bits << " byte " << i;
     }
     EXPECT_EQ(buffer[256], 0xAA);
-    EXPECT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveNoData);
+    EXPECT_EQ(Read(&block), kWaveNoData);
   }
 }
 
@@ -198,21 +197,21 @@ TEST_F(WaveReaderTest, DataSizeBeyondTheEndOfTheFileIsAReadErrorThatClosesTheFil
   const Bytes file = BuildRiff(
       {{"fmt ", FormatChunkBody(kStereo16)}, {"data", Counting(300), /*sizeField=*/1000u}});
   ASSERT_EQ(Open(file, 256), kWaveDone);
-  EXPECT_EQ(WaveFiles().total, 1000u);
+  EXPECT_EQ(reader->Total(), 1000u);
   std::vector<uint8_t> buffer(512);
   WaveBlock block{buffer.data(), 0, 0};
-  ASSERT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveDone);
-  EXPECT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveFailed);
+  ASSERT_EQ(Read(&block), kWaveDone);
+  EXPECT_EQ(Read(&block), kWaveFailed);
   EXPECT_TRUE(notifier.messages.empty());  // the caller reports read errors
-  EXPECT_EQ(ReadWaveFile(kWaveTransfer, path, &block, notifier), kWaveNoData);
-  EXPECT_EQ(ReadWaveFile(kWaveClose, path, nullptr, notifier), kWaveDone);
+  EXPECT_EQ(Read(&block), kWaveNoData);
+  EXPECT_EQ(ReadWaveFile(*reader, kWaveClose, path, nullptr, notifier), kWaveDone);
 }
 
 TEST_F(WaveReaderTest, UnknownOperationsAndRepeatedClosesDoNothing) {
-  EXPECT_EQ(ReadWaveFile(0, "", nullptr, notifier), kWaveDone);
-  EXPECT_EQ(ReadWaveFile(9, "", nullptr, notifier), kWaveDone);
-  EXPECT_EQ(ReadWaveFile(kWaveClose, "", nullptr, notifier), kWaveDone);
-  EXPECT_EQ(ReadWaveFile(kWaveClose, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(ReadWaveFile(*reader, 0, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(ReadWaveFile(*reader, 9, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(ReadWaveFile(*reader, kWaveClose, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(ReadWaveFile(*reader, kWaveClose, "", nullptr, notifier), kWaveDone);
   EXPECT_TRUE(notifier.messages.empty());
 }
 
@@ -272,16 +271,16 @@ TEST(DiskFree, ReportsSpaceOnTheOutputFolder) {
 
 TEST_F(WaveReaderTest, BlocksOfAnySizeComeOutInFileOrderAcrossLongFiles) {
   const Bytes data = Counting(200000 + 3);  // several read-ahead buffers, odd end
-  for (const uint32_t blockLength : {1000u, 8192u, 70000u}) {
-    ASSERT_EQ(Open(BuildRiff({{"fmt ", FormatChunkBody(kStereo16)}, {"data", data}}), blockLength),
+  for (const uint32_t blockBytes : {1000u, 8192u, 70000u}) {
+    ASSERT_EQ(Open(BuildRiff({{"fmt ", FormatChunkBody(kStereo16)}, {"data", data}}), blockBytes),
               kWaveDone);
-    std::vector<uint8_t> buffer(blockLength);
+    std::vector<uint8_t> buffer(blockBytes);
     Bytes got;
     WaveBlock block{buffer.data(), 0, 0};
-    while (ReadWaveFile(kWaveTransfer, path, &block, notifier) == kWaveDone) {
+    while (Read(&block) == kWaveDone) {
       got.insert(got.end(), buffer.begin(), buffer.begin() + block.bufferLength);
     }
-    EXPECT_EQ(got, data) << blockLength;
+    EXPECT_EQ(got, data) << blockBytes;
   }
 }
 
@@ -291,7 +290,7 @@ TEST_F(WaveReaderTest, AnythingButARegularFileIsRefusedWithoutBlocking) {
   for (const std::string& special : {fifo, dir.Path()}) {
     notifier.messages.clear();
     notifier.details.clear();
-    EXPECT_EQ(ReadWaveFile(kWaveOpen, special, nullptr, notifier), kWaveFailed);
+    EXPECT_EQ(ReadWaveFile(*reader, kWaveOpen, special, nullptr, notifier), kWaveFailed);
     EXPECT_EQ(notifier.messages, std::vector<std::string>{"Cannot read file!"});
     EXPECT_EQ(notifier.details, std::vector<std::string>{"not a regular file"});
     WaveFormat format;
@@ -317,7 +316,7 @@ TEST_F(WaveReaderTest, GigabytesOfEmptyChunksAreSteppedOverInTheChunkSearch) {
     GTEST_SKIP() << "no room for a 4 GiB sparse file here";
   }
   notifier.messages.clear();
-  EXPECT_EQ(ReadWaveFile(kWaveOpen, path, nullptr, notifier), kWaveFailed);
+  EXPECT_EQ(ReadWaveFile(*reader, kWaveOpen, path, nullptr, notifier), kWaveFailed);
   EXPECT_EQ(notifier.messages, std::vector<std::string>{"Bad Riff Format!"});
 
   // Chunks after a long run of zeros are still found where they are.
@@ -329,5 +328,5 @@ TEST_F(WaveReaderTest, GigabytesOfEmptyChunksAreSteppedOverInTheChunkSearch) {
   Bytes aligned(file.begin(), file.end());
   aligned.erase(aligned.begin() + 36, aligned.begin() + 41);
   ASSERT_EQ(Open(aligned), kWaveDone);
-  EXPECT_EQ(WaveFiles().total, 4u);
+  EXPECT_EQ(reader->Total(), 4u);
 }

@@ -24,19 +24,22 @@ std::string Join(const std::vector<std::string>& lines) {
   return text;
 }
 
-// Creates `path`, writes the blocks and closes; returns every result and
-// message as text, one per line.
-std::string WriteFile(const std::string& path, const std::vector<Bytes>& blocks) {
+// Creates `path` with `format`, writes the blocks and closes; returns every
+// result and message as text, one per line.
+std::string WriteFile(const std::string& path, const std::vector<Bytes>& blocks,
+                      const WaveFormat& format = PcmFormat(2, 44100, 16)) {
   RecordingNotifier notifier;
-  std::string log = "create " + std::to_string(WriteWaveFile(kWaveCreate, path, nullptr, notifier));
-  WaveFiles().writeFailed = 0;
+  WaveWriter writer(format);
+  std::string log =
+      "create " + std::to_string(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier));
   for (Bytes block : blocks) {
     const WaveBlock descriptor{block.data(), static_cast<uint32_t>(block.size()),
                                static_cast<uint32_t>(block.size())};
-    log += " write " + std::to_string(WriteWaveFile(kWaveTransfer, path, &descriptor, notifier));
+    log += " write " +
+           std::to_string(WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier));
   }
-  log += " failed " + std::to_string(WaveFiles().writeFailed);
-  log += " close " + std::to_string(WriteWaveFile(kWaveClose, path, nullptr, notifier));
+  log += " failed " + std::to_string(writer.WriteFailed() ? 1 : 0);
+  log += " close " + std::to_string(WriteWaveFile(writer, kWaveClose, path, nullptr, notifier));
   return log + "\n" + Join(notifier.messages);
 }
 
@@ -55,20 +58,17 @@ uint32_t SizeField(const Bytes& file, size_t offset) {
 
 class WaveWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    WaveFiles().outputFormat = PcmFormat(2, 44100, 16);
-    path = dir.File("out.wav");
-  }
   TempDir dir;
-  std::string path;
+  std::string path = dir.File("out.wav");
 };
 
 }  // namespace
 
 TEST_F(WaveWriterTest, WritesTheFixedHeaderWithAnEighteenByteFormatChunk) {
-  WaveFiles().outputFormat.extraSize = 22;          // never carried into a file
-  WaveFiles().outputFormat.avgBytesPerSec = 12345;  // copied as it stands
-  ASSERT_EQ(WriteFile(path, {Counting(8)}), "create 0 write 0 failed 0 close 0\n");
+  WaveFormat format = PcmFormat(2, 44100, 16);
+  format.extraSize = 22;          // never carried into a file
+  format.avgBytesPerSec = 12345;  // copied as it stands
+  ASSERT_EQ(WriteFile(path, {Counting(8)}, format), "create 0 write 0 failed 0 close 0\n");
   const Bytes file = ReadFileBytes(path);
   ASSERT_EQ(file.size(), 54u);
   const uint8_t expected[46] = {'R',  'I',  'F', 'F', 46,   0,    0, 0, 'W', 'A', 'V', 'E',
@@ -153,20 +153,34 @@ TEST_F(WaveWriterTest, APadByteThatCannotBeWrittenFailsTheCloseButBothSizesArePa
 
 TEST_F(WaveWriterTest, TheHeaderIsBroughtUpToDateAfterEachSecondOfAudio) {
   // 1000 Hz 8-bit mono: 1000 bytes a second, written in blocks of 400.
-  WaveFiles().outputFormat = PcmFormat(1, 1000, 8);
   RecordingNotifier notifier;
-  ASSERT_EQ(WriteWaveFile(kWaveCreate, path, nullptr, notifier), kWaveDone);
+  WaveWriter writer(PcmFormat(1, 1000, 8));
+  ASSERT_EQ(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier), kWaveDone);
   std::vector<uint32_t> dataSizes;
   Bytes block = Counting(400);
   const WaveBlock descriptor{block.data(), 400, 400};
   for (int i = 0; i < 6; ++i) {
-    ASSERT_EQ(WriteWaveFile(kWaveTransfer, path, &descriptor, notifier), kWaveDone);
+    ASSERT_EQ(WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier), kWaveDone);
     const Bytes file = ReadFileBytes(path);
     dataSizes.push_back(SizeField(file, 42));
     EXPECT_EQ(SizeField(file, 4), 38 + dataSizes.back());
   }
   EXPECT_EQ(dataSizes, (std::vector<uint32_t>{0, 0, 1200, 1200, 1200, 2400}));
-  EXPECT_EQ(WriteWaveFile(kWaveClose, path, nullptr, notifier), kWaveDone);
+  EXPECT_EQ(WriteWaveFile(writer, kWaveClose, path, nullptr, notifier), kWaveDone);
+}
+
+TEST_F(WaveWriterTest, AWriterLetGoWithItsFileOpenFinishesIt) {
+  {
+    RecordingNotifier notifier;
+    WaveWriter writer(PcmFormat(2, 44100, 16));
+    ASSERT_EQ(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier), kWaveDone);
+    Bytes block = Counting(33);
+    const WaveBlock descriptor{block.data(), 33, 33};
+    ASSERT_EQ(WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier), kWaveDone);
+  }
+  const ParsedWave parsed = ParseWave(ReadFileBytes(path));
+  EXPECT_EQ(parsed.problem, "");
+  EXPECT_EQ(parsed.data, Counting(33));
 }
 
 TEST(WaveWriter, NeverLetsTheRiffSizePassFourGigabytes) {
@@ -181,8 +195,9 @@ TEST(WaveWriter, NeverLetsTheRiffSizePassFourGigabytes) {
 
 TEST(WaveWriter, UnknownOperationsAndClosesWithoutAFileDoNothing) {
   RecordingNotifier notifier;
-  EXPECT_EQ(WriteWaveFile(0, "", nullptr, notifier), kWaveDone);
-  EXPECT_EQ(WriteWaveFile(2, "", nullptr, notifier), kWaveDone);
-  EXPECT_EQ(WriteWaveFile(kWaveClose, "", nullptr, notifier), kWaveDone);
+  WaveWriter writer(PcmFormat(2, 44100, 16));
+  EXPECT_EQ(WriteWaveFile(writer, 0, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(WriteWaveFile(writer, 2, "", nullptr, notifier), kWaveDone);
+  EXPECT_EQ(WriteWaveFile(writer, kWaveClose, "", nullptr, notifier), kWaveDone);
   EXPECT_TRUE(notifier.messages.empty());
 }

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,6 +35,21 @@ QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveForma
   const QString path = folder.filePath(QString::fromUtf8(name));
   ts::WriteFileBytes(path.toStdString(), ts::BuildWave(format, data));
   return path;
+}
+
+// Drops the file at `path` on the page as a file manager does; false when
+// the page refuses it.
+bool DropOn(IOPage& page, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &drop);
+  return true;
 }
 
 // Chooses `input` and `output` through the Select buttons.
@@ -77,11 +93,12 @@ class IOPageTest : public QObject {
  private slots:
   void initTestCase();
   void StartsWithItsDefaults();
-  void LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped();
+  void LimitsReachTheEngineAndTheFieldsShowThem();
   void BlockLengthEntryGivesHalfItsBytes();
   void EmptyFieldKeepsThePageAndTheEngine();
   void MissingDefaultFileDisablesFormatButtonsOnly();
-  void SelectedEightBitMonoFileSetsAndLocksTheFormat();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat_data();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat();
   void FileToFileRunShowsCancelAndFillsTheBar();
   void OutputThatIsTheInputIsRefusedAndTheInputKept();
   void CancelEndsTheRunWithAValidShorterFile();
@@ -129,17 +146,17 @@ void IOPageTest::StartsWithItsDefaults() {
   QVERIFY(!page.ProcessingLabel()->isEnabled());
 
   const WaveEngine& engine = program.Sheet().Engine();
-  QCOMPARE(engine.bufferCount, 16);
-  QCOMPARE(engine.sampleRate, 22000);
-  QCOMPARE(engine.channels, 2);
-  QCOMPARE(engine.bitsPerSample, 16);
-  QCOMPARE(engine.blockBytes, 128);
-  QVERIFY(!engine.inputIsFile && !engine.outputIsFile);
-  QCOMPARE(engine.inputDeviceId, 0);
-  QCOMPARE(engine.outputDeviceId, 0);
+  QCOMPARE(engine.settings.bufferCount, 16);
+  QCOMPARE(engine.settings.sampleRate, 22000);
+  QCOMPARE(engine.settings.channels, 2);
+  QCOMPARE(engine.settings.bitsPerSample, 16);
+  QCOMPARE(engine.settings.blockBytes, 128);
+  QVERIFY(!engine.settings.inputIsFile && !engine.settings.outputIsFile);
+  QCOMPARE(engine.settings.inputDeviceId, 0);
+  QCOMPARE(engine.settings.outputDeviceId, 0);
 }
 
-void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
+void IOPageTest::LimitsReachTheEngineAndTheFieldsShowThem() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
@@ -158,19 +175,22 @@ void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
     page.SampleRateEdit()->setText(QString::fromUtf8(c.rate));
     ClickTab(sheet, 1);  // leaving the page takes its data
     QCOMPARE(sheet.currentIndex(), 1);
-    QCOMPARE(engine.bufferCount, c.engineBuffers);
-    QCOMPARE(engine.sampleRate, c.engineRate);
+    QCOMPARE(engine.settings.bufferCount, c.engineBuffers);
+    QCOMPARE(engine.settings.sampleRate, c.engineRate);
     QCOMPARE(sheet.LeftChain().sampleRate, c.engineRate);
     QCOMPARE(sheet.RightChain().sampleRate, c.engineRate);
+    // The fields show what runs, at once and when the page comes back.
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
     ClickTab(sheet, 0);
-    QCOMPARE(page.BufferCountEdit()->text(), QString::fromUtf8(c.buffers));
-    QCOMPARE(page.SampleRateEdit()->text(), QString::fromUtf8(c.rate));
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
   }
   // "Mono" takes the data at once.
   page.MonoButton()->click();
-  QCOMPARE(engine.channels, 1);
+  QCOMPARE(engine.settings.channels, 1);
   page.StereoButton()->click();
-  QCOMPARE(engine.channels, 2);
+  QCOMPARE(engine.settings.channels, 2);
 }
 
 void IOPageTest::BlockLengthEntryGivesHalfItsBytes() {
@@ -181,12 +201,12 @@ void IOPageTest::BlockLengthEntryGivesHalfItsBytes() {
     page.BlockLengthList()->setCurrentIndex(entry);
     QVERIFY(page.ExchangeFromControls());
     const int shown = page.BlockLengthList()->currentText().toInt();
-    QCOMPARE(sheet.Engine().blockBytes, shown / 2);
+    QCOMPARE(sheet.Engine().settings.blockBytes, shown / 2);
     // The chains count frames: 16-bit stereo takes four bytes a frame.
     QCOMPARE(sheet.LeftChain().blockFrames, shown / 8);
     QCOMPARE(sheet.RightChain().blockFrames, shown / 8);
   }
-  QCOMPARE(sheet.Engine().blockBytes, 8192);  // "16384"
+  QCOMPARE(sheet.Engine().settings.blockBytes, 8192);  // "16384"
 }
 
 void IOPageTest::EmptyFieldKeepsThePageAndTheEngine() {
@@ -197,7 +217,7 @@ void IOPageTest::EmptyFieldKeepsThePageAndTheEngine() {
   page.BufferCountEdit()->setText(QStringLiteral("8"));
   ClickTab(sheet, 1);
   ClickTab(sheet, 0);
-  QCOMPARE(sheet.Engine().bufferCount, 8);
+  QCOMPARE(sheet.Engine().settings.bufferCount, 8);
 
   page.BufferCountEdit()->clear();
   page.SampleRateEdit()->setText(QStringLiteral("30000"));
@@ -205,15 +225,15 @@ void IOPageTest::EmptyFieldKeepsThePageAndTheEngine() {
   QCOMPARE(messages.texts, QStringList({"Please enter an integer."}));
   QCOMPARE(sheet.currentIndex(), 0);
   QCOMPARE(sheet.CurrentPage(), &page);
-  QCOMPARE(sheet.Engine().bufferCount, 8);
-  QCOMPARE(sheet.Engine().sampleRate, 22000);
+  QCOMPARE(sheet.Engine().settings.bufferCount, 8);
+  QCOMPARE(sheet.Engine().settings.sampleRate, 22000);
 
   // Once the field holds a number again the page can be left.
   page.BufferCountEdit()->setText(QStringLiteral("6"));
   ClickTab(sheet, 1);
   QCOMPARE(sheet.currentIndex(), 1);
-  QCOMPARE(sheet.Engine().bufferCount, 6);
-  QCOMPARE(sheet.Engine().sampleRate, 30000);
+  QCOMPARE(sheet.Engine().settings.bufferCount, 6);
+  QCOMPARE(sheet.Engine().settings.sampleRate, 30000);
   QCOMPARE(messages.texts.size(), 1);
 }
 
@@ -236,7 +256,14 @@ void IOPageTest::MissingDefaultFileDisablesFormatButtonsOnly() {
   QVERIFY(page.Bits8Button()->isEnabled());
 }
 
-void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat_data() {
+  QTest::addColumn<bool>("dropped");
+  QTest::newRow("with Select") << false;
+  QTest::newRow("dropped on the page") << true;
+}
+
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat() {
+  QFETCH(bool, dropped);
   MessageLog messages;
   QTemporaryDir folder;
   const QString input =
@@ -244,10 +271,22 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
-  page.SetFileChooser([&](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : QString();
-  });
-  page.InputSelectButton()->click();
+  auto choose = [&](const QString& path) {
+    if (dropped) {
+      QVERIFY(DropOn(page, path));
+      return;
+    }
+    page.SetFileChooser([path](IOPage::FileDialogKind kind) {
+      return kind == IOPage::FileDialogKind::kOpenInput ? path : QString();
+    });
+    page.InputSelectButton()->click();
+  };
+  if (dropped) {
+    // Only a file named as a WAV file is taken.
+    QVERIFY(!DropOn(page, folder.filePath(QStringLiteral("notes.txt"))));
+    QCOMPARE(page.InputList()->currentIndex(), 1);
+  }
+  choose(input);
   QVERIFY(messages.texts.isEmpty());
   QVERIFY(page.MonoButton()->isChecked());
   QVERIFY(page.Bits8Button()->isChecked());
@@ -261,20 +300,22 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   QCOMPARE(page.InputList()->currentIndex(), 0);
   QCOMPARE(page.InputList()->itemText(0), input);
   QCOMPARE(page.InputFileName(), input);
-  QVERIFY(sheet.Engine().inputIsFile);
-  QCOMPARE(QString::fromStdString(sheet.Engine().inputFileName), input);
-  QCOMPARE(sheet.Engine().channels, 1);
-  QCOMPARE(sheet.Engine().bitsPerSample, 8);
-  QCOMPARE(sheet.Engine().sampleRate, 11025);
+  QVERIFY(sheet.Engine().settings.inputIsFile);
+  QCOMPARE(QString::fromStdString(sheet.Engine().settings.inputFileName), input);
+  QCOMPARE(sheet.Engine().settings.channels, 1);
+  QCOMPARE(sheet.Engine().settings.bitsPerSample, 8);
+  QCOMPARE(sheet.Engine().settings.sampleRate, 11025);
 
   // A file that is not a WAV file changes nothing.
   const QString text = folder.filePath(QStringLiteral("notes.wav"));
   ts::WriteFileBytes(text.toStdString(), ts::Bytes(64, 'x'));
-  page.SetFileChooser([&](IOPage::FileDialogKind) { return text; });
-  page.InputSelectButton()->click();
+  choose(text);
   QCOMPARE(messages.texts.size(), 1);
   QCOMPARE(page.InputFileName(), input);
   QCOMPARE(page.InputList()->itemText(0), input);
+  if (dropped) {
+    return;
+  }
   // Cancelling the dialog changes nothing either.
   page.SetFileChooser([](IOPage::FileDialogKind) { return QString(); });
   page.InputSelectButton()->click();
