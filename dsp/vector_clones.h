@@ -4,10 +4,13 @@
 // processor can run is chosen when the program is loaded. The loops are
 // integer arithmetic, so both builds give the same bits; the AVX2 one only
 // takes more samples per instruction. Elsewhere the plain build is the only
-// one.
+// one. TONALITH_X86_64_GCC is 1 where such builds are made, for the loops
+// written with AVX2 instructions beside a plain version.
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define TONALITH_X86_64_GCC 1
 #define TONALITH_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
+#define TONALITH_X86_64_GCC 0
 #define TONALITH_VECTOR_CLONES
 #endif

@@ -10,6 +10,10 @@
 #include "effects/effect_factory.h"
 #include "effects/parameter_limit.h"
 
+#if TONALITH_X86_64_GCC
+#include <immintrin.h>
+#endif
+
 namespace {
 constexpr int32_t kTableLength = 256;
 constexpr double kPeak = 4096.0;
@@ -63,6 +67,84 @@ struct ReadPosition {
   }
 };
 
+// The wet values of the next samples of a run, as many as the read position
+// takes without wrapping around the line's end or holding still (an
+// oscillator share below -4096), eight at a time; returns how many it did
+// (0 where the processor lacks AVX2). wetBefore[k] takes sample k's wet
+// value, wet[k] the same saturated, and the position moves on past them. The
+// position stands for read x 4096 + fraction and gains 4096 + m per sample;
+// with a fraction of 0..4095 at the start, the whole and fractional parts of
+// that sum are the read position and fraction the samples one at a time
+// arrive at, and the line does not change while a run reads it.
+#if TONALITH_X86_64_GCC
+__attribute__((target("default"))) int32_t ReadForward(const int16_t*, int32_t, const int16_t*,
+                                                       int32_t, ReadPosition&, int32_t*, int16_t*) {
+  return 0;
+}
+
+__attribute__((target("avx2"))) int32_t ReadForward(const int16_t* line, int32_t length,
+                                                    const int16_t* m, int32_t count,
+                                                    ReadPosition& position, int32_t* wetBefore,
+                                                    int16_t* wet) {
+  // Positions x 4096 stay within 32 bits.
+  if (position.fraction < 0 || length >= (1 << 18)) {
+    return 0;
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi32(4096);
+  const __m256i fractionMask = _mm256_set1_epi32(4095);
+  const __m256i lowest = _mm256_set1_epi32(kSampleMin);
+  const __m256i highest = _mm256_set1_epi32(kSampleMax);
+  const __m256i lastOfLow = _mm256_set1_epi32(3);
+  int32_t start = position.read * 4096 + position.fraction;
+  int32_t k = 0;
+  for (; k + 8 <= count; k += 8) {
+    const __m256i step = _mm256_add_epi32(
+        _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m + k))), one);
+    if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(zero, step)) != 0) {
+      break;  // the position would hold still
+    }
+    // Sums of the steps up to each sample, then the position before it.
+    __m256i sums = _mm256_add_epi32(step, _mm256_slli_si256(step, 4));
+    sums = _mm256_add_epi32(sums, _mm256_slli_si256(sums, 8));
+    sums = _mm256_add_epi32(
+        sums, _mm256_blend_epi32(zero, _mm256_permutevar8x32_epi32(sums, lastOfLow), 0xF0));
+    const __m256i at = _mm256_add_epi32(_mm256_set1_epi32(start), _mm256_sub_epi32(sums, step));
+    const int32_t lastAt = _mm256_extract_epi32(at, 7);
+    if ((lastAt >> 12) + 1 >= length) {
+      break;  // the read position, or the sample after it, wraps
+    }
+    const __m256i read = _mm256_srai_epi32(at, 12);
+    const __m256i fraction = _mm256_and_si256(at, fractionMask);
+    // Each gathered word holds line[read] (low half) and line[read + 1].
+    const __m256i pair = _mm256_i32gather_epi32(reinterpret_cast<const int*>(line), read, 2);
+    const __m256i d = _mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16);
+    const __m256i h = _mm256_sub_epi32(_mm256_srai_epi32(pair, 16), d);
+    const __m256i value =
+        _mm256_add_epi32(d, _mm256_srai_epi32(_mm256_mullo_epi32(fraction, h), 12));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(wetBefore + k), value);
+    const __m256i held = _mm256_min_epi32(_mm256_max_epi32(value, lowest), highest);
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(held, held), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(wet + k), _mm256_castsi256_si128(packed));
+    start = lastAt + _mm256_extract_epi32(step, 7);
+  }
+  if (k > 0) {
+    position.read = start >> 12;
+    position.fraction = start & 4095;
+    if (position.read >= length) {
+      position.read -= length;
+    }
+    position.Load(line, length);
+  }
+  return k;
+}
+#else
+int32_t ReadForward(const int16_t*, int32_t, const int16_t*, int32_t, ReadPosition&, int32_t*,
+                    int16_t*) {
+  return 0;
+}
+#endif
+
 // The line of one block: the read position and the write position, and the
 // last wet value.
 class ChorusSweep {
@@ -99,9 +181,14 @@ class ChorusSweep {
         RunAhead(x + n, m + n, wet + n, run);
         n += run;
       } else {
-        // The read position near the writes: one sample as it comes.
-        Step(x[n], m[n], wet + n);
-        ++n;
+        // The read position near the writes: one sample as it comes, for a
+        // tile of samples before the next look. Near the writes it tends to
+        // stay there (while the top of the sweep is held, for one), and the
+        // look costs a division.
+        const int32_t end = n + std::min(count - n, kTile);
+        for (; n < end; ++n) {
+          Step(x[n], m[n], wet + n);
+        }
       }
     }
   }
@@ -157,11 +244,17 @@ class ChorusSweep {
     int32_t wetBefore[kTile + 1];
     wetBefore[0] = lastWet_;
     ReadPosition position = position_;  // in registers for the loop
-    for (int32_t k = 0; k < run; ++k) {
-      const int32_t wetValue = position.WetValue();
-      wetBefore[k + 1] = wetValue;
-      wet[k] = Saturate(wetValue);
-      position.Move(line_, length_, m[k]);
+    for (int32_t k = 0; k < run;) {
+      k += ReadForward(line_, length_, m + k, run - k, position, wetBefore + 1 + k, wet + k);
+      // Where that stops (a wrap, a position held still, the run's last
+      // samples), eight samples one at a time.
+      const int32_t end = std::min(run, k + 8);
+      for (; k < end; ++k) {
+        const int32_t wetValue = position.WetValue();
+        wetBefore[k + 1] = wetValue;
+        wet[k] = Saturate(wetValue);
+        position.Move(line_, length_, m[k]);
+      }
     }
     position_ = position;
     lastWet_ = wetBefore[run];
