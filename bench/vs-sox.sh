@@ -11,8 +11,10 @@
 #                                 distortion compression autowah filtermod chain
 #
 # Environment: RENDER (default build/tonalith-render), SOX (default sox),
-# PAIRS (default 5), SOX_DITHER=1 to let sox add its usual dither (see below), WORK (a folder for the inputs and outputs, about 120 MB;
-# default a fresh temporary one). The outputs are removed before every run,
+# PAIRS (default 5), LENGTHS (default "300 60": the files' lengths in
+# seconds), SOX_DITHER=1 to let sox add its usual dither (see below), WORK (a
+# folder for the inputs and outputs, about 120 MB; default a fresh temporary
+# one). The outputs are removed before every run,
 # outside the timing, so neither program pays for truncating the other's.
 set -euo pipefail
 export LC_ALL=C
@@ -202,5 +204,6 @@ table() {  # LENGTH_SECONDS
 echo "tonalith-render: $render"
 echo "sox: $("$sox" --version 2>&1 | sed 's/^sox: *//')${sox_flags:+ (${sox_flags[*]}: no dither)}"
 echo "machine: $(nproc) cores, $(uname -m), load $(cut -d' ' -f1-3 /proc/loadavg)"
-table 300
-table 60
+for length in ${LENGTHS:-300 60}; do
+  table "$length"
+done
