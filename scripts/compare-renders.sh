@@ -7,7 +7,8 @@
 #
 # OLD_RENDER is typically a copy of build/tonalith-render made before the
 # change. The inputs are generated with sox: 16-bit stereo, 16-bit mono, 8-bit
-# stereo and 8-bit mono, at four rates, noise with loud passages and sweeps
+# stereo and 8-bit mono, at four rates (and a short one whose length no
+# block length divides), noise with loud passages and sweeps
 # so that saturation, feedback limits and wrap-arounds are reached. Every
 # effect runs with several parameter sets, alone and in a chain of all eight,
 # at the smallest, the default and the largest block length.
@@ -37,6 +38,8 @@ make_input s16-stereo 44100 2 16
 make_input s16-mono 22050 1 16
 make_input u8-stereo 11025 2 8
 make_input u8-mono 48000 1 8
+# A length that no block length divides, 8-bit mono at 8 kHz.
+"$sox" -q "$work/u8-mono.wav" -r 8000 "$work/u8-mono-short.wav" trim 0 9377s
 
 setups=(
   ""
@@ -74,11 +77,21 @@ setups=(
   "--effect eq:gains=3;0;-3 --effect compression --effect distortion:feedback=64 --effect autowah
    --effect delay --effect filtermod --effect chorus --effect reverb"
   "--effect reverb --effect chorus:enabled=0 --effect delay:left.enabled=0 --effect distortion"
+  "--effect delay:delayMs=37,in=100,out=300"
+  "--effect chorus:preFilterHz=500,initialDelayMs=13,finalDelayMs=77,modLengthMs=333,feedbackPercent=99,in=77,out=400"
+  "--effect chorus:left.feedbackPercent=1,right.feedbackPercent=100,left.modLengthMs=101"
+  "--effect reverb:echoCount=16,minEchoMs=1,maxEchoMs=100,lowCutHz=50,highCutHz=1000,reverbTimeMs=4000,in=300,out=0"
+  "--effect eq:gains=-1;2;-3;4;-5;6;-7;8;-9;10;-11;12;-13;14;-15;16,spacing=3,in=400,out=100"
+  "--effect distortion:feedback=-77,preFilterHz=16000,curve=-32768:32767;-1:-32767;0:32767;32768:-32767"
+  "--effect compression:envelopeDelayMs=3,curve=0:40;100:-40;1000:40;32768:-40,in=300,out=200"
+  "--effect autowah:filterKind=BandStop,sweepScaling=2,initialCutoff=300,finalCutoff=3000,initialResonance=0.5,in=50,out=450"
+  "--effect filtermod:filterKind=AllPass,sweepScaling=1,modulatorLengthMs=100,initialCutoff=22000,finalCutoff=100,initialResonance=50"
+  "--effect chorus --effect chorus:feedbackPercent=100 --effect reverb:echoCount=16 --effect distortion:feedback=128"
 )
 
 checked=0
 failed=0
-for input in s16-stereo s16-mono u8-stereo u8-mono; do
+for input in s16-stereo s16-mono u8-stereo u8-mono u8-mono-short; do
   for block in 128 1024 8192; do
     for setup in "${setups[@]}"; do
       # shellcheck disable=SC2086  # the setup is a list of options
