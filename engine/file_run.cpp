@@ -37,7 +37,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   const auto blockBytes = static_cast<uint32_t>(std::max(settings.blockBytes, 1));
   // Creating the output would truncate the input before it is read.
   if (SameFile(input, output)) {
-    notifier.ShowMessage(msg::kOutputIsInput);
+    notifier.ShowMessage(msg::kOutputIsInput, input);
     return FileRunResult::kOutputIsInput;
   }
 
@@ -80,7 +80,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
     WaveBlock in{inputBuffer.data(), blockBytes, blockBytes};
     const int32_t read = ReadWaveFile(reader, kWaveTransfer, input, &in, notifier);
     if (read == kWaveFailed) {
-      notifier.ShowMessage(msg::kReadError);
+      notifier.ShowMessage(msg::kReadError, FileDetail(input, reader.ReadFailure()));
       result = FileRunResult::kReadError;
       break;
     }

@@ -115,7 +115,12 @@ void WaveEngine::HandlePlayed(WaveHeader* played) {
   }
   // The end of what could be read: the run ends once all of it has played.
   if (state_.endOfInput && state_.bytesDone >= state_.bytesSent) {
-    EndRun(state_.readFailed ? file_run_messages::kReadError : nullptr);
+    if (state_.readFailed) {
+      EndRun(file_run_messages::kReadError,
+             FileDetail(settings.inputFileName, reader_->ReadFailure()));
+    } else {
+      EndRun(nullptr);
+    }
   }
 }
 

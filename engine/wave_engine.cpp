@@ -131,7 +131,12 @@ FileRunResult WaveEngine::ProcessFileToFile(FileRunBlockHook afterBlock) {
 
 bool WaveEngine::Report(DeviceOperation operation, WaveResult result) {
   if (const char* text = DeviceMessage(operation, result)) {
-    notifier_->ShowMessage(text);
+    const bool input =
+        operation == DeviceOperation::kOpenInput || operation == DeviceOperation::kPrepareInput ||
+        operation == DeviceOperation::kAddBuffer || operation == DeviceOperation::kStartInput;
+    notifier_->ShowMessage(text,
+                           DeviceDetail(input ? WaveDirection::kInput : WaveDirection::kOutput,
+                                        service_->LastError()));
   }
   return result == WaveResult::kOk;
 }
@@ -241,7 +246,7 @@ void WaveEngine::ReportOpenFailure(WaveDirection direction, WaveResult result,
   if (result == WaveResult::kBadFormat && reason.empty()) {
     reason = FormatText(format) + " cannot be opened";
   }
-  notifier_->ShowMessage(text, reason.empty() ? std::string() : DeviceDetail(direction, reason));
+  notifier_->ShowMessage(text, DeviceDetail(direction, reason));
 }
 
 void WaveEngine::AllocateRing(WaveRing& ring) {
@@ -297,8 +302,9 @@ void WaveEngine::OpenOutput() {
       outputOpen = true;
       PrepareOutputBuffers();
     } else {
+      const std::string detail = FileErrorDetail(settings.outputFileName, writer_->Error());
       writer_.reset();
-      notifier_->ShowMessage(file_run_messages::kCannotOpenOutput);
+      notifier_->ShowMessage(file_run_messages::kCannotOpenOutput, detail);
     }
     SetProgress(0);
     state_.total = DiskFreeBytes(settings.outputFileName);
@@ -380,7 +386,8 @@ bool WaveEngine::StartOutput() {
       return true;
     }
     if (state_.readFailed) {
-      notifier_->ShowMessage(file_run_messages::kReadError);
+      notifier_->ShowMessage(file_run_messages::kReadError,
+                             FileDetail(settings.inputFileName, reader_->ReadFailure()));
     }
     return false;
   }

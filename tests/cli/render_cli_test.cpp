@@ -182,12 +182,13 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
   WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 32), Bytes(64, 0)));
   ProcessResult r = Render({input, output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "UnSupported Wave Format!\n");
+  EXPECT_EQ(r.err, "UnSupported Wave Format!\n" + input + "\n");
   EXPECT_FALSE(FileExists(output));
 
   r = Render({dir.File("missing.wav"), output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Cannot read file!\nNo such file or directory\n");
+  EXPECT_EQ(r.err,
+            "Cannot read file!\n" + dir.File("missing.wav") + ": No such file or directory\n");
 
   // An output that cannot be created: the reason follows the message.
   WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(64, 0)));
@@ -198,8 +199,8 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
   r = Render({input, "/dev/full"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err,
-            "Cannot create wave format chunk!\nError opening output file\n/dev/full: No space left "
-            "on device\n");
+            "Cannot create wave format chunk!\n/dev/full: No space left on device\nError opening "
+            "output file\n/dev/full: No space left on device\n");
 
   // A read error in the middle: the output stays, valid, with the blocks read.
   const Bytes data = SampleBytes(Noise(1000, 3));
@@ -207,7 +208,8 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
       input, BuildRiff({{"fmt ", FormatChunkBody(PcmFormat(1, 8000, 16))}, {"data", data, 4000u}}));
   r = Render({"--block", "512", input, output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error reading input file!!!\n");
+  EXPECT_EQ(r.err,
+            "Error reading input file!!!\n" + input + ": the file ends before its data does\n");
   const ParsedWave out = ParseWave(ReadFileBytes(output));
   ASSERT_EQ(out.problem, "");
   EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 1536));

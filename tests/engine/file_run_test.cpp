@@ -165,6 +165,7 @@ TEST_F(FileRunTest, AnOutputThatReachesTheInputIsRefusedBeforeAnythingIsOpened) 
     output = name;
     EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kOutputIsInput) << name;
     EXPECT_EQ(notifier.messages, std::vector<std::string>{"The output file is the input file!"});
+    EXPECT_EQ(notifier.details.back(), input);
     EXPECT_EQ(ReadFileBytes(input), file) << name;
   }
   // A symbolic link taken as the input is refused the same way.
@@ -196,6 +197,8 @@ TEST_F(FileRunTest, AReadErrorKeepsAValidOutputWithTheBlocksBefore) {
   LinkedTestEffects l(left, {&plus});
   EXPECT_EQ(ProcessFileToFile(Settings(512)), FileRunResult::kReadError);
   EXPECT_EQ(notifier.messages, std::vector<std::string>{"Error reading input file!!!"});
+  EXPECT_EQ(notifier.details,
+            std::vector<std::string>{input + ": the file ends before its data does"});
   const ParsedWave out = Output();
   ASSERT_EQ(out.problem, "");
   const Bytes firstBlocks(data.begin(), data.begin() + 1536);
@@ -253,14 +256,15 @@ TEST_F(FileRunTest, AnOutputWithoutRoomForItsHeaderIsRemovedAndAnOlderFileKeptWh
     });
   };
   // Made by the run and left unfinished: removed.
-  EXPECT_EQ(run(), "refused|Cannot write wave format data!||Error opening output file|" + output +
-                       ": File too large");
+  const std::string tooLarge = output + ": File too large";
+  EXPECT_EQ(run(), "refused|Cannot write wave format data!|" + tooLarge +
+                       "|Error opening output file|" + tooLarge);
   EXPECT_FALSE(FileExists(output));
   // There before the run: not a byte changes while the header cannot be written.
   const Bytes older = {'o', 'l', 'd'};
   WriteFileBytes(output, older);
-  EXPECT_EQ(run(), "refused|Cannot create wave format chunk!||Error opening output file|" + output +
-                       ": File too large");
+  EXPECT_EQ(run(), "refused|Cannot create wave format chunk!|" + tooLarge +
+                       "|Error opening output file|" + tooLarge);
   EXPECT_EQ(ReadFileBytes(output), older);
 }
 

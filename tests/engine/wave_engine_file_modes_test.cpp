@@ -156,6 +156,8 @@ TEST_F(PlayTest, ReadErrorPlaysTheBlocksReadBeforeItThenEndsWithItsMessage) {
     }
     EXPECT_EQ(heard, Bytes(body.begin(), body.begin() + 4096)) << buffers;
     EXPECT_EQ(notifier.messages, std::vector<std::string>{file_run_messages::kReadError});
+    EXPECT_EQ(notifier.details, std::vector<std::string>{dir.File("short.wav") +
+                                                         ": the file ends before its data does"});
     EXPECT_EQ(runEnds, 1);
     EXPECT_EQ(progress.positions.back(), 0);
     ExpectIdle();
@@ -321,6 +323,8 @@ TEST_F(RecordTest, UnwritableOutputFileIsRefusedAndTheInputClosedAgain) {
   EXPECT_FALSE(engine->StartRun());
   ASSERT_FALSE(notifier.messages.empty());
   EXPECT_EQ(notifier.messages.back(), file_run_messages::kCannotOpenOutput);
+  EXPECT_EQ(notifier.details.back(),
+            engine->settings.outputFileName + ": No such file or directory");
   ExpectIdle();
 }
 
