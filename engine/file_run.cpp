@@ -71,6 +71,9 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   const auto rate = static_cast<int32_t>(format.samplesPerSec);
   left.Prepare(stream.framesPerBlock, rate);
   right.Prepare(stream.framesPerBlock, rate);
+  if (settings.meter) {
+    settings.meter->BeginRun(stream.channels);
+  }
 
   SetProgress(settings.progress, 0);
   uint64_t bytesDone = 0;
@@ -88,7 +91,8 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
       break;
     }
     const int32_t frames = FrameCount(in.bufferLength, stream.bitsPerSample, stream.channels);
-    ProcessBlock(stream, left, right, work, inputBuffer.data(), outputBuffer.data(), frames);
+    ProcessBlock(stream, left, right, work, inputBuffer.data(), outputBuffer.data(), frames,
+                 settings.meter);
     // Bytes of an incomplete last frame (a malformed data size) pass as read,
     // never as leftovers of an earlier block.
     const size_t converted = static_cast<size_t>(frames) * bytesPerFrame;

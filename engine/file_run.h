@@ -13,6 +13,7 @@
 #include <string>
 
 #include "effects/effect_chain.h"
+#include "engine/level_meter.h"
 #include "engine/notifier.h"
 
 namespace file_run_messages {
@@ -36,6 +37,7 @@ struct FileRunSettings {
   Notifier* notifier = nullptr;      // required
   ProgressSink* progress = nullptr;  // optional
   FileRunBlockHook afterBlock;       // optional
+  LevelMeter* meter = nullptr;       // optional: gets every block's levels
 };
 
 enum class FileRunResult {

@@ -139,7 +139,8 @@ bool WaveEngine::SendNextBlock(uint8_t* readArea, bool priming) {
   const int32_t frames = FrameCount(block.bufferLength, stream.bitsPerSample, stream.channels);
   const auto k = static_cast<size_t>(out.next);
   WaveHeader& send = out.headers[k];
-  ProcessBlock(stream, Left(), Right(), state_.work, readArea, out.buffers[k].data(), frames);
+  ProcessBlock(stream, Left(), Right(), state_.work, readArea, out.buffers[k].data(), frames,
+               &levels_);
   send.data = out.buffers[k].data();
   send.bufferLength = block.bufferLength;
   if (priming) {
@@ -226,7 +227,8 @@ WaveHeader& WaveEngine::ProcessRecorded(WaveHeader* recorded) {
   const int32_t frames = FrameCount(length, stream.bitsPerSample, stream.channels);
   const auto k = static_cast<size_t>(out.next);
   WaveHeader& done = in.headers[static_cast<size_t>(in.nextDone)];
-  ProcessBlock(stream, Left(), Right(), state_.work, done.data, out.buffers[k].data(), frames);
+  ProcessBlock(stream, Left(), Right(), state_.work, done.data, out.buffers[k].data(), frames,
+               &levels_);
 
   if (service_->UnprepareHeader(state_.inputDevice, &done) != WaveResult::kOk) {
     ResetInput();

@@ -126,6 +126,7 @@ FileRunResult WaveEngine::ProcessFileToFile(FileRunBlockHook afterBlock) {
   run.notifier = notifier_;
   run.progress = progress;
   run.afterBlock = std::move(afterBlock);
+  run.meter = &levels_;
   return ::ProcessFileToFile(run);
 }
 
@@ -208,6 +209,7 @@ void WaveEngine::OpenInput() {
     state_.stream.bitsPerSample = state_.inputFormat.bitsPerSample;
     state_.stream.channels = state_.inputFormat.channels;
     PrepareInputBuffers();
+    levels_.BeginRun(state_.stream.channels);
     // The effects run at the rate the samples have: a file's own rate, which
     // the output device is opened with too.
     const auto rate = static_cast<int32_t>(state_.inputFormat.samplesPerSec);

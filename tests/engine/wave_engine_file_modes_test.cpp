@@ -68,6 +68,9 @@ TEST_F(PlayTest, PlaysTheWholeFileInOrderAndEndsWhenItsLastByteHasPlayed) {
       heard.insert(heard.end(), block.begin(), block.end());
     }
     EXPECT_EQ(heard, data) << c.bytes;
+    // The meter saw every block played.
+    EXPECT_EQ(engine->Levels().Run().level[kMeterOutput][1].peak,
+              PeakOf(test_support::SamplesFromBytes(data), 1));
     // No block was sent after the reader had run dry.
     EXPECT_EQ(sim->CallCount(SimulatedCall::kWrite), blocks);
     EXPECT_EQ(runEnds, 1);
