@@ -126,7 +126,9 @@ FileRunResult WaveEngine::ProcessFileToFile(FileRunBlockHook afterBlock) {
   run.notifier = notifier_;
   run.progress = progress;
   run.afterBlock = std::move(afterBlock);
+  run.tail = settings.tail;
   run.meter = &levels_;
+  run.summary = &lastFileRun_;
   return ::ProcessFileToFile(run);
 }
 
