@@ -1,7 +1,8 @@
 #pragma once
 // The command line of tonalith-render:
 //
-//   tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
+//   tonalith-render [--block BYTES] [--effect SPEC]... [--tail auto|SECONDS] [--quiet]
+//                   INPUT.wav OUTPUT.wav
 //   tonalith-render --help
 //   tonalith-render --list-effects
 //
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "cli/effect_options.h"
+#include "engine/file_run.h"
 
 enum class RenderMode { kFileToFile, kHelp, kListEffects, kListDevices };
 
@@ -32,6 +34,7 @@ struct RenderOptions {
   int32_t blockBytes = kDefaultBlockBytes;
   std::vector<EffectRequest> effects;  // in the order given
   bool quiet = false;
+  RunTail tail;                       // file to file: what follows the end of the input
   std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav
   // Device modes (cli/device_options.h): -1 when that end is a file.
   int32_t inputDevice = -1;
