@@ -6,6 +6,9 @@
 //
 // A page is told when it becomes the current tab and asked before it is
 // left; a page that refuses (its data exchange found a bad entry) stays.
+//
+// Under the pages, whichever is shown, a strip of peak meters follows every
+// run's input and output levels.
 
 #include <QTabWidget>
 #include <cstdint>
@@ -16,6 +19,7 @@
 #include "effects/effect_chain.h"
 #include "engine/wave_engine.h"
 #include "ui/config_page.h"
+#include "ui/level_meters.h"
 #include "ui/message_box.h"
 
 class WaveService;
@@ -44,6 +48,7 @@ class EffectsSheet : public QTabWidget {
   IOPage& IO() { return ioPage_; }
   ConfigPage& Config() { return configPage_; }
   WaveEngine& Engine() { return engine_; }
+  LevelMeterStrip& Meters() { return *meters_; }
   EffectChain& LeftChain() { return leftChain_; }
   EffectChain& RightChain() { return rightChain_; }
   // The page of the effect at list position `index` (null outside the list).
@@ -57,10 +62,13 @@ class EffectsSheet : public QTabWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void OnCurrentChanged(int index);
+  // Puts the meter strip in the room kept for it under the pages.
+  void PlaceMeters();
   PropertyPage* PageAt(int index) const;
 
   // The chains outlive the pages and the engine: closing a run at the
@@ -74,6 +82,7 @@ class EffectsSheet : public QTabWidget {
   // added, the others are never shown.
   std::vector<std::unique_ptr<PropertyPage>> effectPages_;
   WaveEngine engine_;
+  LevelMeterStrip* meters_ = nullptr;  // a child of the sheet
 
   int currentIndex_ = -1;
   bool activated_ = false;

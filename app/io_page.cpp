@@ -1,6 +1,7 @@
 #include "app/io_page.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -40,6 +41,21 @@ QString DefaultFileName() {
 
 std::string LocalPath(const QString& path) {
   return QFile::encodeName(path).toStdString();
+}
+
+// "1:02.5" for 62.5 s; "1:02:03.0" past an hour.
+QString DurationText(uint64_t frames, uint32_t rate) {
+  const uint64_t tenths = rate == 0 ? 0 : frames * 10 / rate;
+  const uint64_t seconds = tenths / 10;
+  const QString rest =
+      QStringLiteral("%1.%2").arg(seconds % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
+  if (seconds >= 3600) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(rest);
+  }
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(rest);
 }
 
 QLineEdit* MakeDigitsEdit(QWidget* parent) {
@@ -95,6 +111,15 @@ void IOPage::BuildControls() {
   progress_->setEnabled(false);
   processing_ = new QLabel(QStringLiteral("Processing"), this);
   processing_->setEnabled(false);
+  renderTails_ = new QCheckBox(QStringLiteral("Render tails"), this);
+  renderTails_->setToolTip(
+      QStringLiteral("File to file: go on past the end of the input until the effects' echoes and "
+                     "reverberation have died away (at most %1 s)")
+          .arg(kMaxTailSeconds));
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setMinimumHeight(status_->fontMetrics().height());
 
   auto* settings = new QGridLayout;
   auto addRow = [&](int row, const char* label, QWidget* field, const char* unit) {
@@ -129,6 +154,7 @@ void IOPage::BuildControls() {
   };
   addDevice(0, "Input Device", inputList_, inputSelect_);
   addDevice(1, "Output Device", outputList_, outputSelect_);
+  devices->addWidget(renderTails_, 2, 1);
   devices->setColumnStretch(1, 1);
 
   auto* run = new QHBoxLayout;
@@ -145,6 +171,7 @@ void IOPage::BuildControls() {
   page->addLayout(devices);
   page->addStretch();
   page->addLayout(run);
+  page->addWidget(status_);
 
   connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
   connect(inputSelect_, &QPushButton::clicked, this, &IOPage::OnInputSelect);
@@ -251,6 +278,7 @@ void IOPage::WriteEngine() {
   // Device buffers hold half the number shown: "256" gives 128 bytes.
   const int entry = std::max(blockList_->currentIndex(), 0);
   settings.blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
+  settings.tail.mode = renderTails_->isChecked() ? TailMode::kUntilQuiet : TailMode::kNone;
   const int input = inputList_->currentIndex();
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
@@ -377,6 +405,7 @@ void IOPage::OnStart() {
     return;
   }
   ExchangeFromControls();
+  status_->clear();
   engine_->progress = &progressSink_;
   const WaveRunSettings& settings = engine_->settings;
   if (settings.inputIsFile || settings.outputIsFile) {
@@ -397,10 +426,11 @@ void IOPage::RunFileToFile() {
   SetRunControlsLocked(true);
   // Between two blocks the window repaints, the progress bar moves, the
   // effect pages stay usable and "Cancel" is heard.
-  engine_->ProcessFileToFile([this] {
+  const FileRunResult result = engine_->ProcessFileToFile([this] {
     QCoreApplication::processEvents();
     return cancelRequested_;
   });
+  ShowFileRunStatus(result);
   fileRunActive_ = false;
   cancelRequested_ = false;
   SetRunControlsLocked(false);
@@ -408,6 +438,41 @@ void IOPage::RunFileToFile() {
   processing_->setEnabled(false);
   progress_->setEnabled(false);
   emit FileRunFinished();
+}
+
+void IOPage::ShowFileRunStatus(FileRunResult result) {
+  const FileRunSummary& run = engine_->LastFileRun();
+  const QString file = QString::fromStdString(engine_->settings.outputFileName);
+  const QString levels = QStringLiteral("%1, %2.").arg(
+      QString::fromStdString(OutputPeakText(engine_->Levels().Run())),
+      QString::fromStdString(OutputClippedText(engine_->Levels().Run())));
+  const QString written = DurationText(run.framesWritten, run.sampleRate);
+  switch (result) {
+    case FileRunResult::kCompleted:
+      status_->setText(
+          run.tailFrames == 0
+              ? QStringLiteral("Wrote %1: %2, %3").arg(file, written, levels)
+              : QStringLiteral("Wrote %1: %2 (%3 of it tail), %4")
+                    .arg(file, written, DurationText(run.tailFrames, run.sampleRate), levels));
+      return;
+    case FileRunResult::kCancelled:
+    case FileRunResult::kReadError:
+    case FileRunResult::kWriteError: {
+      const QString how = result == FileRunResult::kCancelled ? QStringLiteral("Cancelled")
+                                                              : QStringLiteral("Stopped");
+      const QString where =
+          run.tailFrames > 0
+              ? QStringLiteral("%1 into the tail").arg(DurationText(run.tailFrames, run.sampleRate))
+              : QStringLiteral("at %1 of %2")
+                    .arg(DurationText(run.framesRead, run.sampleRate),
+                         DurationText(run.inputFrames, run.sampleRate));
+      status_->setText(QStringLiteral("%1 %2: %3 holds the part processed (%4), %5")
+                           .arg(how, where, file, written, levels));
+      return;
+    }
+    default:
+      return;  // nothing was written, or the file could not be finished: the message says so
+  }
 }
 
 void IOPage::StartDeviceRun() {
@@ -434,8 +499,9 @@ void IOPage::OnRunEnded() {
 void IOPage::SetRunControlsLocked(bool locked) {
   // While a run lasts, the settings that define its stream stay as it opened
   // with them; only the button ("Stop", "Cancel") acts on it.
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           blockList_, buffersEdit_, inputList_, outputList_, inputSelect_, outputSelect_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{blockList_, buffersEdit_, inputList_, outputList_,
+                                       inputSelect_, outputSelect_, renderTails_}) {
     control->setEnabled(!locked);
   }
   for (QWidget* control :

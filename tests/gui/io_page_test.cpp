@@ -391,6 +391,15 @@ void IOPageTest::CancelEndsTheRunWithAValidShorterFile() {
   QVERIFY(written.data.size() < data.size() / 2);
   QCOMPARE(written.data.size() % 128, size_t{0});
   QVERIFY(std::equal(written.data.begin(), written.data.end(), data.begin()));
+  // The status line says where the run stopped (64000 frames are 1.45 s) and
+  // that the file holds the part before it.
+  const QRegularExpressionMatch status =
+      QRegularExpression(QStringLiteral("^Cancelled at (0:00\\.\\d) of 0:01\\.4: (.*) holds the "
+                                        "part processed \\((0:00\\.\\d)\\), peak "))
+          .match(page.StatusLine()->text());
+  QVERIFY2(status.hasMatch(), qPrintable(page.StatusLine()->text()));
+  QCOMPARE(status.captured(2), output);
+  QCOMPARE(status.captured(3), status.captured(1));
 
   // The next Start runs the whole file.
   page.StartButtonWidget()->click();
