@@ -15,7 +15,9 @@
 using gui_test::ClickTab;
 using gui_test::MessageLog;
 using gui_test::PickInList;
+using gui_test::SelectFiles;
 using gui_test::StartedApp;
+using gui_test::WriteWave;
 namespace ts = test_support;
 
 namespace {
@@ -27,22 +29,6 @@ ts::Bytes StereoRamp(int frames) {
     samples.push_back(static_cast<int16_t>((i * 53) % 16000 - 8000));
   }
   return ts::SampleBytes(samples);
-}
-
-QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
-                  const ts::Bytes& data) {
-  const QString path = folder.filePath(QString::fromUtf8(name));
-  ts::WriteFileBytes(path.toStdString(), ts::BuildWave(format, data));
-  return path;
-}
-
-// Chooses `input` and `output` through the Select buttons.
-void SelectFiles(IOPage& page, const QString& input, const QString& output) {
-  page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
-  });
-  page.InputSelectButton()->click();
-  page.OutputSelectButton()->click();
 }
 
 // The controls that define a run's stream. While a run lasts all of them

@@ -20,17 +20,11 @@ namespace {
 
 QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
                   const std::vector<int16_t>& samples) {
-  const QString path = folder.filePath(QString::fromUtf8(name));
-  ts::WriteFileBytes(path.toStdString(), ts::BuildWave(format, ts::SampleBytes(samples)));
-  return path;
+  return gui_test::WriteWave(folder, name, format, ts::SampleBytes(samples));
 }
 
 void RunFiles(IOPage& page, const QString& input, const QString& output) {
-  page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
-  });
-  page.InputSelectButton()->click();
-  page.OutputSelectButton()->click();
+  gui_test::SelectFiles(page, input, output);
   page.StartButtonWidget()->click();
 }
 
