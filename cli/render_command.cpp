@@ -7,6 +7,7 @@
 
 #include "cli/device_options.h"
 #include "cli/device_run.h"
+#include "cli/preset_options.h"
 #include "cli/render_run.h"
 #include "cli/terminal_output.h"
 #include "effects/effect_chain.h"
@@ -120,6 +121,10 @@ int RenderMain(std::span<const std::string> arguments) {
     }
     case RenderMode::kListDevices:
       return ListDevices(options);
+    case RenderMode::kListPresets:
+      return ListFactoryPresets();
+    case RenderMode::kWritePreset:
+      return WritePresetFromOptions(options);
     case RenderMode::kFileToFile:
       break;
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "cli/device_options.h"
+#include "cli/preset_options.h"
 
 namespace {
 
@@ -12,6 +13,7 @@ bool HandleBlock(std::string_view value, RenderOptions* options, std::string* er
   for (const int32_t choice : kBlockBytesChoices) {
     if (value == std::to_string(choice)) {
       options->blockBytes = choice;
+      options->blockGiven = true;
       return true;
     }
   }
@@ -78,7 +80,8 @@ std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
 
 std::vector<RenderOptionSpec> RenderOptionTable() {
   std::vector<RenderOptionSpec> table;
-  for (const auto group : {FileRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
+  for (const auto group :
+       {FileRenderOptionSpecs(), PresetRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
     table.insert(table.end(), group.begin(), group.end());
   }
   return table;
@@ -132,6 +135,8 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
     if (!options.operands.empty()) {
       const char* option = options.mode == RenderMode::kHelp          ? "--help"
                            : options.mode == RenderMode::kListEffects ? "--list-effects"
+                           : options.mode == RenderMode::kListPresets ? "--list-presets"
+                           : options.mode == RenderMode::kWritePreset ? "--write-preset"
                                                                       : "--list-devices";
       *error = std::string(option) + " takes no INPUT or OUTPUT (\"" +
                ShownValue(options.operands.front()) + "\" given)";
@@ -187,5 +192,6 @@ dBFS and, when output samples were at full scale (saturated to +-32767), a
 warning with their count.
 
 Exit status: 0 done, 1 the run failed, 2 the command line was refused.
-)" + DeviceUsage();
+)" + PresetUsage() +
+         DeviceUsage();
 }

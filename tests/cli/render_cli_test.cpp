@@ -152,7 +152,19 @@ TEST_F(RenderCliTest, ReadsWhatSoxWrites) {
 
 TEST_F(RenderCliTest, CommandLineRefusalsExitTwoWithOneLineAndNoOutput) {
   WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(100, 0)));
+  const std::string badPreset = dir.File("bad.json");
+  const std::string text = R"({"format": "tonalith-preset", "version": 1, "effects": [)"
+                           R"({"effect": "delay", "left": {"delayMs": 101}}]})";
+  WriteFileBytes(badPreset, Bytes(text.begin(), text.end()));
+  // Refused only at the input's rate: 8000 Hz allows bands up to 4000 Hz.
+  const std::string highBand = dir.File("high.json");
+  const std::string band = R"({"format": "tonalith-preset", "version": 1, "effects": [)"
+                           R"({"effect": "eq", "right": {"freqs": [0, 4500]}}]})";
+  WriteFileBytes(highBand, Bytes(band.begin(), band.end()));
   const std::vector<std::vector<std::string>> refused = {
+      {"--preset", badPreset, input, output},
+      {"--preset", highBand, input, output},
+      {"--preset", "no-such-preset", input, output},
       {"--block", "100", input, output},
       {"--effect", "nosuch", input, output},
       {"--effect", "", input, output},
@@ -168,6 +180,53 @@ TEST_F(RenderCliTest, CommandLineRefusalsExitTwoWithOneLineAndNoOutput) {
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(FileExists(output)) << arguments[0];
+  }
+}
+
+// Every effect, with values set apart per channel and curves, renders the
+// same through a preset the options wrote as through the options.
+TEST_F(RenderCliTest, APresetWrittenFromOptionsRendersAsTheOptionsDo) {
+  WriteFileBytes(
+      input, BuildWave(PcmFormat(2, 44100, 16),
+                       SampleBytes(Interleave(Noise(20000, 9), Sine(20000, 330, 44100, 20000)))));
+  const std::vector<std::vector<std::string>> cases = {
+      {"--effect", "delay:delayMs=12.5,right.delayMs=40,left.out=300,in=100"},
+      {"--effect",
+       "chorus:initialDelayMs=3,finalDelayMs=9,right.modLengthMs=700,"
+       "feedbackPercent=30,left.enabled=0"},
+      {"--block", "512", "--effect", "reverb:echoCount=9,right.maxEchoMs=60,reverbTimeMs=1500"},
+      {"--block", "256", "--effect",
+       "eq:gains=12;-8;3;0;0;-20,spacing=1/4 Octaves,right.freqs=0;20;40.5,left.spacing=Linear"},
+      {"--effect",
+       "distortion:feedback=-33,preFilterHz=3000,"
+       "curve=-32768:-20000;-100:-7000;0:0;32768:31000,right.curve=-32768:0;32768:0"},
+      {"--effect",
+       "compression:envelopeDelayMs=7.5,curve=0:10;9000:0;32768:-30,"
+       "right.curve=0:0;20000:-3.25;32768:-6,out=400"},
+      {"--effect",
+       "autowah:filterKind=HighPass,sweepScaling=2,left.initialResonance=4,"
+       "finalCutoff=8000"},
+      {"--effect",
+       "filtermod:filterKind=BandPass,right.filterKind=AllPass,modulatorLengthMs=300,"
+       "finalResonance=7"},
+      // The factory defaults, the chorus's 0.5 % feedback (below what may be
+      // typed) and the equalizer's flat curve among them.
+      {"--effect", "chorus", "--effect", "eq"},
+  };
+  const std::string preset = dir.File("preset.json");
+  const std::string fromPreset = dir.File("from-preset.wav");
+  for (const std::vector<std::string>& options : cases) {
+    std::vector<std::string> render = options;
+    render.insert(render.end(), {input, output});
+    ProcessResult r = Render(render);
+    ASSERT_EQ(r.exitCode, 0) << options.back() << ": " << r.err;
+    std::vector<std::string> write = options;
+    write.insert(write.end(), {"--write-preset", preset});
+    r = Render(write);
+    ASSERT_EQ(r.exitCode, 0) << options.back() << ": " << r.err;
+    r = Render({"--preset", preset, input, fromPreset});
+    ASSERT_EQ(r.exitCode, 0) << options.back() << ": " << r.err;
+    EXPECT_EQ(ReadFileBytes(fromPreset), ReadFileBytes(output)) << options.back();
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,6 +30,21 @@ ts::Bytes StereoRamp(int frames) {
     samples.push_back(static_cast<int16_t>((i * 53) % 16000 - 8000));
   }
   return ts::SampleBytes(samples);
+}
+
+// Drops the file at `path` on the page as a file manager does; false when
+// the page refuses it.
+bool DropOn(IOPage& page, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &drop);
+  return true;
 }
 
 // The controls that define a run's stream. While a run lasts all of them
@@ -63,11 +79,12 @@ class IOPageTest : public QObject {
  private slots:
   void initTestCase();
   void StartsWithItsDefaults();
-  void LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped();
+  void LimitsReachTheEngineAndTheFieldsShowThem();
   void BlockLengthEntryGivesHalfItsBytes();
   void EmptyFieldKeepsThePageAndTheEngine();
   void MissingDefaultFileDisablesFormatButtonsOnly();
-  void SelectedEightBitMonoFileSetsAndLocksTheFormat();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat_data();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat();
   void FileToFileRunShowsCancelAndFillsTheBar();
   void OutputThatIsTheInputIsRefusedAndTheInputKept();
   void CancelEndsTheRunWithAValidShorterFile();
@@ -125,7 +142,7 @@ void IOPageTest::StartsWithItsDefaults() {
   QCOMPARE(engine.settings.outputDeviceId, 0);
 }
 
-void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
+void IOPageTest::LimitsReachTheEngineAndTheFieldsShowThem() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
@@ -148,9 +165,12 @@ void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
     QCOMPARE(engine.settings.sampleRate, c.engineRate);
     QCOMPARE(sheet.LeftChain().sampleRate, c.engineRate);
     QCOMPARE(sheet.RightChain().sampleRate, c.engineRate);
+    // The fields show what runs, at once and when the page comes back.
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
     ClickTab(sheet, 0);
-    QCOMPARE(page.BufferCountEdit()->text(), QString::fromUtf8(c.buffers));
-    QCOMPARE(page.SampleRateEdit()->text(), QString::fromUtf8(c.rate));
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
   }
   // "Mono" takes the data at once.
   page.MonoButton()->click();
@@ -222,7 +242,14 @@ void IOPageTest::MissingDefaultFileDisablesFormatButtonsOnly() {
   QVERIFY(page.Bits8Button()->isEnabled());
 }
 
-void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat_data() {
+  QTest::addColumn<bool>("dropped");
+  QTest::newRow("with Select") << false;
+  QTest::newRow("dropped on the page") << true;
+}
+
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat() {
+  QFETCH(bool, dropped);
   MessageLog messages;
   QTemporaryDir folder;
   const QString input =
@@ -230,10 +257,22 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
-  page.SetFileChooser([&](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : QString();
-  });
-  page.InputSelectButton()->click();
+  auto choose = [&](const QString& path) {
+    if (dropped) {
+      QVERIFY(DropOn(page, path));
+      return;
+    }
+    page.SetFileChooser([path](IOPage::FileDialogKind kind) {
+      return kind == IOPage::FileDialogKind::kOpenInput ? path : QString();
+    });
+    page.InputSelectButton()->click();
+  };
+  if (dropped) {
+    // Only a file named as a WAV file is taken.
+    QVERIFY(!DropOn(page, folder.filePath(QStringLiteral("notes.txt"))));
+    QCOMPARE(page.InputList()->currentIndex(), 1);
+  }
+  choose(input);
   QVERIFY(messages.texts.isEmpty());
   QVERIFY(page.MonoButton()->isChecked());
   QVERIFY(page.Bits8Button()->isChecked());
@@ -256,11 +295,13 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   // A file that is not a WAV file changes nothing.
   const QString text = folder.filePath(QStringLiteral("notes.wav"));
   ts::WriteFileBytes(text.toStdString(), ts::Bytes(64, 'x'));
-  page.SetFileChooser([&](IOPage::FileDialogKind) { return text; });
-  page.InputSelectButton()->click();
+  choose(text);
   QCOMPARE(messages.texts.size(), 1);
   QCOMPARE(page.InputFileName(), input);
   QCOMPARE(page.InputList()->itemText(0), input);
+  if (dropped) {
+    return;
+  }
   // Cancelling the dialog changes nothing either.
   page.SetFileChooser([](IOPage::FileDialogKind) { return QString(); });
   page.InputSelectButton()->click();

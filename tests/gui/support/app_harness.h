@@ -65,18 +65,24 @@ class LoggedWaveService : public SimulatedWaveService {
   std::shared_ptr<ServiceLog> log_;
 };
 
-// A started program: its own lock folder, the simulated service (2 inputs,
-// 2 outputs unless told otherwise) and the two picks made in the dialog.
+// A started program: its own lock folder and session file, the simulated
+// service (2 inputs, 2 outputs unless told otherwise) and the two picks made
+// in the dialog.
 class StartedApp {
  public:
   StartedApp(int pickA, int pickB, int inputs = 2, int outputs = 2);
   // With the defaults of the dialog left as they are.
   StartedApp();
+  // With the session file `sessionPath`, started with the preset `preset`
+  // when it is not empty; if the dialog opens, the picks are made in it when
+  // given (not -1), else the ones it shows are taken.
+  StartedApp(const QString& sessionPath, const QString& preset, int pickA = -1, int pickB = -1);
 
   EffectsApp& App() { return *app_; }
   EffectsSheet& Sheet() { return *app_->Sheet(); }
   SimulatedWaveService& Service() { return *service_; }
   const QString& LockPath() const { return lockPath_; }
+  const QString& SessionPath() const { return sessionPath_; }
   const ServiceLog& Log() const { return *log_; }
   // Ends the program as the end of the message loop does: the application
   // object is destroyed (the service with it).
@@ -84,10 +90,12 @@ class StartedApp {
   bool started = false;
 
  private:
-  void Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs);
+  void Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs,
+             const QString& preset = QString());
 
   QTemporaryDir lockFolder_;
   QString lockPath_;
+  QString sessionPath_;
   std::shared_ptr<ServiceLog> log_ = std::make_shared<ServiceLog>();
   SimulatedWaveService* service_ = nullptr;  // owned by the sheet's engine
   std::unique_ptr<EffectsApp> app_;
