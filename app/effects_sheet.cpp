@@ -1,22 +1,86 @@
 #include "app/effects_sheet.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QStyleFactory>
+#include <QStyleOptionTabWidgetFrame>
 
 #include "app/effect_pages.h"
 #include "app/sheet_setup.h"
 #include "preset/factory_presets.h"
 
+namespace {
+
+// Keeps room at the bottom of the sheet for a strip that belongs to no page:
+// the tab widget lays out its tab bar, page frame and pages in a rectangle
+// shorter by the strip's height, and asks for that much more. Only the
+// sheet's own geometry goes through this style; the pages and the tab bar
+// keep the application's.
+class StripRoomStyle : public QProxyStyle {
+ public:
+  // Draws as the application's style does.
+  explicit StripRoomStyle(const QWidget* strip)
+      : QProxyStyle(QStyleFactory::create(QApplication::style()->name())), strip_(strip) {}
+
+  QRect subElementRect(SubElement element, const QStyleOption* option,
+                       const QWidget* widget) const override {
+    const auto* frame = qstyleoption_cast<const QStyleOptionTabWidgetFrame*>(option);
+    if (!frame || !IsTabWidgetElement(element)) {
+      return QProxyStyle::subElementRect(element, option, widget);
+    }
+    QStyleOptionTabWidgetFrame shorter = *frame;
+    shorter.rect.setHeight(std::max(shorter.rect.height() - Room(), 0));
+    return QProxyStyle::subElementRect(element, &shorter, widget);
+  }
+
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+    if (type == CT_TabWidget) {
+      result.rheight() += Room();
+    }
+    return result;
+  }
+
+  int Room() const { return strip_->sizeHint().height(); }
+
+ private:
+  static bool IsTabWidgetElement(SubElement element) {
+    switch (element) {
+      case SE_TabWidgetTabBar:
+      case SE_TabWidgetTabPane:
+      case SE_TabWidgetTabContents:
+      case SE_TabWidgetLeftCorner:
+      case SE_TabWidgetRightCorner:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  const QWidget* strip_;
+};
+
+}  // namespace
+
 EffectsSheet::EffectsSheet(const QString& caption, QWidget* owner, int firstPage,
                            std::unique_ptr<WaveService> service)
     : QTabWidget(owner), engine_(&notifier_, std::move(service)) {
   setWindowTitle(caption);
+  meters_ = new LevelMeterStrip(&engine_.Levels(), this);
+  // Owned by the sheet; the sheet forgets it (the pointer it keeps is
+  // guarded) if it goes first.
+  auto* style = new StripRoomStyle(meters_);
+  style->setParent(this);
+  setStyle(style);
   for (const EffectPageKind& kind : EffectPageKinds()) {
     effectPages_.push_back(kind.create());
   }
@@ -267,8 +331,20 @@ PropertyPage* EffectsSheet::PageAt(int index) const {
   return index >= 0 ? qobject_cast<PropertyPage*>(widget(index)) : nullptr;
 }
 
+void EffectsSheet::PlaceMeters() {
+  const int height = meters_->sizeHint().height();
+  meters_->setGeometry(0, this->height() - height, width(), height);
+  meters_->raise();
+}
+
+void EffectsSheet::resizeEvent(QResizeEvent* event) {
+  QTabWidget::resizeEvent(event);
+  PlaceMeters();
+}
+
 void EffectsSheet::showEvent(QShowEvent* event) {
   QTabWidget::showEvent(event);
+  PlaceMeters();
   // The first page is activated once, when the window first appears.
   if (!event->spontaneous() && !activated_) {
     activated_ = true;

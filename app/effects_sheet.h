@@ -7,6 +7,9 @@
 // A page is told when it becomes the current tab and asked before it is
 // left; a page that refuses (its data exchange found a bad entry) stays.
 //
+// Under the pages, whichever is shown, a strip of peak meters follows every
+// run's input and output levels.
+//
 // A "Preset" menu beside the tabs saves the whole setup to a preset file,
 // loads one (a preset with other effects than the loaded ones rebuilds the
 // sheet with its effects) and loads the factory presets.
@@ -25,6 +28,7 @@
 #include "effects/effect_chain.h"
 #include "engine/wave_engine.h"
 #include "ui/config_page.h"
+#include "ui/level_meters.h"
 #include "ui/message_box.h"
 
 class QAction;
@@ -67,6 +71,7 @@ class EffectsSheet : public QTabWidget {
   IOPage& IO() { return ioPage_; }
   ConfigPage& Config() { return configPage_; }
   WaveEngine& Engine() { return engine_; }
+  LevelMeterStrip& Meters() { return *meters_; }
   EffectChain& LeftChain() { return leftChain_; }
   EffectChain& RightChain() { return rightChain_; }
   // The page of the effect at list position `index` (null outside the list).
@@ -105,10 +110,13 @@ class EffectsSheet : public QTabWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void OnCurrentChanged(int index);
+  // Puts the meter strip in the room kept for it under the pages.
+  void PlaceMeters();
   PropertyPage* PageAt(int index) const;
   void BuildPresetMenu();
   void OnSavePreset();
@@ -126,6 +134,7 @@ class EffectsSheet : public QTabWidget {
   // added, the others are never shown.
   std::vector<std::unique_ptr<PropertyPage>> effectPages_;
   WaveEngine engine_;
+  LevelMeterStrip* meters_ = nullptr;  // a child of the sheet
 
   QMenuBar* menuBar_ = nullptr;
   QAction* saveAction_ = nullptr;

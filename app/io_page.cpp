@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -46,6 +47,21 @@ QString DefaultFileName() {
 
 std::string LocalPath(const QString& path) {
   return QFile::encodeName(path).toStdString();
+}
+
+// "1:02.5" for 62.5 s; "1:02:03.0" past an hour.
+QString DurationText(uint64_t frames, uint32_t rate) {
+  const uint64_t tenths = rate == 0 ? 0 : frames * 10 / rate;
+  const uint64_t seconds = tenths / 10;
+  const QString rest =
+      QStringLiteral("%1.%2").arg(seconds % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
+  if (seconds >= 3600) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(rest);
+  }
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(rest);
 }
 
 // The engine's block length for an entry of the block length list.
@@ -119,6 +135,15 @@ void IOPage::BuildControls() {
   progress_->setEnabled(false);
   processing_ = new QLabel(QStringLiteral("Processing"), this);
   processing_->setEnabled(false);
+  renderTails_ = new QCheckBox(QStringLiteral("Re&nder tails"), this);
+  renderTails_->setToolTip(
+      QStringLiteral("File to file: go on past the end of the input until the effects' echoes and "
+                     "reverberation have died away (at most %1 s)")
+          .arg(kMaxTailSeconds));
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setMinimumHeight(status_->fontMetrics().height());
 
   auto* settings = new QGridLayout;
   auto addRow = [&](int row, const char* label, QWidget* field, const char* unit) {
@@ -157,6 +182,7 @@ void IOPage::BuildControls() {
       new QLabel(QStringLiteral("A WAV file dropped on this page becomes the source."), this);
   dropHint->setForegroundRole(QPalette::PlaceholderText);
   devices->addWidget(dropHint, 2, 1);
+  devices->addWidget(renderTails_, 3, 1);
   devices->setColumnStretch(1, 1);
 
   auto* run = new QHBoxLayout;
@@ -173,6 +199,7 @@ void IOPage::BuildControls() {
   page->addLayout(devices);
   page->addStretch();
   page->addLayout(run);
+  page->addWidget(status_);
 
   // Tab goes through the page as it reads: top to bottom, left to right.
   QWidget* previous = blockList_;
@@ -308,6 +335,7 @@ void IOPage::WriteEngine() {
   settings.channels = mono_->isChecked() ? 1 : 2;
   settings.bitsPerSample = bits8_->isChecked() ? 8 : 16;
   settings.blockBytes = BlockBytes();
+  settings.tail.mode = renderTails_->isChecked() ? TailMode::kUntilQuiet : TailMode::kNone;
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the
@@ -486,6 +514,7 @@ void IOPage::OnStart() {
     return;
   }
   ExchangeFromControls();
+  status_->clear();
   engine_->progress = &progressSink_;
   const WaveRunSettings& settings = engine_->settings;
   if (settings.inputIsFile || settings.outputIsFile) {
@@ -506,10 +535,11 @@ void IOPage::RunFileToFile() {
   SetRunControlsLocked(true);
   // Between two blocks the window repaints, the progress bar moves, the
   // effect pages stay usable and "Cancel" is heard.
-  engine_->ProcessFileToFile([this] {
+  const FileRunResult result = engine_->ProcessFileToFile([this] {
     QCoreApplication::processEvents();
     return cancelRequested_;
   });
+  ShowFileRunStatus(result);
   fileRunActive_ = false;
   cancelRequested_ = false;
   SetRunControlsLocked(false);
@@ -517,6 +547,41 @@ void IOPage::RunFileToFile() {
   processing_->setEnabled(false);
   progress_->setEnabled(false);
   emit FileRunFinished();
+}
+
+void IOPage::ShowFileRunStatus(FileRunResult result) {
+  const FileRunSummary& run = engine_->LastFileRun();
+  const QString file = QString::fromStdString(engine_->settings.outputFileName);
+  const QString levels = QStringLiteral("%1, %2.").arg(
+      QString::fromStdString(OutputPeakText(engine_->Levels().Run())),
+      QString::fromStdString(OutputClippedText(engine_->Levels().Run())));
+  const QString written = DurationText(run.framesWritten, run.sampleRate);
+  switch (result) {
+    case FileRunResult::kCompleted:
+      status_->setText(
+          run.tailFrames == 0
+              ? QStringLiteral("Wrote %1: %2, %3").arg(file, written, levels)
+              : QStringLiteral("Wrote %1: %2 (%3 of it tail), %4")
+                    .arg(file, written, DurationText(run.tailFrames, run.sampleRate), levels));
+      return;
+    case FileRunResult::kCancelled:
+    case FileRunResult::kReadError:
+    case FileRunResult::kWriteError: {
+      const QString how = result == FileRunResult::kCancelled ? QStringLiteral("Cancelled")
+                                                              : QStringLiteral("Stopped");
+      const QString where =
+          run.tailFrames > 0
+              ? QStringLiteral("%1 into the tail").arg(DurationText(run.tailFrames, run.sampleRate))
+              : QStringLiteral("at %1 of %2")
+                    .arg(DurationText(run.framesRead, run.sampleRate),
+                         DurationText(run.inputFrames, run.sampleRate));
+      status_->setText(QStringLiteral("%1 %2: %3 holds the part processed (%4), %5")
+                           .arg(how, where, file, written, levels));
+      return;
+    }
+    default:
+      return;  // nothing was written, or the file could not be finished: the message says so
+  }
 }
 
 void IOPage::StartDeviceRun() {
@@ -543,8 +608,9 @@ void IOPage::OnRunEnded() {
 void IOPage::SetRunControlsLocked(bool locked) {
   // While a run lasts, the settings that define its stream stay as it opened
   // with them; only the button ("Stop", "Cancel") acts on it.
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           blockList_, buffersEdit_, inputList_, outputList_, inputSelect_, outputSelect_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{blockList_, buffersEdit_, inputList_, outputList_,
+                                       inputSelect_, outputSelect_, renderTails_}) {
     control->setEnabled(!locked);
   }
   for (QWidget* control :

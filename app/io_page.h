@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "engine/file_run.h"
 #include "engine/notifier.h"
 #include "engine/wave_format.h"
 #include "preset/preset.h"
@@ -16,6 +17,7 @@
 #include "ui/property_page.h"
 
 class EffectChain;
+class QCheckBox;
 class QComboBox;
 class QDragEnterEvent;
 class QDropEvent;
@@ -94,6 +96,9 @@ class IOPage : public PropertyPage {
   QPushButton* StartButtonWidget() const { return start_; }
   QProgressBar* ProgressBar() const { return progress_; }
   QLabel* ProcessingLabel() const { return processing_; }
+  QCheckBox* RenderTailsBox() const { return renderTails_; }
+  // What the last file-to-file run wrote, or where it stopped.
+  QLabel* StatusLine() const { return status_; }
 
  signals:
   // A file-to-file run has returned.
@@ -131,6 +136,7 @@ class IOPage : public PropertyPage {
   void OnOutputSelect();
   void OnStart();
   void RunFileToFile();
+  void ShowFileRunStatus(FileRunResult result);
   void StartDeviceRun();
   void StopDeviceRun();
   void OnRunEnded();
@@ -164,6 +170,8 @@ class IOPage : public PropertyPage {
   QPushButton* start_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* processing_ = nullptr;
+  QCheckBox* renderTails_ = nullptr;
+  QLabel* status_ = nullptr;
 
   ProgressBarSink progressSink_;
   MessageBoxNotifier probeMessages_{this};

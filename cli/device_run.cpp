@@ -144,6 +144,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
+  if (started) {
+    PrintLevelSummary(engine.Levels().Run());
+  }
 
   if (engine.Service().XrunCount() > 0) {
     std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n",

@@ -82,7 +82,17 @@ int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink
   engine.rightChain = &right;
   engine.progress = progress;
   const StopSignals stopSignals;
-  switch (engine.ProcessFileToFile([] { return stopSignal != 0; })) {
+  const FileRunResult result = engine.ProcessFileToFile([] { return stopSignal != 0; });
+  switch (result) {
+    case FileRunResult::kOutputIsInput:
+    case FileRunResult::kInputRefused:
+    case FileRunResult::kOutputRefused:
+      return kRenderFailed;  // nothing was processed
+    default:
+      break;
+  }
+  PrintLevelSummary(engine.Levels().Run());
+  switch (result) {
     case FileRunResult::kCompleted:
       return kRenderDone;
     case FileRunResult::kCancelled:

@@ -1,6 +1,8 @@
 #include "cli/render_options.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "cli/device_options.h"
 #include "cli/preset_options.h"
@@ -29,6 +31,23 @@ bool HandleEffect(std::string_view value, RenderOptions* options, std::string* e
   return true;
 }
 
+bool HandleTail(std::string_view value, RenderOptions* options, std::string* error) {
+  if (value == "auto") {
+    options->tail = {TailMode::kUntilQuiet, 0};
+    return true;
+  }
+  double seconds = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+  if (status != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) ||
+      seconds < 0 || seconds > kMaxTailSeconds) {
+    *error = "--tail: \"" + ShownValue(value) + "\" is not auto or a number of seconds from 0 to " +
+             FormatNumber(kMaxTailSeconds);
+    return false;
+  }
+  options->tail = {seconds > 0 ? TailMode::kFixed : TailMode::kNone, seconds};
+  return true;
+}
+
 bool HandleQuiet(std::string_view, RenderOptions* options, std::string*) {
   options->quiet = true;
   return true;
@@ -47,6 +66,7 @@ bool HandleListEffects(std::string_view, RenderOptions* options, std::string*) {
 constexpr RenderOptionSpec kFileRenderOptions[] = {
     {"--block", "BYTES", HandleBlock},
     {"--effect", "SPEC", HandleEffect},
+    {"--tail", "auto|SECONDS", HandleTail},
     {"--quiet", "", HandleQuiet},
     {"--help", "", HandleHelp},
     {"--list-effects", "", HandleListEffects},
@@ -124,6 +144,10 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
     }
     return true;
   }
+  if (UsesDevice(options) && options.tail.mode != TailMode::kNone) {
+    *error = "--tail is only for runs from INPUT.wav to OUTPUT.wav";
+    return false;
+  }
   if (UsesDevice(options)) {
     return CheckDeviceOperands(options, error);
   }
@@ -140,7 +164,8 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
 
 std::string RenderUsage() {
   return R"(Usage:
-  tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
+  tonalith-render [--block BYTES] [--effect SPEC]... [--tail auto|SECONDS] [--quiet]
+                  INPUT.wav OUTPUT.wav
   tonalith-render --help
   tonalith-render --list-effects
 
@@ -154,7 +179,17 @@ gets the input's format (PCM, 8 or 16 bits, mono or stereo).
                   and enabled=0|1; a key written left.KEY or right.KEY sets one
                   channel only. Lists separate items with ';', curve points are
                   X:Y. --list-effects shows the effects and their keys.
+  --tail auto|SECONDS
+                  go on past the end of INPUT, feeding the effects silence so
+                  that their echoes and reverberation are heard out: auto
+                  until the output has stayed within +-1 for 100 ms (at most
+                  30 s), or SECONDS (0..30) of it; 0, the default, ends the
+                  output with the input
   --quiet         no progress bar (it is shown only when stderr is a terminal)
+
+At the end of a run one line on stderr gives each output channel's peak in
+dBFS and, when output samples were at full scale (saturated to +-32767), a
+warning with their count.
 
 Exit status: 0 done, 1 the run failed, 2 the command line was refused.
 )" + PresetUsage() +

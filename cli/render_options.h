@@ -1,8 +1,8 @@
 #pragma once
 // The command line of tonalith-render:
 //
-//   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]... [--quiet]
-//                   INPUT.wav OUTPUT.wav
+//   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]...
+//                   [--tail auto|SECONDS] [--quiet] INPUT.wav OUTPUT.wav
 //   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]...
 //                   --write-preset FILE
 //   tonalith-render --help
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "cli/effect_options.h"
+#include "engine/file_run.h"
 
 #include "preset/preset.h"
 
@@ -46,6 +47,7 @@ struct RenderOptions {
   bool blockGiven = false;             // --block was given: a preset's block length yields
   std::vector<EffectRequest> effects;  // in the order given, a preset's in its place
   bool quiet = false;
+  RunTail tail;                       // file to file: what follows the end of the input
   std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav
   // Device modes (cli/device_options.h): -1 when that end is a file.
   int32_t inputDevice = -1;

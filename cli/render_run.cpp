@@ -11,6 +11,7 @@ WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
   settings.sampleRate = options.rate;
   settings.channels = options.channels;
   settings.bitsPerSample = options.bits;
+  settings.tail = options.tail;
   size_t operand = 0;
   settings.inputIsFile = options.inputDevice < 0;
   if (settings.inputIsFile) {
@@ -45,6 +46,14 @@ bool AppendRequestedEffects(const RenderOptions& options, EffectChain& left, Eff
     }
   }
   return true;
+}
+
+void PrintLevelSummary(const RunLevels& levels) {
+  std::string line = "tonalith-render: " + OutputPeakText(levels);
+  if (levels.OutputClipped() > 0) {
+    line += "; warning: " + OutputClippedText(levels) + " (saturated to +/-32767)";
+  }
+  std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void PrintRefusal(const std::string& error) {

@@ -24,5 +24,9 @@ std::optional<int32_t> ReadSourceRate(const std::string& path, Notifier& notifie
 bool AppendRequestedEffects(const RenderOptions& options, EffectChain& left, EffectChain& right,
                             int32_t rate);
 
+// Prints the run's summary line on stderr: each output channel's peak and,
+// when output samples were clipped, a warning with their count.
+void PrintLevelSummary(const RunLevels& levels);
+
 // Prints "tonalith-render: `error`" on stderr.
 void PrintRefusal(const std::string& error);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -106,7 +107,9 @@ TEST_F(RenderCliTest, WithoutEffectsSixteenBitDataComesOutBitForBit) {
     WriteFileBytes(input, BuildWave(PcmFormat(c.channels, c.rate, 16), data));
     const ProcessResult r = Render({"--block", c.block, input, output});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "");  // no progress bar when stderr is not a terminal
+    // No progress bar when stderr is not a terminal: the levels' line alone.
+    EXPECT_EQ(r.err.rfind("tonalith-render: peak ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     const ParsedWave out = ParseWave(ReadFileBytes(output));
     ASSERT_EQ(out.problem, "");
     EXPECT_EQ(out.data, data);
@@ -241,12 +244,13 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
   WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 32), Bytes(64, 0)));
   ProcessResult r = Render({input, output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "UnSupported Wave Format!\n");
+  EXPECT_EQ(r.err, "UnSupported Wave Format!\n" + input + "\n");
   EXPECT_FALSE(FileExists(output));
 
   r = Render({dir.File("missing.wav"), output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Cannot read file!\nNo such file or directory\n");
+  EXPECT_EQ(r.err,
+            "Cannot read file!\n" + dir.File("missing.wav") + ": No such file or directory\n");
 
   // An output that cannot be created: the reason follows the message.
   WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(64, 0)));
@@ -257,8 +261,8 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
   r = Render({input, "/dev/full"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err,
-            "Cannot create wave format chunk!\nError opening output file\n/dev/full: No space left "
-            "on device\n");
+            "Cannot create wave format chunk!\n/dev/full: No space left on device\nError opening "
+            "output file\n/dev/full: No space left on device\n");
 
   // A read error in the middle: the output stays, valid, with the blocks read.
   const Bytes data = SampleBytes(Noise(1000, 3));
@@ -266,7 +270,8 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
       input, BuildRiff({{"fmt ", FormatChunkBody(PcmFormat(1, 8000, 16))}, {"data", data, 4000u}}));
   r = Render({"--block", "512", input, output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error reading input file!!!\n");
+  EXPECT_EQ(r.err, "Error reading input file!!!\n" + input +
+                       ": the file ends before its data does\ntonalith-render: peak 0.0 dBFS\n");
   const ParsedWave out = ParseWave(ReadFileBytes(output));
   ASSERT_EQ(out.problem, "");
   EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 1536));
@@ -292,7 +297,46 @@ TEST_F(RenderCliTest, DrawsAProgressBarOnlyWhenStderrIsATerminal) {
 
   r = RunProcess({RenderPath(), "--quiet", input, output}, /*stderrOnTerminal=*/true);
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err.rfind("tonalith-render: peak ", 0), 0u) << r.err;
+}
+
+TEST_F(RenderCliTest, EndsWithEachChannelsPeakAndAWarningWhenSamplesClipped) {
+  const double amplitude = 32767 * std::pow(10.0, -6.0 / 20);
+  const std::vector<int16_t> sine = Sine(4000, 441, 44100, amplitude);
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 16), SampleBytes(Interleave(sine, sine))));
+  ProcessResult r = Render({input, output});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "tonalith-render: peak -6.0 dBFS left, -6.0 dBFS right\n");
+
+  // A full-scale square over the first 1000 of 3000 samples.
+  std::vector<int16_t> square = Square(1000, 50);
+  square.resize(3000, 1000);
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), SampleBytes(square)));
+  r = Render({input, output});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err,
+            "tonalith-render: peak 0.0 dBFS; warning: 1000 samples clipped (saturated to "
+            "+/-32767)\n");
+}
+
+TEST_F(RenderCliTest, TailsGoOnPastTheInput) {
+  // 1000 frames at 8000 Hz ending loud; the default keeps the input's length.
+  std::vector<int16_t> samples = Noise(1000, 5);
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), SampleBytes(samples)));
+  const struct {
+    std::vector<std::string> options;
+    const char* frames;
+  } cases[] = {{{}, "1000\n"},
+               {{"--tail", "0"}, "1000\n"},
+               {{"--tail", "0.5"}, "5000\n"},
+               {{"--tail", "auto", "--effect", "delay:delayMs=50"}, "2200\n"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {input, output});
+    const ProcessResult r = Render(arguments);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Soxi(output), c.frames) << (c.options.empty() ? "" : c.options[1]);
+  }
 }
 
 TEST_F(RenderCliTest, StopSignalsEndARenderAfterABlockWithTheHeaderFinished) {

@@ -16,7 +16,9 @@
 using gui_test::ClickTab;
 using gui_test::MessageLog;
 using gui_test::PickInList;
+using gui_test::SelectFiles;
 using gui_test::StartedApp;
+using gui_test::WriteWave;
 namespace ts = test_support;
 
 namespace {
@@ -28,13 +30,6 @@ ts::Bytes StereoRamp(int frames) {
     samples.push_back(static_cast<int16_t>((i * 53) % 16000 - 8000));
   }
   return ts::SampleBytes(samples);
-}
-
-QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
-                  const ts::Bytes& data) {
-  const QString path = folder.filePath(QString::fromUtf8(name));
-  ts::WriteFileBytes(path.toStdString(), ts::BuildWave(format, data));
-  return path;
 }
 
 // Drops the file at `path` on the page as a file manager does; false when
@@ -50,15 +45,6 @@ bool DropOn(IOPage& page, const QString& path) {
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&page, &drop);
   return true;
-}
-
-// Chooses `input` and `output` through the Select buttons.
-void SelectFiles(IOPage& page, const QString& input, const QString& output) {
-  page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
-  });
-  page.InputSelectButton()->click();
-  page.OutputSelectButton()->click();
 }
 
 // The controls that define a run's stream. While a run lasts all of them
@@ -432,6 +418,15 @@ void IOPageTest::CancelEndsTheRunWithAValidShorterFile() {
   QVERIFY(written.data.size() < data.size() / 2);
   QCOMPARE(written.data.size() % 128, size_t{0});
   QVERIFY(std::equal(written.data.begin(), written.data.end(), data.begin()));
+  // The status line says where the run stopped (64000 frames are 1.45 s) and
+  // that the file holds the part before it.
+  const QRegularExpressionMatch status =
+      QRegularExpression(QStringLiteral("^Cancelled at (0:00\\.\\d) of 0:01\\.4: (.*) holds the "
+                                        "part processed \\((0:00\\.\\d)\\), peak "))
+          .match(page.StatusLine()->text());
+  QVERIFY2(status.hasMatch(), qPrintable(page.StatusLine()->text()));
+  QCOMPARE(status.captured(2), output);
+  QCOMPARE(status.captured(3), status.captured(1));
 
   // The next Start runs the whole file.
   page.StartButtonWidget()->click();

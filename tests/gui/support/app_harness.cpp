@@ -8,6 +8,7 @@
 
 #include "app/effect_choice_dialog.h"
 #include "app/effect_pages.h"
+#include "tests/support/wave_builder.h"
 
 namespace gui_test {
 
@@ -105,6 +106,21 @@ QStringList TabCaptions(const EffectsSheet& sheet) {
 
 void ClickTab(EffectsSheet& sheet, int index) {
   sheet.tabBar()->setCurrentIndex(index);
+}
+
+QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
+                  const std::vector<uint8_t>& data) {
+  const QString path = folder.filePath(QString::fromUtf8(name));
+  test_support::WriteFileBytes(path.toStdString(), test_support::BuildWave(format, data));
+  return path;
+}
+
+void SelectFiles(IOPage& page, const QString& input, const QString& output) {
+  page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
+    return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
+  });
+  page.InputSelectButton()->click();
+  page.OutputSelectButton()->click();
 }
 
 }  // namespace gui_test

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/effects_app.h"
 #include "platform/simulated_wave_service.h"
@@ -105,5 +106,12 @@ QStringList TabCaptions(const EffectsSheet& sheet);
 
 // Makes `index` the current tab as a click on it does.
 void ClickTab(EffectsSheet& sheet, int index);
+
+// Writes a WAV file of `format` holding `data` into `folder`; its path.
+QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
+                  const std::vector<uint8_t>& data);
+
+// Chooses `input` and `output` through the I/O page's Select buttons.
+void SelectFiles(IOPage& page, const QString& input, const QString& output);
 
 }  // namespace gui_test
