@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "dsp/vector_clones.h"
+
 namespace {
 
 // Raises `target` to `value` if it is lower. A compare-and-swap loop rather
@@ -33,6 +35,7 @@ std::string DbfsText(int32_t peak) {
 
 }  // namespace
 
+TONALITH_VECTOR_CLONES
 void GatherLevel(const int16_t* samples, int32_t count, ChannelLevel& level) {
   // Everything stays in 16-bit lanes, so that the compiler makes vector code
   // of eight samples a step: the highest and the lowest sample rather than
