@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "dsp/vector_clones.h"
+
 namespace {
 
 // 8-bit PCM is unsigned with 128 as silence; scaled to the 16-bit range.
@@ -80,6 +82,7 @@ void WorkBuffers::Free() {
   capacity = 0;
 }
 
+TONALITH_VECTOR_CLONES
 void ProcessBlock(const StreamParameters& stream, const EffectChain& leftChain,
                   const EffectChain& rightChain, WorkBuffers& work, const uint8_t* source,
                   uint8_t* destination, int32_t frames, LevelMeter* meter) {
