@@ -46,7 +46,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
     return FileRunResult::kInputRefused;
   }
   const WaveFormat format = reader.Format();
-  WaveWriter writer(format);
+  WaveWriter writer(format, WaveWriter::kRunGatherBytes);
   if (WriteWaveFile(writer, kWaveCreate, output, nullptr, notifier) != kWaveDone) {
     notifier.ShowMessage(msg::kCannotOpenOutput, FileErrorDetail(output, writer.Error()));
     ReadWaveFile(reader, kWaveClose, input, nullptr, notifier);
@@ -97,7 +97,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
 
     const WaveBlock out{outputBuffer.data(), in.bufferLength, in.bufferLength};
     if (WriteWaveFile(writer, kWaveTransfer, output, &out, notifier) != kWaveDone) {
-      notifier.ShowMessage(msg::kWriteError, FileErrorDetail(output, writer.Error()));
+      notifier.ShowMessage(msg::kWriteError, WriteErrorDetail(writer));
       result = FileRunResult::kWriteError;
       break;
     }
@@ -110,8 +110,13 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   }
 
   ReadWaveFile(reader, kWaveClose, input, nullptr, notifier);
-  if (WriteWaveFile(writer, kWaveClose, output, nullptr, notifier) != kWaveDone &&
-      result == FileRunResult::kCompleted) {
+  // The close writes out the last gathered blocks: a failure there is a
+  // failed write like any other.
+  const int32_t closed = WriteWaveFile(writer, kWaveClose, output, nullptr, notifier);
+  if (closed == kWaveWriteFailed) {
+    notifier.ShowMessage(msg::kWriteError, WriteErrorDetail(writer));
+    result = FileRunResult::kWriteError;
+  } else if (closed != kWaveDone && result == FileRunResult::kCompleted) {
     result = FileRunResult::kCloseFailed;
   }
   SetProgress(settings.progress, 0);

@@ -98,6 +98,9 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
       if (status == WaveFileStatus::kDone) {
         return kWaveDone;
       }
+      if (status == WaveFileStatus::kWriteFailed) {
+        return kWaveWriteFailed;
+      }
       notifier.ShowMessage(WaveFileMessage(status), FileErrorDetail(writer.Path(), writer.Error()));
       return kWaveFailed;
     }
@@ -157,4 +160,9 @@ uint64_t DiskFreeBytes(const std::string& path) {
 
 std::string FileErrorDetail(const std::string& path, int error) {
   return error == 0 ? std::string() : path + ": " + std::strerror(error);
+}
+
+std::string WriteErrorDetail(const WaveWriter& writer) {
+  return FileErrorDetail(writer.Path(), writer.Error()) + " (" +
+         std::to_string(writer.WrittenBytes()) + " bytes of sound kept)";
 }
