@@ -112,7 +112,7 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
 bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& notifier) {
   riff::FileDescriptor file = riff::OpenForReading(fileName);
   if (!file.IsOpen()) {
-    notifier.ShowMessage(msg::kErrorOpeningFile, std::strerror(errno));
+    notifier.ShowMessage(msg::kErrorOpeningFile, riff::SystemErrorText(errno));
     return false;
   }
   auto refuse = [&file, &notifier](WaveFileStatus status, const std::string& detail = {}) {
@@ -159,7 +159,7 @@ uint64_t DiskFreeBytes(const std::string& path) {
 }
 
 std::string FileErrorDetail(const std::string& path, int error) {
-  return error == 0 ? std::string() : path + ": " + std::strerror(error);
+  return error == 0 ? std::string() : path + ": " + riff::SystemErrorText(error);
 }
 
 std::string WriteErrorDetail(const WaveWriter& writer) {
