@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/wave_engine.h"
+#include "engine/run_limits.h"
 
 namespace {
 

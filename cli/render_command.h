@@ -15,8 +15,15 @@ inline constexpr int kRenderRefused = 2;  // the command line was refused
 // (130 SIGINT, 129 SIGHUP, 143 SIGTERM); the output holds the blocks so far.
 inline constexpr int kRenderStoppedBase = 128;
 
+// How a command line that asks for a sound device (the device list
+// included) is run. tonalith-render hands it over to tonalith-render-devices
+// (cli/device_handover.h), which runs it (cli/device_run.h).
+using DeviceModeRunner = int (*)(const RenderOptions& options,
+                                 std::span<const std::string> arguments, Notifier& notifier,
+                                 ProgressSink* progress);
+
 // Parses the arguments after the program name and does what they ask.
-int RenderMain(std::span<const std::string> arguments);
+int RenderMain(std::span<const std::string> arguments, DeviceModeRunner runDeviceModes);
 
 // The file-to-file mode: sets both chains up as the options ask and runs the
 // engine's file run, which SIGINT, SIGTERM and SIGHUP end after the current

@@ -4,29 +4,6 @@
 
 #include "engine/wave_file.h"
 
-WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
-  WaveRunSettings settings;
-  settings.blockBytes = options.blockBytes;
-  settings.bufferCount = options.buffers;
-  settings.sampleRate = options.rate;
-  settings.channels = options.channels;
-  settings.bitsPerSample = options.bits;
-  size_t operand = 0;
-  settings.inputIsFile = options.inputDevice < 0;
-  if (settings.inputIsFile) {
-    settings.inputFileName = options.operands.at(operand++);
-  } else {
-    settings.inputDeviceId = options.inputDevice;
-  }
-  settings.outputIsFile = options.outputDevice < 0;
-  if (settings.outputIsFile) {
-    settings.outputFileName = options.operands.at(operand++);
-  } else {
-    settings.outputDeviceId = options.outputDevice;
-  }
-  return settings;
-}
-
 std::optional<int32_t> ReadSourceRate(const std::string& path, Notifier& notifier) {
   WaveReader reader;
   if (ReadWaveFile(reader, kWaveOpen, path, nullptr, notifier) != kWaveDone) {
@@ -36,11 +13,9 @@ std::optional<int32_t> ReadSourceRate(const std::string& path, Notifier& notifie
 }
 
 bool AppendRequestedEffects(const RenderOptions& options, EffectChain& left, EffectChain& right,
-                            int32_t rate) {
+                            int32_t rate, std::string* error) {
   for (const EffectRequest& request : options.effects) {
-    std::string error;
-    if (!AppendRequestedEffect(request, left, right, rate, &error)) {
-      PrintRefusal(error);
+    if (!AppendRequestedEffect(request, left, right, rate, error)) {
       return false;
     }
   }

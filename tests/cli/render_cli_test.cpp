@@ -298,6 +298,15 @@ TEST_F(RenderCliTest, KilledByAFileSizeLimitItLeavesAFileThatReadsToItsLastUpdat
   EXPECT_EQ(Soxi(output), std::to_string(dataSize / 4) + "\n");
 }
 
+// The file mode does not load what only the device modes need.
+TEST_F(RenderCliTest, TheFileRendererLinksNeitherQtNorTheSoundSystem) {
+  const ProcessResult r = RunProcess({"/usr/bin/readelf", "--dynamic", RenderPath()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libQt"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libasound"), std::string::npos) << r.out;
+}
+
 // ALSA's own diagnostics ("ALSA lib ...") stay out of the way unless asked
 // for: the engine's message carries the reason. A configuration whose default
 // device names a PCM that does not exist makes ALSA complain on the open.

@@ -1,0 +1,19 @@
+#pragma once
+// The sound device modes are a program of their own, tonalith-render-devices,
+// so that a file render loads neither Qt nor the sound system's libraries:
+// tonalith-render hands it every command line that asks for a device.
+//
+// It is looked for next to tonalith-render (the build tree), then where the
+// installation puts it (the libexec folder, found from the bin folder).
+
+#include <span>
+#include <string>
+
+#include "cli/render_options.h"
+#include "engine/notifier.h"
+
+// Replaces this process with tonalith-render-devices, given the same
+// arguments. Returns only when that program cannot be started, after saying
+// why on stderr: the exit status then. A DeviceModeRunner.
+int HandOverToDeviceModes(const RenderOptions& options, std::span<const std::string> arguments,
+                          Notifier& notifier, ProgressSink* progress);
