@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "cli/batch_options.h"
+#include "cli/batch_render.h"
 #include "cli/device_options.h"
 #include "cli/file_render.h"
 #include "cli/render_run.h"
@@ -55,6 +57,9 @@ int RenderMain(std::span<const std::string> arguments, DeviceModeRunner runDevic
   }
   if (UsesDevice(options)) {
     return runDeviceModes(options, arguments, notifier, showProgress ? &bar : nullptr);
+  }
+  if (UsesBatch(options)) {
+    return RunBatchRender(options, showProgress ? &bar : nullptr);
   }
   return RunFileRender(options, notifier, showProgress ? &bar : nullptr);
 }

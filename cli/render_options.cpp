@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/batch_options.h"
 #include "cli/device_options.h"
 
 namespace {
@@ -58,7 +59,8 @@ std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
 
 std::vector<RenderOptionSpec> RenderOptionTable() {
   std::vector<RenderOptionSpec> table;
-  for (const auto group : {FileRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
+  for (const auto group :
+       {FileRenderOptionSpecs(), BatchRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
     table.insert(table.end(), group.begin(), group.end());
   }
   return table;
@@ -119,6 +121,9 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
     }
     return true;
   }
+  if (UsesBatch(options)) {
+    return CheckBatchOperands(options, error);
+  }
   if (UsesDevice(options)) {
     return CheckDeviceOperands(options, error);
   }
@@ -152,5 +157,6 @@ gets the input's format (PCM, 8 or 16 bits, mono or stereo).
   --quiet         no progress bar (it is shown only when stderr is a terminal)
 
 Exit status: 0 done, 1 the run failed, 2 the command line was refused.
-)" + DeviceUsage();
+)" + BatchUsage() +
+         DeviceUsage();
 }

@@ -2,6 +2,7 @@
 // The command line of tonalith-render:
 //
 //   tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
+//   tonalith-render [options] --out-dir DIR [--jobs N] INPUT.wav...
 //   tonalith-render --help
 //   tonalith-render --list-effects
 //
@@ -32,7 +33,10 @@ struct RenderOptions {
   int32_t blockBytes = kDefaultBlockBytes;
   std::vector<EffectRequest> effects;  // in the order given
   bool quiet = false;
-  std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav
+  std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav, or the inputs of a batch
+  // Batch renders (cli/batch_options.h): each input into this folder.
+  std::string outDir;
+  int32_t jobs = 0;  // worker threads; 0: one per core
   // Device modes (cli/device_options.h): -1 when that end is a file.
   int32_t inputDevice = -1;
   int32_t outputDevice = -1;
@@ -55,6 +59,7 @@ struct RenderOptionSpec {
 };
 
 std::span<const RenderOptionSpec> FileRenderOptionSpecs();
+// Every option: the file, batch and device options.
 std::vector<RenderOptionSpec> RenderOptionTable();
 
 // Parses the arguments after the program name (`--name VALUE` and

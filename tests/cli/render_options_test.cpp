@@ -90,6 +90,18 @@ TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
       {{"--help", "a"}, "--help takes no INPUT or OUTPUT (\"a\" given)"},
       {{"x", "--list-effects"}, "--list-effects takes no INPUT or OUTPUT (\"x\" given)"},
       {{"--list-devices", "a", "b"}, "--list-devices takes no INPUT or OUTPUT (\"a\" given)"},
+      // Batches.
+      {{"--out-dir", "d", "x/a.wav", "b.wav", "y/a.wav"},
+       "--out-dir: \"x/a.wav\" and \"y/a.wav\" would both be written to d/a.wav"},
+      {{"--out-dir", "d/", "x/"}, "--out-dir: \"x/\" names no file"},
+      {{"--out-dir", "d"}, "expected INPUT.wav... with --out-dir (see --help)"},
+      {{"--out-dir="}, "--out-dir needs a folder"},
+      {{"--jobs", "2", "a", "b"}, "--jobs is only for renders with --out-dir"},
+      {{"--jobs", "0", "--out-dir", "d", "a"}, "--jobs: \"0\" is not a number from 1 to 1024"},
+      {{"--out-dir", "d", "--output-device", "0", "a"},
+       "--out-dir takes no --input-device or --output-device"},
+      {{"--out-dir", "d", "--rate", "22000", "a"},
+       "--rate is only for runs with --input-device or --output-device"},
       // A range that follows another key names the key given.
       {{"--effect", "chorus:initialDelayMs=60", "a", "b"},
        "--effect chorus: initialDelayMs=60: out of range (allowed: 1..finalDelayMs-1, here 1..9)"},
