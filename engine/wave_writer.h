@@ -31,7 +31,7 @@
 class WaveWriter {
  public:
   // Bytes a file run gathers before it writes them out.
-  static constexpr uint32_t kRunGatherBytes = 64 * 1024;
+  static constexpr uint32_t kRunGatherBytes = 256 * 1024;
 
   // Files are written with `format` (its extra size written as 0). Blocks
   // are gathered up to `gatherBytes` before they are written; with 0 each
