@@ -1,6 +1,5 @@
 #include "cli/batch_options.h"
 
-#include <charconv>
 #include <map>
 
 #include "cli/device_options.h"
@@ -19,15 +18,7 @@ bool HandleOutDir(std::string_view value, RenderOptions* options, std::string* e
 }
 
 bool HandleJobs(std::string_view value, RenderOptions* options, std::string* error) {
-  int32_t jobs = 0;
-  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-  if (status != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > kMaxJobs) {
-    *error = "--jobs: \"" + ShownValue(value) + "\" is not a number from 1 to " +
-             std::to_string(kMaxJobs);
-    return false;
-  }
-  options->jobs = jobs;
-  return true;
+  return ParseInt("--jobs", value, 1, kMaxJobs, &options->jobs, error);
 }
 
 constexpr RenderOptionSpec kBatchOptions[] = {

@@ -1,6 +1,7 @@
 #include "cli/render_options.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "cli/batch_options.h"
 #include "cli/device_options.h"
@@ -52,6 +53,20 @@ constexpr RenderOptionSpec kFileRenderOptions[] = {
 };
 
 }  // namespace
+
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error) {
+  int32_t parsed = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (status != std::errc() || end != value.data() + value.size() || parsed < low ||
+      parsed > high) {
+    *error = std::string(name) + ": \"" + ShownValue(value) + "\" is not a number from " +
+             std::to_string(low) + " to " + std::to_string(high);
+    return false;
+  }
+  *out = parsed;
+  return true;
+}
 
 std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
   return kFileRenderOptions;

@@ -58,6 +58,11 @@ struct RenderOptionSpec {
   bool (*handle)(std::string_view value, RenderOptions* options, std::string* error);
 };
 
+// A whole decimal number within [low, high] for the option `name`; false
+// with a one-line *error.
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error);
+
 std::span<const RenderOptionSpec> FileRenderOptionSpecs();
 // Every option: the file, batch and device options.
 std::vector<RenderOptionSpec> RenderOptionTable();
