@@ -63,6 +63,7 @@ WaveWriter::WaveWriter(const WaveFormat& format, uint32_t gatherBytes)
   format_.extraSize = 0;
   if (gatherBytes_ > 0) {
     gathered_ = std::make_unique_for_overwrite<uint8_t[]>(gatherBytes_);
+    gatheredEnds_ = std::make_unique_for_overwrite<uint32_t[]>(kMaxGatheredBlocks);
   }
 }
 
@@ -84,6 +85,7 @@ WaveFileStatus WaveWriter::Create(const std::string& fileName) {
   fileBytes_ = 0;
   sizedBytes_ = 0;
   gatheredBytes_ = 0;
+  gatheredBlocks_ = 0;
   writeFailed_ = false;
   error_ = 0;
   fd_ = OpenOutputFile(fileName, &created_);
@@ -154,17 +156,19 @@ WaveFileStatus WaveWriter::Write(const WaveBlock& block) {
     writeFailed_ = true;
     return WaveFileStatus::kWriteFailed;
   }
-  if (gatheredBytes_ + uint64_t{count} > gatherBytes_ && !WriteGathered()) {
+  if ((gatheredBytes_ + uint64_t{count} > gatherBytes_ || gatheredBlocks_ == kMaxGatheredBlocks) &&
+      !WriteGathered()) {
     return WaveFileStatus::kWriteFailed;
   }
   if (count >= gatherBytes_) {
     // Nothing gathered is left before it: straight from the caller's buffer.
-    if (!AppendData(block.data, count)) {
+    if (!AppendData(block.data, count, {})) {
       return WaveFileStatus::kWriteFailed;
     }
   } else {
     std::memcpy(gathered_.get() + gatheredBytes_, block.data, count);
     gatheredBytes_ += count;
+    gatheredEnds_[gatheredBlocks_++] = gatheredBytes_;
   }
   if (fileBytes_ + gatheredBytes_ - sizedBytes_ >= bytesPerSecond_) {
     if (!WriteGathered()) {
@@ -179,21 +183,32 @@ WaveFileStatus WaveWriter::Write(const WaveBlock& block) {
 
 bool WaveWriter::WriteGathered() {
   const uint32_t count = std::exchange(gatheredBytes_, 0);
-  return count == 0 || AppendData(gathered_.get(), count);
+  const uint32_t blocks = std::exchange(gatheredBlocks_, 0);
+  return count == 0 || AppendData(gathered_.get(), count, {gatheredEnds_.get(), blocks});
 }
 
-bool WaveWriter::AppendData(const uint8_t* bytes, uint64_t count) {
+bool WaveWriter::AppendData(const uint8_t* bytes, uint64_t count,
+                            std::span<const uint32_t> blockEnds) {
   const uint64_t end = kHeaderBytes + fileBytes_;
   errno = 0;
-  if (WriteAt(fd_.Get(), bytes, count, end)) {
+  const uint64_t written = riff::WritePartAt(fd_.Get(), bytes, count, end);
+  if (written == count) {
     fileBytes_ += count;
     return true;
   }
   error_ = errno != 0 ? errno : ENOSPC;
-  // Back to the state before this write: no part of it stays. Should that
-  // fail too, the sizes patched at close still cover only what came before.
-  [[maybe_unused]] const int ignored = ftruncate(fd_.Get(), static_cast<off_t>(end));
-  gatheredBytes_ = 0;
+  // The whole blocks that reached the file stay; the part of the block that
+  // did not fit goes. Should the cut fail, the sizes patched at close still
+  // cover only the whole blocks.
+  uint64_t kept = 0;
+  for (const uint32_t blockEnd : blockEnds) {
+    if (blockEnd > written) {
+      break;
+    }
+    kept = blockEnd;
+  }
+  fileBytes_ += kept;
+  [[maybe_unused]] const int ignored = ftruncate(fd_.Get(), static_cast<off_t>(end + kept));
   writeFailed_ = true;
   return false;
 }

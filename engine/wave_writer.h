@@ -12,9 +12,10 @@
 // or gathered in memory and written out together (write-behind), which
 // spares a file run one system call per block. Gathered blocks reach the
 // file at the latest with each update of the sizes and at the close. A write
-// that fails leaves no part of itself in the file, which keeps exactly what
-// was written before (WrittenBytes); from then on nothing more is written,
-// and the close finishes the sizes for what the file holds.
+// that fails keeps the whole blocks that reached the file and cuts off the
+// part of the one that did not fit, so the file holds exactly the blocks
+// before that one (WrittenBytes); from then on nothing more is written, and
+// the close finishes the sizes for what the file holds.
 //
 // The writer removes a file it created itself when it cannot write its
 // header or finish its sizes. A file that existed before is opened without
@@ -23,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "engine/riff_io.h"
@@ -75,10 +77,11 @@ class WaveWriter {
   // Writes the data size and the RIFF size for `dataBytes` of data and `pad`
   // pad bytes; kDone, or the piece that failed.
   WaveFileStatus WriteSizes(uint64_t dataBytes, uint64_t pad);
-  // Appends `count` bytes at the end of the data. On failure the file is cut
-  // back to where the data ended, the gathered bytes are dropped and the
-  // writer takes no more; false.
-  bool AppendData(const uint8_t* bytes, uint64_t count);
+  // Appends `count` bytes, made of blocks ending at `blockEnds` (offsets
+  // into `bytes`), at the end of the data. On failure the file is cut back to
+  // the end of the last whole block that reached it, and the writer takes no
+  // more; false.
+  bool AppendData(const uint8_t* bytes, uint64_t count, std::span<const uint32_t> blockEnds);
   // Writes out the gathered bytes; false as AppendData.
   bool WriteGathered();
 
@@ -89,9 +92,14 @@ class WaveWriter {
   bool created_ = false;     // the file did not exist before this writer made it
   uint64_t fileBytes_ = 0;   // data bytes in the file
   uint64_t sizedBytes_ = 0;  // the data size the header holds
+  // Blocks gathered at most before they are written out.
+  static constexpr uint32_t kMaxGatheredBlocks = 2048;
+
   std::unique_ptr<uint8_t[]> gathered_;
-  uint32_t gatherBytes_ = 0;  // room in gathered_
+  std::unique_ptr<uint32_t[]> gatheredEnds_;  // where each gathered block ends
+  uint32_t gatherBytes_ = 0;                  // room in gathered_
   uint32_t gatheredBytes_ = 0;
+  uint32_t gatheredBlocks_ = 0;
   bool writeFailed_ = false;
   int error_ = 0;
 };

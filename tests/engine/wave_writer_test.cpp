@@ -138,8 +138,8 @@ TEST_F(WaveWriterTest, EachHeaderPieceThatCannotBeWrittenHasItsMessage) {
 TEST_F(WaveWriterTest, AFailedWriteLeavesExactlyWhatWasWrittenBeforeAndSaysHowMuch) {
   // Three blocks of 512 bytes. Gathered blocks reach the file only when they
   // are written out together: the failure comes with the write or the close
-  // that does it, the file keeps what earlier ones wrote, and after a failure
-  // nothing more is taken.
+  // that does it, the file keeps every whole block that reached it, and after
+  // a failure nothing more is taken.
   constexpr uint64_t kTwoAndAHalfBlocks = 46 + 2 * 512 + 256;
   const struct {
     uint64_t limit;
@@ -152,8 +152,9 @@ TEST_F(WaveWriterTest, AFailedWriteLeavesExactlyWhatWasWrittenBeforeAndSaysHowMu
       {kTwoAndAHalfBlocks, 512, "create 0 write 0 write 0 write 4 failed 1 close 0 kept 1024\n", 2},
       {kTwoAndAHalfBlocks, 1024, "create 0 write 0 write 0 write 0 failed 0 close 4 kept 1024\n",
        2},
-      {kTwoAndAHalfBlocks, 64 * 1024, "create 0 write 0 write 0 write 0 failed 0 close 4 kept 0\n",
-       0},
+      // All three written out at the close: the two whole blocks that fit stay.
+      {kTwoAndAHalfBlocks, 64 * 1024,
+       "create 0 write 0 write 0 write 0 failed 0 close 4 kept 1024\n", 2},
       {46 + 256, 600, "create 0 write 0 write 4 write 4 failed 1 close 0 kept 0\n", 0},
   };
   for (const auto& c : cases) {
