@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -41,7 +42,8 @@ class BatchReport {
 
   void Show(const std::string& input, const std::string& text, const std::string& detail) {
     std::string lines = input + ": " + text + "\n";
-    if (!detail.empty()) {
+    // A detail that only names the file adds nothing to the name in front.
+    if (!detail.empty() && detail != input) {
       lines += detail + "\n";
     }
     const std::lock_guard lock(mutex_);
@@ -95,6 +97,7 @@ class InputNotifier : public Notifier {
 };
 
 // Renders the inputs from `next` on until none is left or a stop signal came.
+// Each file's render ends with its line of levels, as a single render does.
 void RenderInputs(const RenderOptions& options, std::atomic<size_t>& next, BatchReport& report) {
   const size_t count = options.operands.size();
   for (size_t i = next++; i < count && StopSignals::Received() == 0; i = next++) {
@@ -102,7 +105,12 @@ void RenderInputs(const RenderOptions& options, std::atomic<size_t>& next, Batch
     const std::string output = BatchOutputPath(options.outDir, input);
     InputNotifier notifier(report, input);
     std::string refusal;
-    const FileRenderResult result = RenderFile(options, input, output, notifier, nullptr, &refusal);
+    std::optional<RunLevels> levels;
+    const FileRenderResult result =
+        RenderFile(options, input, output, notifier, nullptr, &refusal, &levels);
+    if (levels) {
+      notifier.ShowMessage(LevelSummaryText(*levels));
+    }
     if (result == FileRenderResult::kRefused) {
       notifier.ShowMessage(refusal);
     } else if (result == FileRenderResult::kStopped) {

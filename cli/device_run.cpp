@@ -171,6 +171,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
+  if (started) {
+    PrintLevelSummary(engine.Levels().Run());
+  }
 
   if (engine.Service().XrunCount() > 0) {
     std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n",
@@ -178,12 +181,4 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   }
   SummariseDiagnostics(options);
   return started && notifier.count == messagesBefore ? kRenderDone : kRenderFailed;
-}
-
-int RunDeviceModes(const RenderOptions& options, std::span<const std::string>, Notifier& notifier,
-                   ProgressSink* progress) {
-  if (options.mode == RenderMode::kListDevices) {
-    return ListDevices(options);
-  }
-  return RunDeviceRender(options, notifier, progress);
 }

@@ -1,11 +1,8 @@
 #pragma once
 // tonalith-render's device modes: the device list, and live, record and play
-// runs driven by the engine's streaming loop on a Qt event loop. They make up
-// tonalith-render-devices, which tonalith-render hands such command lines
+// runs driven by the engine's streaming loop on a Qt event loop. They are
+// part of tonalith-render-qt, which tonalith-render hands such command lines
 // over to.
-
-#include <span>
-#include <string>
 
 #include "cli/render_options.h"
 #include "engine/notifier.h"
@@ -17,8 +14,3 @@ int ListDevices(const RenderOptions& options);
 // SIGINT / SIGTERM arrives; each stops the run cleanly (devices reset and
 // closed, the WAV file finished). Messages go to `notifier`.
 int RunDeviceRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress);
-
-// The device list or a run with a device, as `options` ask: the
-// DeviceModeRunner of tonalith-render-devices.
-int RunDeviceModes(const RenderOptions& options, std::span<const std::string> arguments,
-                   Notifier& notifier, ProgressSink* progress);

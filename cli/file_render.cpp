@@ -8,7 +8,7 @@
 
 FileRenderResult RenderFile(const RenderOptions& options, const std::string& input,
                             const std::string& output, Notifier& notifier, ProgressSink* progress,
-                            std::string* refusal) {
+                            std::string* refusal, std::optional<RunLevels>* levels) {
   if (SameFile(input, output)) {
     *refusal = "INPUT and OUTPUT are the same file";
     return FileRenderResult::kRefused;
@@ -35,7 +35,20 @@ FileRenderResult RenderFile(const RenderOptions& options, const std::string& inp
   run.notifier = &notifier;
   run.progress = progress;
   run.afterBlock = [] { return StopSignals::Received() != 0; };
-  switch (ProcessFileToFile(run)) {
+  run.tail = options.tail;
+  LevelMeter meter;
+  run.meter = &meter;
+  const FileRunResult result = ProcessFileToFile(run);
+  switch (result) {
+    case FileRunResult::kOutputIsInput:
+    case FileRunResult::kInputRefused:
+    case FileRunResult::kOutputRefused:
+      return FileRenderResult::kFailed;  // nothing was processed
+    default:
+      break;
+  }
+  *levels = meter.Run();
+  switch (result) {
     case FileRunResult::kCompleted:
       return FileRenderResult::kDone;
     case FileRunResult::kCancelled:

@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_handover.h"
+#include "cli/qt_handover.h"
 #include "cli/render_command.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  return RenderMain(arguments, HandOverToDeviceModes);
+  return RenderMain(arguments, {HandOverToQtProgram, nullptr});
 }

@@ -15,8 +15,14 @@
 int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress) {
   const StopSignals stopSignals;
   std::string refusal;
-  switch (RenderFile(options, options.operands.at(0), options.operands.at(1), notifier, progress,
-                     &refusal)) {
+  std::optional<RunLevels> levels;
+  const FileRenderResult result =
+      RenderFile(options, options.operands.at(0), options.operands.at(1), notifier, progress,
+                 &refusal, &levels);
+  if (levels) {
+    PrintLevelSummary(*levels);
+  }
+  switch (result) {
     case FileRenderResult::kDone:
       return kRenderDone;
     case FileRenderResult::kRefused:
@@ -30,8 +36,9 @@ int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink
   return kRenderFailed;
 }
 
-int RenderMain(std::span<const std::string> arguments, DeviceModeRunner runDeviceModes) {
+int RenderMain(std::span<const std::string> arguments, const QtModes& qt) {
   RenderOptions options;
+  options.loadPreset = qt.loadPreset;
   std::string error;
   if (!ParseRenderArguments(arguments, &options, &error)) {
     PrintRefusal(error);
@@ -51,12 +58,14 @@ int RenderMain(std::span<const std::string> arguments, DeviceModeRunner runDevic
       return kRenderDone;
     }
     case RenderMode::kListDevices:
-      return runDeviceModes(options, arguments, notifier, nullptr);
+    case RenderMode::kListPresets:
+    case RenderMode::kWritePreset:
+      return qt.run(options, arguments, notifier, nullptr);
     case RenderMode::kFileToFile:
       break;
   }
-  if (UsesDevice(options)) {
-    return runDeviceModes(options, arguments, notifier, showProgress ? &bar : nullptr);
+  if (UsesDevice(options) || options.presetUnread) {
+    return qt.run(options, arguments, notifier, showProgress ? &bar : nullptr);
   }
   if (UsesBatch(options)) {
     return RunBatchRender(options, showProgress ? &bar : nullptr);

@@ -22,6 +22,18 @@ bool AppendRequestedEffects(const RenderOptions& options, EffectChain& left, Eff
   return true;
 }
 
+std::string LevelSummaryText(const RunLevels& levels) {
+  std::string text = OutputPeakText(levels);
+  if (levels.OutputClipped() > 0) {
+    text += "; warning: " + OutputClippedText(levels) + " (saturated to +/-32767)";
+  }
+  return text;
+}
+
+void PrintLevelSummary(const RunLevels& levels) {
+  std::fprintf(stderr, "tonalith-render: %s\n", LevelSummaryText(levels).c_str());
+}
+
 void PrintRefusal(const std::string& error) {
   std::fprintf(stderr, "tonalith-render: %s\n", error.c_str());
 }

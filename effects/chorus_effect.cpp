@@ -17,7 +17,8 @@ constexpr double kPeak = 4096.0;
 ChorusEffect::ChorusEffect(float preFilterHz, float initialDelayMs, float finalDelayMs,
                            float modLengthMs, float feedbackPercent, float dryInputMix,
                            float dryOutputMix)
-    : FloatMixEffect("Chorus Effect", kChorusEffectId, &record, &ChorusEffect::ProcessCallback) {
+    : FloatMixEffect(EffectNodeName(kChorusEffectId), kChorusEffectId, &record,
+                     &ChorusEffect::ProcessCallback) {
   record.preFilterHz = preFilterHz;
   record.initialDelayMs = initialDelayMs;
   record.finalDelayMs = finalDelayMs;

@@ -8,9 +8,6 @@
 
 namespace {
 
-// The identity line: the curve until the response graph hands over its own.
-constexpr CurvePoint kIdentityCurve[2] = {{-32767.0f, -32767.0f}, {32767.0f, 32767.0f}};
-
 // One piece of at most blockFrames samples.
 void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destination, int32_t count) {
   RunBiquad(source, s.filtered.data(), &s.preFilter.section, count);
@@ -39,9 +36,9 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
 }  // namespace
 
 DistortionEffect::DistortionEffect()
-    : IntMixEffect("Distorsion Effect", kDistortionEffectId, &record,
+    : IntMixEffect(EffectNodeName(kDistortionEffectId), kDistortionEffectId, &record,
                    &DistortionEffect::ProcessCallback) {
-  record.curve.Assign(kIdentityCurve, kIdentityCurve);
+  record.curve.Assign(DistortionSettings::kDefaultCurve, DistortionSettings::kDefaultCurve);
 }
 
 DistortionEffect::~DistortionEffect() {
@@ -72,7 +69,7 @@ void DistortionEffect::Update(void*, int32_t) {
 }
 
 void DistortionEffect::SetCurve(std::span<const CurvePoint> points) {
-  record.curve.Assign(points, kIdentityCurve);
+  record.curve.Assign(points, DistortionSettings::kDefaultCurve);
   if (prepared) {
     RebuildShapeTable(&record);
   }

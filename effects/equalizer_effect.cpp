@@ -174,6 +174,37 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
                    s.bits);
 }
 
+std::vector<float> EqualizerKernelTaps(const EqualizerSettings& s) {
+  const int32_t n = s.n;
+  std::vector<Complex> impulse(static_cast<size_t>(n));
+  InverseTransform(s.bitReverseN.data(), s.twiddleN.data(), s.kernel.data(), impulse.data(), n,
+                   s.bits);
+  std::vector<float> taps(static_cast<size_t>(n / 2));
+  for (int32_t m = 0; m < n / 2; ++m) {
+    taps[m] = impulse[m].re;
+  }
+  return taps;
+}
+
+double FilterGainDb(std::span<const float> taps, double angle) {
+  // The phasor e^(-j angle m) is carried by rotation, in double precision.
+  const double stepRe = std::cos(angle);
+  const double stepIm = -std::sin(angle);
+  double phasorRe = 1.0;
+  double phasorIm = 0.0;
+  double sumRe = 0.0;
+  double sumIm = 0.0;
+  for (const float tap : taps) {
+    sumRe += tap * phasorRe;
+    sumIm += tap * phasorIm;
+    const double re = phasorRe * stepRe - phasorIm * stepIm;
+    phasorIm = phasorRe * stepIm + phasorIm * stepRe;
+    phasorRe = re;
+  }
+  const double magnitude = std::hypot(sumRe, sumIm);
+  return std::max(20.0 * std::log10(magnitude), kResponseFloorDb);
+}
+
 int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings, int32_t count) {
   EqualizerSettings& s = *static_cast<EqualizerSettings*>(settings);
   RunInPieces(source, destination, count, s.n / 2,
@@ -182,7 +213,7 @@ int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings
 }
 
 EqualizerEffect::EqualizerEffect()
-    : Effect("Equalizer Effect", kEqualizerEffectId, &record, RunEqualizer) {
+    : Effect(EffectNodeName(kEqualizerEffectId), kEqualizerEffectId, &record, RunEqualizer) {
   record.curve.Assign(kFlatCurve, kFlatCurve);
 }
 

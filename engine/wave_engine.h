@@ -28,6 +28,7 @@
 #include "engine/block_processor.h"
 #include "engine/device_messages.h"
 #include "engine/file_run.h"
+#include "engine/level_meter.h"
 #include "engine/notifier.h"
 #include "engine/run_limits.h"
 #include "engine/wave_file.h"
@@ -59,6 +60,8 @@ struct WaveRunSettings {
   bool inputIsFile = false;
   int32_t inputDeviceId = 0;
   int32_t outputDeviceId = 0;
+  // File to file: what follows the end of the input.
+  RunTail tail;
 };
 
 // One ring of device buffers: headers, their data (2 x block bytes each) and
@@ -125,6 +128,11 @@ class WaveEngine {
   // The file-to-file run of the settings (see engine/file_run.h): returns
   // when it is over. `afterBlock` may end it after any block.
   FileRunResult ProcessFileToFile(FileRunBlockHook afterBlock = {});
+  // What the last file-to-file run wrote.
+  const FileRunSummary& LastFileRun() const { return lastFileRun_; }
+  // The levels of every run's blocks, at the input and the output of the
+  // chains.
+  LevelMeter& Levels() { return levels_; }
 
   // The notification target the devices report to. Nothing when it already
   // exists.
@@ -228,6 +236,8 @@ class WaveEngine {
   std::unique_ptr<WaveService> service_;
   std::unique_ptr<WaveWindow> window_;
   WaveStreamState state_;
+  LevelMeter levels_;
+  FileRunSummary lastFileRun_;
   // The source and the sink when they are files.
   std::optional<WaveReader> reader_;
   std::optional<WaveWriter> writer_;

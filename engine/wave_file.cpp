@@ -58,7 +58,7 @@ int32_t ReadWaveFile(WaveReader& reader, int32_t op, const std::string& fileName
       if (status == WaveFileStatus::kDone) {
         return kWaveDone;
       }
-      notifier.ShowMessage(WaveFileMessage(status), reader.RefusalDetail());
+      notifier.ShowMessage(WaveFileMessage(status), FileDetail(fileName, reader.RefusalDetail()));
       return kWaveFailed;
     }
     case kWaveTransfer:
@@ -87,7 +87,7 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
         return kWaveDone;
       }
       if (const char* text = WaveFileMessage(status)) {
-        notifier.ShowMessage(text);
+        notifier.ShowMessage(text, FileErrorDetail(fileName, writer.Error()));
       }
       return kWaveFailed;
     }
@@ -112,12 +112,13 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
 bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& notifier) {
   riff::FileDescriptor file = riff::OpenForReading(fileName);
   if (!file.IsOpen()) {
-    notifier.ShowMessage(msg::kErrorOpeningFile, riff::SystemErrorText(errno));
+    notifier.ShowMessage(msg::kErrorOpeningFile,
+                         FileDetail(fileName, riff::SystemErrorText(errno)));
     return false;
   }
-  auto refuse = [&file, &notifier](WaveFileStatus status, const std::string& detail = {}) {
+  auto refuse = [&](WaveFileStatus status, const std::string& reason = {}) {
     file.Close();
-    notifier.ShowMessage(WaveFileMessage(status), detail);
+    notifier.ShowMessage(WaveFileMessage(status), FileDetail(fileName, reason));
     return false;
   };
   const int fd = file.Get();
@@ -156,6 +157,10 @@ uint64_t DiskFreeBytes(const std::string& path) {
     return 0;
   }
   return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+std::string FileDetail(const std::string& path, const std::string& reason) {
+  return reason.empty() ? path : path + ": " + reason;
 }
 
 std::string FileErrorDetail(const std::string& path, int error) {

@@ -81,6 +81,10 @@ bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& no
 // folder is asked). 0 when it cannot be told.
 uint64_t DiskFreeBytes(const std::string& path);
 
+// The detail line of a message about the file `path`: "path: reason", or
+// the path alone when there is no reason.
+std::string FileDetail(const std::string& path, const std::string& reason);
+
 // "path: reason" for the system error number `error`, the detail line of a
 // message about that file; empty when `error` is 0.
 std::string FileErrorDetail(const std::string& path, int error);

@@ -212,6 +212,7 @@ WaveFileStatus WaveReader::Read(WaveBlock* block) {
   }
   if (blockBytes_ == 0) {
     // A reader without a block length cannot read anything safely.
+    readFailure_ = "no block length";
     Close();
     return WaveFileStatus::kReadError;
   }
@@ -222,7 +223,9 @@ WaveFileStatus WaveReader::Read(WaveBlock* block) {
     block->bufferLength = remaining_;
     std::memset(block->data, format_.bitsPerSample == 8 ? 0x80 : 0, blockBytes_);
   }
+  errno = 0;
   if (ReadSampleBytes(block->data, block->bufferLength) != block->bufferLength) {
+    readFailure_ = errno != 0 ? riff::SystemErrorText(errno) : "the file ends before its data does";
     Close();
     return WaveFileStatus::kReadError;
   }

@@ -46,6 +46,16 @@ TEST(RenderOptions, EveryBlockLengthOfTheEngineIsTakenInBothForms) {
   EXPECT_TRUE(quiet.options.quiet);
 }
 
+TEST(RenderOptions, TailIsAutoOrSecondsUpToThirty) {
+  EXPECT_EQ(Parse({"a", "b"}).options.tail.mode, TailMode::kNone);
+  EXPECT_EQ(Parse({"--tail", "auto", "a", "b"}).options.tail.mode, TailMode::kUntilQuiet);
+  EXPECT_EQ(Parse({"--tail=0", "a", "b"}).options.tail.mode, TailMode::kNone);
+  const RunTail fixed = Parse({"--tail", "2.5", "a", "b"}).options.tail;
+  EXPECT_EQ(fixed.mode, TailMode::kFixed);
+  EXPECT_EQ(fixed.seconds, 2.5);
+  EXPECT_EQ(Parse({"--tail", "30", "a", "b"}).options.tail.seconds, 30);
+}
+
 TEST(RenderOptions, RefusalsAreOneLine) {
   const std::string blocks = "(allowed: 128, 256, 512, 1024, 2048, 4096, 8192)";
   for (const char* value : {"100", "64", "16384", "1024.0", "01024", "", "x"}) {
@@ -90,6 +100,14 @@ TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
       {{"--help", "a"}, "--help takes no INPUT or OUTPUT (\"a\" given)"},
       {{"x", "--list-effects"}, "--list-effects takes no INPUT or OUTPUT (\"x\" given)"},
       {{"--list-devices", "a", "b"}, "--list-devices takes no INPUT or OUTPUT (\"a\" given)"},
+      {{"--tail", "30.5", "a", "b"},
+       "--tail: \"30.5\" is not auto or a number of seconds from 0 to 30"},
+      {{"--tail", "-1", "a", "b"},
+       "--tail: \"-1\" is not auto or a number of seconds from 0 to 30"},
+      {{"--tail", "Auto", "a", "b"},
+       "--tail: \"Auto\" is not auto or a number of seconds from 0 to 30"},
+      {{"--tail", "auto", "--output-device", "0", "a"},
+       "--tail is only for runs from INPUT.wav to OUTPUT.wav"},
       // Batches.
       {{"--out-dir", "d", "x/a.wav", "b.wav", "y/a.wav"},
        "--out-dir: \"x/a.wav\" and \"y/a.wav\" would both be written to d/a.wav"},
@@ -146,8 +164,9 @@ TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
 TEST(RenderOptions, HelpAndListEffectsNeedNoOperands) {
   EXPECT_EQ(Parse({"--help"}).options.mode, RenderMode::kHelp);
   EXPECT_EQ(Parse({"--list-effects"}).options.mode, RenderMode::kListEffects);
-  EXPECT_NE(RenderUsage().find("tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] "
-                               "INPUT.wav OUTPUT.wav"),
+  EXPECT_NE(RenderUsage().find("tonalith-render [--block BYTES] [--effect SPEC]... "
+                               "[--tail auto|SECONDS] [--quiet]\n                  INPUT.wav "
+                               "OUTPUT.wav"),
             std::string::npos);
 }
 

@@ -1,4 +1,4 @@
-#include "cli/device_handover.h"
+#include "cli/qt_handover.h"
 
 #include <unistd.h>
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kDevicesProgram = "tonalith-render-devices";
+constexpr const char* kQtProgram = "tonalith-render-qt";
 
 // The folder this program was started from; empty when it cannot be told.
 std::string OwnFolder() {
@@ -26,12 +26,12 @@ std::string OwnFolder() {
 
 }  // namespace
 
-int HandOverToDeviceModes(const RenderOptions&, std::span<const std::string> arguments, Notifier&,
-                          ProgressSink*) {
+int HandOverToQtProgram(const RenderOptions&, std::span<const std::string> arguments, Notifier&,
+                        ProgressSink*) {
   const std::string folder = OwnFolder();
   const std::string candidates[] = {
-      folder + kDevicesProgram,
-      folder + TONALITH_DEVICES_FROM_BIN + "/" + kDevicesProgram,
+      folder + kQtProgram,
+      folder + TONALITH_QT_PROGRAM_FROM_BIN + "/" + kQtProgram,
   };
   int error = ENOENT;
   std::string tried;
@@ -51,7 +51,7 @@ int HandOverToDeviceModes(const RenderOptions&, std::span<const std::string> arg
       break;
     }
   }
-  PrintRefusal("the sound device modes cannot be started: " + tried + ": " +
+  PrintRefusal("the program for sound devices and presets cannot be started: " + tried + ": " +
                riff::SystemErrorText(error));
   return kRenderFailed;
 }
