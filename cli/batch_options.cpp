@@ -65,7 +65,7 @@ bool CheckBatchOperands(const RenderOptions& options, std::string* error) {
     const auto [entry, added] = inputByName.emplace(name, &input);
     if (!added) {
       *error = "--out-dir: \"" + ShownValue(*entry->second) + "\" and \"" + ShownValue(input) +
-               "\" would both be written to " + BatchOutputPath(options.outDir, input);
+               "\" would both be written to " + ShownValue(BatchOutputPath(options.outDir, input));
       return false;
     }
   }

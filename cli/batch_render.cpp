@@ -128,7 +128,7 @@ int RunBatchRender(const RenderOptions& options, TerminalProgress* progress) {
                     : S_ISDIR(folder.st_mode)                  ? 0
                                                                : ENOTDIR;
   if (error != 0) {
-    PrintRefusal("--out-dir " + options.outDir + ": " + riff::SystemErrorText(error));
+    PrintRefusal("--out-dir " + ShownValue(options.outDir) + ": " + riff::SystemErrorText(error));
     return kRenderFailed;
   }
   const size_t files = options.operands.size();

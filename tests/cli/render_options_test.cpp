@@ -111,6 +111,8 @@ TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
       // Batches.
       {{"--out-dir", "d", "x/a.wav", "b.wav", "y/a.wav"},
        "--out-dir: \"x/a.wav\" and \"y/a.wav\" would both be written to d/a.wav"},
+      {{"--out-dir", "d\x01\t", "x/a.wav", "y/a.wav"},
+       "--out-dir: \"x/a.wav\" and \"y/a.wav\" would both be written to d\\x01\\t/a.wav"},
       {{"--out-dir", "d/", "x/"}, "--out-dir: \"x/\" names no file"},
       {{"--out-dir", "d"}, "expected INPUT.wav... with --out-dir (see --help)"},
       {{"--out-dir="}, "--out-dir needs a folder"},
