@@ -60,6 +60,31 @@ void SummariseDiagnostics(const RenderOptions& options) {
   }
 }
 
+// The block length, the device settings, and the operands as the input and
+// output files of the ends that are not devices.
+WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
+  WaveRunSettings settings;
+  settings.blockBytes = options.blockBytes;
+  settings.bufferCount = options.buffers;
+  settings.sampleRate = options.rate;
+  settings.channels = options.channels;
+  settings.bitsPerSample = options.bits;
+  size_t operand = 0;
+  settings.inputIsFile = options.inputDevice < 0;
+  if (settings.inputIsFile) {
+    settings.inputFileName = options.operands.at(operand++);
+  } else {
+    settings.inputDeviceId = options.inputDevice;
+  }
+  settings.outputIsFile = options.outputDevice < 0;
+  if (settings.outputIsFile) {
+    settings.outputFileName = options.operands.at(operand++);
+  } else {
+    settings.outputDeviceId = options.outputDevice;
+  }
+  return settings;
+}
+
 }  // namespace
 
 int ListDevices(const RenderOptions& options) {
@@ -100,7 +125,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   }
   EffectChain left;
   EffectChain right;
-  if (!AppendRequestedEffects(options, left, right, settings.sampleRate)) {
+  std::string refusal;
+  if (!AppendRequestedEffects(options, left, right, settings.sampleRate, &refusal)) {
+    PrintRefusal(refusal);
     return kRenderRefused;
   }
   WaveEngine engine(&notifier);

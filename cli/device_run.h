@@ -1,6 +1,8 @@
 #pragma once
 // tonalith-render's device modes: the device list, and live, record and play
-// runs driven by the engine's streaming loop on a Qt event loop.
+// runs driven by the engine's streaming loop on a Qt event loop. They are
+// part of tonalith-render-qt, which tonalith-render hands such command lines
+// over to.
 
 #include "cli/render_options.h"
 #include "engine/notifier.h"

@@ -8,6 +8,10 @@
 //   --write-preset FILE  writes the preset the other options describe; no
 //                        INPUT or OUTPUT
 //   --list-presets       the factory presets, one a line
+//
+// Presets are read and written with Qt (cli/preset_files.h), in
+// tonalith-render-qt: --preset is read by the options' loader, and where
+// there is none it is only noted (RenderOptions::presetUnread).
 
 #include <span>
 #include <string>
@@ -15,19 +19,6 @@
 #include "cli/render_options.h"
 
 std::span<const RenderOptionSpec> PresetRenderOptionSpecs();
-
-// A request that sets both channels' effects up as `setup` says. A value
-// that does not fit at the input's rate is refused naming `origin` ("FILE:
-// effects[2]"), the channel and the key.
-EffectRequest RequestFromSetup(const EffectSetup& setup, const std::string& origin);
-
-// --write-preset: checks the effects the options describe and writes them
-// with the block length. Returns the exit status.
-int WritePresetFromOptions(const RenderOptions& options);
-
-// --list-presets: each factory preset's name and description. Returns the
-// exit status.
-int ListFactoryPresets();
 
 // The --help lines of the preset options.
 std::string PresetUsage();

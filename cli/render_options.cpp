@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "cli/batch_options.h"
 #include "cli/device_options.h"
 #include "cli/preset_options.h"
 
@@ -74,14 +75,28 @@ constexpr RenderOptionSpec kFileRenderOptions[] = {
 
 }  // namespace
 
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error) {
+  int32_t parsed = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (status != std::errc() || end != value.data() + value.size() || parsed < low ||
+      parsed > high) {
+    *error = std::string(name) + ": \"" + ShownValue(value) + "\" is not a number from " +
+             std::to_string(low) + " to " + std::to_string(high);
+    return false;
+  }
+  *out = parsed;
+  return true;
+}
+
 std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
   return kFileRenderOptions;
 }
 
 std::vector<RenderOptionSpec> RenderOptionTable() {
   std::vector<RenderOptionSpec> table;
-  for (const auto group :
-       {FileRenderOptionSpecs(), PresetRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
+  for (const auto group : {FileRenderOptionSpecs(), PresetRenderOptionSpecs(),
+                           BatchRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
     table.insert(table.end(), group.begin(), group.end());
   }
   return table;
@@ -148,6 +163,9 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
     *error = "--tail is only for runs from INPUT.wav to OUTPUT.wav";
     return false;
   }
+  if (UsesBatch(options)) {
+    return CheckBatchOperands(options, error);
+  }
   if (UsesDevice(options)) {
     return CheckDeviceOperands(options, error);
   }
@@ -193,5 +211,5 @@ warning with their count.
 
 Exit status: 0 done, 1 the run failed, 2 the command line was refused.
 )" + PresetUsage() +
-         DeviceUsage();
+         BatchUsage() + DeviceUsage();
 }

@@ -3,6 +3,7 @@
 //
 //   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]...
 //                   [--tail auto|SECONDS] [--quiet] INPUT.wav OUTPUT.wav
+//   tonalith-render [options] --out-dir DIR [--jobs N] INPUT.wav...
 //   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]...
 //                   --write-preset FILE
 //   tonalith-render --help
@@ -37,6 +38,13 @@ enum class RenderMode {
   kWritePreset
 };
 
+struct RenderOptions;
+
+// Reads the preset `value` names (a file, or a factory preset) into
+// `options`: its effects, and its block length unless --block was given.
+// False with a one-line *error.
+using PresetLoader = bool (*)(std::string_view value, RenderOptions* options, std::string* error);
+
 inline constexpr int32_t kDefaultBlockBytes = 1024;
 // The block lengths the engine runs with.
 inline constexpr const auto& kBlockBytesChoices = kPresetBlockBytes;
@@ -48,7 +56,10 @@ struct RenderOptions {
   std::vector<EffectRequest> effects;  // in the order given, a preset's in its place
   bool quiet = false;
   RunTail tail;                       // file to file: what follows the end of the input
-  std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav
+  std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav, or the inputs of a batch
+  // Batch renders (cli/batch_options.h): each input into this folder.
+  std::string outDir;
+  int32_t jobs = 0;  // worker threads; 0: one per core
   // Device modes (cli/device_options.h): -1 when that end is a file.
   int32_t inputDevice = -1;
   int32_t outputDevice = -1;
@@ -63,6 +74,11 @@ struct RenderOptions {
   std::string deviceSetting;
   // --write-preset: the file to write.
   std::string writePreset;
+  // How --preset is read, set before the parse by the program that reads
+  // presets (tonalith-render-qt). Without it a --preset is only noted, and
+  // the command line goes to that program.
+  PresetLoader loadPreset = nullptr;
+  bool presetUnread = false;
 };
 
 struct RenderOptionSpec {
@@ -72,7 +88,13 @@ struct RenderOptionSpec {
   bool (*handle)(std::string_view value, RenderOptions* options, std::string* error);
 };
 
+// A whole decimal number within [low, high] for the option `name`; false
+// with a one-line *error.
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error);
+
 std::span<const RenderOptionSpec> FileRenderOptionSpecs();
+// Every option: the file, batch and device options.
 std::vector<RenderOptionSpec> RenderOptionTable();
 
 // Parses the arguments after the program name (`--name VALUE` and

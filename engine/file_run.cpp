@@ -86,7 +86,7 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
     return FileRunResult::kInputRefused;
   }
   const WaveFormat format = reader.Format();
-  WaveWriter writer(format);
+  WaveWriter writer(format, WaveWriter::kRunGatherBytes);
   if (WriteWaveFile(writer, kWaveCreate, output, nullptr, notifier) != kWaveDone) {
     notifier.ShowMessage(msg::kCannotOpenOutput, FileErrorDetail(output, writer.Error()));
     ReadWaveFile(reader, kWaveClose, input, nullptr, notifier);
@@ -142,11 +142,10 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   const auto writeBlock = [&](uint32_t length, uint32_t blockLength) {
     const WaveBlock out{outputBuffer.data(), length, length};
     if (WriteWaveFile(writer, kWaveTransfer, output, &out, notifier) != kWaveDone) {
-      notifier.ShowMessage(msg::kWriteError, FileErrorDetail(output, writer.Error()));
+      notifier.ShowMessage(msg::kWriteError, WriteErrorDetail(writer));
       result = FileRunResult::kWriteError;
       return false;
     }
-    summary.framesWritten += length / bytesPerFrame;
     bytesDone += blockLength;
     position = ProgressPosition(bytesDone, total);
     SetProgress(settings.progress, position);
@@ -214,10 +213,18 @@ FileRunResult ProcessFileToFile(const FileRunSettings& settings) {
   }
 
   ReadWaveFile(reader, kWaveClose, input, nullptr, notifier);
-  if (WriteWaveFile(writer, kWaveClose, output, nullptr, notifier) != kWaveDone &&
-      result == FileRunResult::kCompleted) {
+  // The close writes out the last gathered blocks: a failure there is a
+  // failed write like any other.
+  const int32_t closed = WriteWaveFile(writer, kWaveClose, output, nullptr, notifier);
+  if (closed == kWaveWriteFailed) {
+    notifier.ShowMessage(msg::kWriteError, WriteErrorDetail(writer));
+    result = FileRunResult::kWriteError;
+  } else if (closed != kWaveDone && result == FileRunResult::kCompleted) {
     result = FileRunResult::kCloseFailed;
   }
+  // What the file holds: blocks gathered but lost to a failed write are not
+  // in it.
+  summary.framesWritten = writer.WrittenBytes() / bytesPerFrame;
   SetProgress(settings.progress, 0);
   left.Release();
   right.Release();

@@ -101,7 +101,8 @@ enum class FileRunResult {
   kOutputRefused,  // "Error opening output file" with the reason; the input was
                    // closed again, and an output the run created is gone
   kReadError,      // mid-run; the output holds the blocks written before
-  kWriteError,     // mid-run; the output holds the blocks written before
+  kWriteError,     // mid-run or as the output was closed; the output holds the
+                   // blocks that were written before
   kCloseFailed,    // every block was written but the output could not be finished
   kCancelled,      // the hook asked to stop; the output holds the blocks so far
 };

@@ -204,7 +204,7 @@ void WaveEngine::HandleRecordedToFile(WaveHeader* recorded) {
   const WaveBlock block{recorded->data, recorded->bufferLength, recorded->bytesRecorded};
   if (WriteWaveFile(*writer_, kWaveTransfer, writer_->Path(), &block, *notifier_) != kWaveDone) {
     // A full disk, say: the file keeps every block written before.
-    EndRun(file_run_messages::kWriteError, FileErrorDetail(writer_->Path(), writer_->Error()));
+    EndRun(file_run_messages::kWriteError, WriteErrorDetail(*writer_));
   }
 }
 

@@ -300,6 +300,8 @@ void WaveEngine::OpenOutput() {
   state_.outputIsFile = settings.outputIsFile;
   state_.outputDeviceId = settings.outputDeviceId;
   if (settings.outputIsFile) {
+    // Each recorded block is written as it comes: a full disk ends the run
+    // at the block that did not fit, and nothing waits in memory.
     writer_.emplace(state_.outputFormat);
     if (WriteWaveFile(*writer_, kWaveCreate, settings.outputFileName, nullptr, *notifier_) ==
         kWaveDone) {

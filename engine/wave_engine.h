@@ -30,17 +30,13 @@
 #include "engine/file_run.h"
 #include "engine/level_meter.h"
 #include "engine/notifier.h"
+#include "engine/run_limits.h"
 #include "engine/wave_file.h"
 #include "platform/wave_service.h"
 
 class WaveWindow;
 
-// Ranges of the run settings the I/O page and the command line hand over.
-inline constexpr int32_t kMinBufferCount = 4;
-inline constexpr int32_t kMaxBufferCount = 32;
 inline constexpr int32_t kMaxRingBuffers = 64;  // room in each ring
-inline constexpr int32_t kMinSampleRate = 11000;
-inline constexpr int32_t kMaxSampleRate = 44100;
 
 // Buffers of each ring that stay off the device, so that the streaming loop
 // always has one to work on and one in hand. Input: the block being processed

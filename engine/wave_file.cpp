@@ -98,6 +98,9 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
       if (status == WaveFileStatus::kDone) {
         return kWaveDone;
       }
+      if (status == WaveFileStatus::kWriteFailed) {
+        return kWaveWriteFailed;
+      }
       notifier.ShowMessage(WaveFileMessage(status), FileErrorDetail(writer.Path(), writer.Error()));
       return kWaveFailed;
     }
@@ -109,7 +112,8 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
 bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& notifier) {
   riff::FileDescriptor file = riff::OpenForReading(fileName);
   if (!file.IsOpen()) {
-    notifier.ShowMessage(msg::kErrorOpeningFile, FileDetail(fileName, std::strerror(errno)));
+    notifier.ShowMessage(msg::kErrorOpeningFile,
+                         FileDetail(fileName, riff::SystemErrorText(errno)));
     return false;
   }
   auto refuse = [&](WaveFileStatus status, const std::string& reason = {}) {
@@ -160,5 +164,10 @@ std::string FileDetail(const std::string& path, const std::string& reason) {
 }
 
 std::string FileErrorDetail(const std::string& path, int error) {
-  return error == 0 ? std::string() : path + ": " + std::strerror(error);
+  return error == 0 ? std::string() : path + ": " + riff::SystemErrorText(error);
+}
+
+std::string WriteErrorDetail(const WaveWriter& writer) {
+  return FileErrorDetail(writer.Path(), writer.Error()) + " (" +
+         std::to_string(writer.WrittenBytes()) + " bytes of sound kept)";
 }

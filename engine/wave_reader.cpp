@@ -135,12 +135,12 @@ WaveFileStatus WaveReader::Open(const std::string& fileName) {
   refusalDetail_.clear();
   fd_ = riff::OpenForReading(fileName);
   if (!fd_.IsOpen()) {
-    return Refuse(WaveFileStatus::kCannotRead, std::strerror(errno));
+    return Refuse(WaveFileStatus::kCannotRead, riff::SystemErrorText(errno));
   }
   const int fd = fd_.Get();
   struct stat info {};
   if (fstat(fd, &info) != 0) {
-    return Refuse(WaveFileStatus::kCannotRead, std::strerror(errno));
+    return Refuse(WaveFileStatus::kCannotRead, riff::SystemErrorText(errno));
   }
   if (!S_ISREG(info.st_mode)) {
     return Refuse(WaveFileStatus::kCannotRead, "not a regular file");
@@ -225,7 +225,7 @@ WaveFileStatus WaveReader::Read(WaveBlock* block) {
   }
   errno = 0;
   if (ReadSampleBytes(block->data, block->bufferLength) != block->bufferLength) {
-    readFailure_ = errno != 0 ? std::strerror(errno) : "the file ends before its data does";
+    readFailure_ = errno != 0 ? riff::SystemErrorText(errno) : "the file ends before its data does";
     Close();
     return WaveFileStatus::kReadError;
   }

@@ -1,9 +1,9 @@
 #pragma once
 // The factory presets: JSON preset files installed with the program, found
 // by name (the file name without ".json"). They are looked for beside the
-// program as it is installed (<prefix>/bin/../share/tonalith/presets) and,
-// for a program run from its build tree, in the source tree's
-// resources/presets.
+// program as it is installed (<prefix>/bin/../share/tonalith/presets, and
+// the same from tonalith-render-qt in <prefix>/libexec) and, for a program
+// run from its build tree, in the source tree's resources/presets.
 
 #include <string>
 #include <vector>

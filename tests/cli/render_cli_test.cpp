@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -399,6 +400,114 @@ TEST_F(RenderCliTest, KilledByAFileSizeLimitItLeavesAFileThatReadsToItsLastUpdat
   EXPECT_EQ(Bytes(file.begin() + 46, file.begin() + 46 + dataSize),
             Bytes(data.begin(), data.begin() + dataSize));
   EXPECT_EQ(Soxi(output), std::to_string(dataSize / 4) + "\n");
+}
+
+TEST_F(RenderCliTest, ABatchRendersEachInputAsAloneGoesOnPastAFailureAndNamesIt) {
+  // Inputs of different formats and rates (the effects are set up at each
+  // file's own rate), one of them not a WAV file.
+  const std::string outDir = dir.File("out");
+  ASSERT_EQ(mkdir(outDir.c_str(), 0700), 0);
+  const struct {
+    const char* name;
+    Bytes file;
+  } inputs[] = {
+      {"a.wav", BuildWave(PcmFormat(2, 44100, 16),
+                          SampleBytes(Interleave(Noise(9000, 1), Sine(9000, 440, 44100, 20000))))},
+      {"bad.wav", Bytes(100, 'x')},
+      {"b.wav", BuildWave(PcmFormat(1, 11025, 8), Bytes(5001, 0x90))},
+      {"c.wav", BuildWave(PcmFormat(2, 22050, 16), SampleBytes(Noise(2 * 7000, 2)))},
+  };
+  const std::vector<std::string> effects = {"--block",  "256",    "--effect", "delay",
+                                            "--effect", "chorus", "--effect", "reverb"};
+  std::vector<std::string> batch = effects;
+  batch.insert(batch.end(), {"--jobs", "2", "--out-dir", outDir});
+  for (const auto& input : inputs) {
+    WriteFileBytes(dir.File(input.name), input.file);
+    batch.push_back(dir.File(input.name));
+  }
+  const ProcessResult r = Render(batch);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(FileExists(outDir + "/bad.wav"));
+  // Each file's lines come whole, in the order the files end, with its name
+  // in front: the error, or the levels a render of it alone reports.
+  std::vector<std::string> expected = {dir.File("bad.wav") + ": Bad Wave Format!"};
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+    std::vector<std::string> single = effects;
+    single.insert(single.end(), {dir.File(name), output});
+    const ProcessResult alone = Render(single);
+    ASSERT_EQ(alone.exitCode, 0) << name;
+    const std::string prefix = "tonalith-render: ";
+    ASSERT_EQ(alone.err.rfind(prefix, 0), 0u) << alone.err;
+    expected.push_back(dir.File(name) + ": " +
+                       alone.err.substr(prefix.size(), alone.err.size() - prefix.size() - 1));
+    const Bytes file = ReadFileBytes(output);
+    EXPECT_EQ(ParseWave(file).problem, "") << name;
+    EXPECT_EQ(ReadFileBytes(outDir + "/" + name), file) << name;
+  }
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < r.err.size();) {
+    const size_t end = r.err.find('\n', start);
+    lines.push_back(r.err.substr(start, end - start));
+    start = end == std::string::npos ? r.err.size() : end + 1;
+  }
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "tonalith-render: 1 of 4 files failed");
+  lines.pop_back();
+  std::sort(lines.begin(), lines.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(lines, expected);
+}
+
+TEST_F(RenderCliTest, AStopSignalEndsEveryFileOfABatchAfterABlock) {
+  // Two minutes through every effect in small blocks on two threads: far from
+  // done when both outputs hold a second.
+  const std::string outDir = dir.File("out");
+  ASSERT_EQ(mkdir(outDir.c_str(), 0700), 0);
+  std::vector<std::string> arguments = {"--block", "128", "--jobs", "2", "--out-dir", outDir};
+  for (const char* effect :
+       {"eq", "compression", "distortion", "autowah", "delay", "filtermod", "chorus", "reverb"}) {
+    arguments.insert(arguments.end(), {"--effect", effect});
+  }
+  for (const char* name : {"one.wav", "two.wav"}) {
+    WriteFileBytes(dir.File(name),
+                   BuildWave(PcmFormat(2, 44100, 16), Bytes(60 * kStereoSecond, 0)));
+    arguments.push_back(dir.File(name));
+  }
+  const std::string one = outDir + "/one.wav";
+  const std::string two = outDir + "/two.wav";
+  // A batch that ends by itself before the signal lands has lost a race with
+  // this test on a loaded machine: it is tried again.
+  int status = 0;
+  for (int attempt = 0; attempt < 3 && WIFEXITED(status) && WEXITSTATUS(status) == 0; ++attempt) {
+    std::remove(one.c_str());
+    std::remove(two.c_str());
+    const pid_t child = StartRender(arguments, [] { std::signal(SIGTERM, SIG_DFL); });
+    while ((status = WaitFor(child, false)) == 0 &&
+           std::min(FileSize(one), FileSize(two)) < 46 + kStereoSecond) {
+      usleep(1000);
+    }
+    if (status == 0) {
+      kill(child, SIGTERM);
+      status = WaitFor(child);
+    }
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  for (const std::string& path : {one, two}) {
+    const ParsedWave out = ParseWave(ReadFileBytes(path));
+    EXPECT_EQ(out.problem, "") << path;
+    EXPECT_GE(out.data.size(), kStereoSecond) << path;
+    EXPECT_LT(out.data.size(), 60u * kStereoSecond) << path;
+  }
+}
+
+// The file mode does not load what only the device modes need.
+TEST_F(RenderCliTest, TheFileRendererLinksNeitherQtNorTheSoundSystem) {
+  const ProcessResult r = RunProcess({"/usr/bin/readelf", "--dynamic", RenderPath()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libQt"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libasound"), std::string::npos) << r.out;
 }
 
 // ALSA's own diagnostics ("ALSA lib ...") stay out of the way unless asked

@@ -245,22 +245,36 @@ TEST_F(FileRunTest, AReadErrorKeepsAValidOutputWithTheBlocksBefore) {
   EXPECT_EQ(progress.positions.back(), 0);
 }
 
-TEST_F(FileRunTest, AWriteErrorKeepsAValidOutputWithTheBlocksBefore) {
-  const Bytes data = SampleBytes(Noise(4000, 4));
-  WriteFileBytes(input, BuildWave(PcmFormat(2, 22050, 16), data));
-  // Room for the header, three blocks of 1024 and part of the fourth.
-  const std::string log = RunWithFileSizeLimit(46 + 3 * 1024 + 100, [this] {
-    const FileRunResult result = ProcessFileToFile(Settings(1024));
-    std::string text = result == FileRunResult::kWriteError ? "write error" : "other";
-    for (const std::string& m : notifier.messages) {
-      text += "|" + m;
-    }
-    return text + "|last progress " + std::to_string(progress.positions.back());
-  });
-  EXPECT_EQ(log, "write error|Error writing output file!!!|last progress 0");
-  const ParsedWave out = Output();
-  ASSERT_EQ(out.problem, "");
-  EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 3 * 1024));
+TEST_F(FileRunTest, AWriteErrorKeepsAValidOutputWithEveryWholeBlockThatFitAndSaysHowMuch) {
+  // Blocks of 1024 are gathered and written out together; the limit falls in
+  // the middle of a write: after more than a second of audio (written out
+  // with a header update), or before anything was written (at the close).
+  const struct {
+    size_t samples;
+    uint64_t room;
+    uint64_t kept;
+  } cases[] = {
+      {2 * 100000, 200000, 195 * 1024},
+      {2 * 4000, 3 * 1024 + 100, 3 * 1024},
+  };
+  for (const auto& c : cases) {
+    const Bytes data = SampleBytes(Noise(c.samples, 4));
+    WriteFileBytes(input, BuildWave(PcmFormat(2, 22050, 16), data));
+    const std::string log = RunWithFileSizeLimit(46 + c.room, [this] {
+      const FileRunResult result = ProcessFileToFile(Settings(1024));
+      std::string text = result == FileRunResult::kWriteError ? "write error" : "other";
+      for (size_t i = 0; i < notifier.messages.size(); ++i) {
+        text += "|" + notifier.messages[i] + "|" + notifier.details[i];
+      }
+      return text + "|last progress " + std::to_string(progress.positions.back());
+    });
+    EXPECT_EQ(log, "write error|Error writing output file!!!|" + output + ": File too large (" +
+                       std::to_string(c.kept) + " bytes of sound kept)|last progress 0");
+    const ParsedWave out = Output();
+    ASSERT_EQ(out.problem, "");
+    EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + static_cast<ptrdiff_t>(c.kept)))
+        << "room " << c.room;
+  }
 }
 
 TEST_F(FileRunTest, TheBlockHookCanCancelAfterABlockLeavingAValidOutput) {

@@ -309,7 +309,8 @@ TEST_F(RecordTest, FailedWriteEndsTheRunWithItsMessageAndAValidFile) {
     }
     return text;
   });
-  EXPECT_EQ(report, "4 1 0 0|Error writing output file!!!|" + path + ": File too large");
+  EXPECT_EQ(report, "4 1 0 0|Error writing output file!!!|" + path +
+                        ": File too large (3072 bytes of sound kept)");
   const test_support::ParsedWave wave = test_support::ParseWave(test_support::ReadFileBytes(path));
   ASSERT_EQ(wave.problem, "");
   Bytes expected;
