@@ -110,7 +110,7 @@ extern const EffectParameters kCompressionParameters;
 extern const EffectParameters kEnvelopeFilterParameters;
 extern const EffectParameters kFilterModulationParameters;
 
-// The spec with `key` in a table and its index; null / -1 when none has it.
+// The ParameterSpec with `key` in a table and its index; null / -1 when none has it.
 const ParameterSpec* FindParameter(const EffectParameters& parameters, std::string_view key);
 int32_t ParameterIndex(const EffectParameters& parameters, std::string_view key);
 
