@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <utility>
 
+#include <QTimer>
+
+#include "engine/jack_run.h"
 #include "engine/wave_window.h"
 
 namespace msg = wave_engine_messages;
@@ -52,7 +55,7 @@ std::string FormatText(const WaveDeviceFormat& format) {
 
 }  // namespace
 
-WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service)
+WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service, bool listJackPorts)
     : notifier_(notifier), service_(std::move(service)) {
   if (!notifier_) {
     ownNotifier_ = std::make_unique<StderrNotifier>();
@@ -71,9 +74,13 @@ WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service)
   for (int32_t i = 0; i < outputDeviceCount; ++i) {
     service_->DeviceCaps(WaveDirection::kOutput, i, &outputCaps[static_cast<size_t>(i)]);
   }
+  if (listJackPorts) {
+    ListJackPorts();
+  }
 }
 
 WaveEngine::~WaveEngine() {
+  CloseJackRun();
   // Nothing may reach the loop while the run is taken down.
   DestroyNotifyWindow();
   if (outputOpen) {
@@ -88,6 +95,11 @@ bool WaveEngine::StartRun() {
   if (Running()) {
     return true;
   }
+  if (SettingsUseJack()) {
+    return StartJackRun();
+  }
+  lastStatus_ = RunStatus{};
+  xrunsAtStart_ = service_->XrunCount();
   CreateNotifyWindow();
   OpenInput();
   if (inputOpen) {
@@ -107,9 +119,14 @@ void WaveEngine::StopRun() {
   if (!Running()) {
     return;
   }
-  DestroyNotifyWindow();
-  CloseInput();
-  CloseOutput();
+  if (jackRun_) {
+    CloseJackRun();
+  } else {
+    lastStatus_ = Status();
+    DestroyNotifyWindow();
+    CloseInput();
+    CloseOutput();
+  }
   SetProgress(0);
   if (runEnded) {
     runEnded();
