@@ -12,13 +12,14 @@ WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
   settings.channels = options.channels;
   settings.bitsPerSample = options.bits;
   size_t operand = 0;
-  settings.inputIsFile = options.inputDevice < 0;
+  settings.jackClientName = options.jackName;
+  settings.inputIsFile = options.inputDevice == -1;
   if (settings.inputIsFile) {
     settings.inputFileName = options.operands.at(operand++);
   } else {
     settings.inputDeviceId = options.inputDevice;
   }
-  settings.outputIsFile = options.outputDevice < 0;
+  settings.outputIsFile = options.outputDevice == -1;
   if (settings.outputIsFile) {
     settings.outputFileName = options.operands.at(operand++);
   } else {
