@@ -7,7 +7,7 @@
 
 EffectsSheet::EffectsSheet(const QString& caption, QWidget* owner, int firstPage,
                            std::unique_ptr<WaveService> service)
-    : QTabWidget(owner), engine_(&notifier_, std::move(service)) {
+    : QTabWidget(owner), engine_(&notifier_, std::move(service), JackPortListing::kWithOwnBackend) {
   setWindowTitle(caption);
   for (const EffectPageKind& kind : EffectPageKinds()) {
     effectPages_.push_back(kind.create());

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,8 @@ constexpr const char* kWaveFileFilter = "Wave Files (*.WAV)";
 constexpr const char* kWaveFileExtension = "WAV";
 // The first entry of the block length list; each further entry doubles it.
 constexpr int kFirstBlockLength = 256;
+// How often the run's latency and xruns are shown afresh.
+constexpr int kStatusMilliseconds = 500;
 
 QString DefaultFileName() {
   return QDir::homePath() + QStringLiteral("/test.wav");
@@ -95,6 +98,9 @@ void IOPage::BuildControls() {
   progress_->setEnabled(false);
   processing_ = new QLabel(QStringLiteral("Processing"), this);
   processing_->setEnabled(false);
+  runStatus_ = new QLabel(this);
+  statusTimer_ = new QTimer(this);
+  statusTimer_->setInterval(kStatusMilliseconds);
 
   auto* settings = new QGridLayout;
   auto addRow = [&](int row, const char* label, QWidget* field, const char* unit) {
@@ -145,8 +151,11 @@ void IOPage::BuildControls() {
   page->addLayout(devices);
   page->addStretch();
   page->addLayout(run);
+  page->addWidget(runStatus_);
 
   connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
+  connect(outputList_, &QComboBox::activated, this, [this] { ShowDriverSettings(); });
+  connect(statusTimer_, &QTimer::timeout, this, &IOPage::ShowRunStatus);
   connect(inputSelect_, &QPushButton::clicked, this, &IOPage::OnInputSelect);
   connect(outputSelect_, &QPushButton::clicked, this, &IOPage::OnOutputSelect);
   connect(mono_, &QRadioButton::clicked, this, [this] { ExchangeFromControls(); });
@@ -210,6 +219,7 @@ void IOPage::Initialize() {
   stereo_->setChecked(true);
   bits16_->setChecked(true);
   ExchangeIntoControls();
+  ShowDriverSettings();
 }
 
 bool IOPage::ReadInteger(QLineEdit* edit, int32_t* value) {
@@ -260,9 +270,11 @@ void IOPage::WriteEngine() {
   // same before and during a run.
   const int32_t blockFrames =
       FramesPerBlock(settings.blockBytes, settings.bitsPerSample, settings.channels);
+  // A JACK port runs at the server's rate, whatever the ALSA range.
+  const bool ownRate = input == 0 || JackSelected();
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
-      chain->sampleRate = input == 0 ? sampleRate_ : settings.sampleRate;
+      chain->sampleRate = ownRate ? sampleRate_ : settings.sampleRate;
       chain->blockFrames = blockFrames;
     }
   }
@@ -304,6 +316,7 @@ void IOPage::SetFormatButtonsEnabled(bool enabled) {
 void IOPage::OnInputSelectionChanged(int index) {
   if (index != 0) {
     SetFormatButtonsEnabled(true);
+    ShowDriverSettings();
     return;
   }
   // A file brings its own format; on a failed probe the settings stay.
@@ -313,6 +326,47 @@ void IOPage::OnInputSelectionChanged(int index) {
     ExchangeIntoControls();
   }
   SetFormatButtonsEnabled(false);
+  ShowDriverSettings();
+}
+
+bool IOPage::JackSelected() const {
+  if (!engine_) {
+    return false;
+  }
+  auto isPort = [](const QComboBox* list, const std::vector<WaveDeviceCaps>& caps) {
+    const int entry = list->currentIndex() - 1;
+    return entry >= 0 && entry < static_cast<int>(caps.size()) &&
+           caps[static_cast<size_t>(entry)].jackPort;
+  };
+  return isPort(inputList_, engine_->inputCaps) || isPort(outputList_, engine_->outputCaps);
+}
+
+void IOPage::ShowDriverSettings() {
+  const bool jack = JackSelected();
+  if (jack && inputList_->currentIndex() != 0 && engine_->jackSampleRate > 0) {
+    sampleRate_ = engine_->jackSampleRate;
+    ExchangeIntoControls();
+  } else {
+    WriteEngine();
+  }
+  SetRunControlsLocked(engine_ != nullptr && engine_->Running());
+}
+
+void IOPage::ShowRunStatus() {
+  if (!engine_) {
+    return;
+  }
+  const RunStatus status = engine_->Status();
+  QString text = QStringLiteral("Latency: %1 ms").arg(status.LatencyMs(), 0, 'f', 1);
+  if (status.jack) {
+    text +=
+        QStringLiteral("   JACK: %1 Hz, period %2").arg(status.sampleRate).arg(status.periodFrames);
+  }
+  text += QStringLiteral("   Xruns: %1").arg(status.xruns);
+  if (status.droppedFrames > 0) {
+    text += QStringLiteral("   Frames lost to the disk: %1").arg(status.droppedFrames);
+  }
+  runStatus_->setText(text);
 }
 
 void IOPage::OnInputSelect() {
@@ -327,6 +381,7 @@ void IOPage::OnInputSelect() {
   TakeFileFormat(format);
   ExchangeIntoControls();
   SetFormatButtonsEnabled(false);
+  ShowDriverSettings();
 }
 
 void IOPage::OnOutputSelect() {
@@ -337,6 +392,7 @@ void IOPage::OnOutputSelect() {
   outputFileName_ = path;
   outputList_->setItemText(0, path);
   outputList_->setCurrentIndex(0);
+  ShowDriverSettings();
 }
 
 QString IOPage::ChooseFile(FileDialogKind kind) {
@@ -415,6 +471,8 @@ void IOPage::StartDeviceRun() {
   if (engine_->StartRun()) {
     start_->setText(QString::fromUtf8(kStopCaption));
     SetRunControlsLocked(true);
+    ShowRunStatus();
+    statusTimer_->start();
   }
 }
 
@@ -429,17 +487,23 @@ void IOPage::OnRunEnded() {
   // device that stopped working): the stream's settings may change again.
   start_->setText(QString::fromUtf8(kStartCaption));
   SetRunControlsLocked(false);
+  statusTimer_->stop();
+  ShowRunStatus();  // the run's final figures
 }
 
 void IOPage::SetRunControlsLocked(bool locked) {
   // While a run lasts, the settings that define its stream stay as it opened
   // with them; only the button ("Stop", "Cancel") acts on it.
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           blockList_, buffersEdit_, inputList_, outputList_, inputSelect_, outputSelect_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{inputList_, outputList_, inputSelect_, outputSelect_}) {
     control->setEnabled(!locked);
   }
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{rateEdit_, mono_, stereo_, bits8_, bits16_}) {
+  const bool jack = JackSelected();
+  for (QWidget* control : std::initializer_list<QWidget*>{blockList_, buffersEdit_}) {
+    control->setEnabled(!locked && !jack);
+  }
+  for (QWidget* control : std::initializer_list<QWidget*>{mono_, stereo_, bits8_, bits16_}) {
     control->setEnabled(!locked && formatButtonsEnabled_);
   }
+  rateEdit_->setEnabled(!locked && formatButtonsEnabled_ && !jack);
 }

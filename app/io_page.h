@@ -21,6 +21,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class WaveEngine;
 
 class IOPage : public PropertyPage {
@@ -75,6 +76,8 @@ class IOPage : public PropertyPage {
   QPushButton* StartButtonWidget() const { return start_; }
   QProgressBar* ProgressBar() const { return progress_; }
   QLabel* ProcessingLabel() const { return processing_; }
+  // The latency and xruns of the running (or the last) device run.
+  QLabel* RunStatusLabel() const { return runStatus_; }
 
  signals:
   // A file-to-file run has returned.
@@ -96,6 +99,12 @@ class IOPage : public PropertyPage {
   void TakeFileFormat(const WaveFormat& format);
   void SetFormatButtonsEnabled(bool enabled);
   void OnInputSelectionChanged(int index);
+  // A list entry that is a JACK port brings the server's rate and period:
+  // the rate field shows the rate and is locked, and neither the buffer count
+  // nor the block length applies.
+  bool JackSelected() const;
+  void ShowDriverSettings();
+  void ShowRunStatus();
   void OnInputSelect();
   void OnOutputSelect();
   void OnStart();
@@ -133,6 +142,8 @@ class IOPage : public PropertyPage {
   QPushButton* start_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* processing_ = nullptr;
+  QLabel* runStatus_ = nullptr;
+  QTimer* statusTimer_ = nullptr;
 
   ProgressBarSink progressSink_;
   MessageBoxNotifier probeMessages_{this};

@@ -55,14 +55,17 @@ std::string FormatText(const WaveDeviceFormat& format) {
 
 }  // namespace
 
-WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service, bool listJackPorts)
+WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service,
+                       JackPortListing jack)
     : notifier_(notifier), service_(std::move(service)) {
   if (!notifier_) {
     ownNotifier_ = std::make_unique<StderrNotifier>();
     notifier_ = ownNotifier_.get();
   }
+  bool listJackPorts = jack == JackPortListing::kListed;
   if (!service_) {
     service_ = CreateWaveService();
+    listJackPorts = jack == JackPortListing::kWithOwnBackend && !SimulatedWaveBackendChosen();
   }
   inputDeviceCount = service_->DeviceCount(WaveDirection::kInput);
   outputDeviceCount = service_->DeviceCount(WaveDirection::kOutput);

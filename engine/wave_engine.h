@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,8 +52,8 @@ inline constexpr int32_t kMinSampleRate = 11000;
 inline constexpr int32_t kMaxSampleRate = 44100;
 
 // A device number that stands for our JACK ports left unconnected (the
-// renderer's "none", for a patchbay).
-inline constexpr int32_t kJackUnconnected = -2;
+// renderer's "none", for a patchbay); far from any number a list gives.
+inline constexpr int32_t kJackUnconnected = std::numeric_limits<int32_t>::min();
 
 // Buffers of each ring that stay off the device, so that the streaming loop
 // always has one to work on and one in hand. Input: the block being processed
@@ -78,6 +79,15 @@ struct WaveRunSettings {
   int32_t outputDeviceId = 0;
   // The JACK client's name (the server makes it unique).
   std::string jackClientName = "tonalith";
+};
+
+// Whether the device lists also hold the ports of a running JACK server.
+enum class JackPortListing {
+  kNone,
+  kListed,
+  // Listed when the engine makes the process's backend itself and that is
+  // not the simulated one (the desktop program).
+  kWithOwnBackend,
 };
 
 // How the running (or the last) device run is doing: the I/O page shows it
@@ -139,10 +149,10 @@ struct WaveStreamState {
 class WaveEngine {
  public:
   // Enumerates the devices of `service` (the process's backend when null),
-  // then, with `listJackPorts`, the ports of a JACK server if one answers.
+  // then, as `jack` asks, the ports of a JACK server if one answers.
   // Messages go to `notifier` (stderr when null).
   explicit WaveEngine(Notifier* notifier = nullptr, std::unique_ptr<WaveService> service = nullptr,
-                      bool listJackPorts = false);
+                      JackPortListing jack = JackPortListing::kNone);
   // Closes whatever is still open.
   ~WaveEngine();
   WaveEngine(const WaveEngine&) = delete;
