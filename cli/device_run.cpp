@@ -61,7 +61,8 @@ std::unique_ptr<WaveEngine> MakeEngine(const RenderOptions& options, Notifier* n
     return std::make_unique<WaveEngine>(notifier);
   }
   ShowJackDiagnostics(options.verbose);
-  return std::make_unique<WaveEngine>(notifier, CreateDevicelessWaveService(), true);
+  return std::make_unique<WaveEngine>(notifier, CreateDevicelessWaveService(),
+                                      JackPortListing::kListed);
 }
 
 // "latency 5.3 ms (JACK server "default": 48000 Hz, period 256 frames)"

@@ -156,6 +156,9 @@ bool JackRun::Open() {
   if (!Connect()) {
     return false;
   }
+  // Ports can only be connected once the client runs: the file's first
+  // frames wait for them.
+  connected_.store(true, std::memory_order_release);
   latencyFrames_ = client_->LatencyFrames();
   return true;
 }
@@ -354,6 +357,10 @@ void JackRun::ProcessPeriod(const float* const* inputs, float* const* outputs, i
     return;
   }
   live_->TakeChanges();
+  if (!connected_.load(std::memory_order_acquire)) {
+    SilencePorts(outputs, channels, frames);
+    return;
+  }
   const size_t bytes = inBytes_.size();
   const size_t frameBytes = static_cast<size_t>(channels) * kBytesPerSample;
   if (setup_.inputIsFile) {

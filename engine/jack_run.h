@@ -158,6 +158,7 @@ class JackRun : public JackPeriodHandler {
   bool readFailed_ = false;
 
   // Shared between the callback and the event loop.
+  std::atomic<bool> connected_{false};   // the ports are connected: the stream starts
   std::atomic<bool> readerDone_{false};  // play: the whole file is in the ring
   std::atomic<bool> playedOut_{false};   // play: the ring ran empty after that
   std::atomic<bool> periodWrong_{false};
