@@ -180,7 +180,7 @@ std::string JackRunTest::LiveOnce(int attempt, const std::vector<int16_t>& expec
     SoundServer::Stop(render);
     return player.Problem() + recorder.Problem();
   }
-  if (!player.WaitForPort(name + ":out_2", 10) ||
+  if (!player.WaitForPort(name + ":out_2", 20) ||
       !player.Connect(player.PortName("play_1"), name + ":in_1") ||
       !player.Connect(player.PortName("play_2"), name + ":in_2") ||
       !recorder.Connect(name + ":out_1", recorder.PortName("rec_1")) ||
@@ -233,7 +233,7 @@ std::string JackRunTest::RecordOnce(int attempt, const std::vector<int16_t>& exp
     return "tonalith-render did not start";
   }
   JackTestClient player(server.Name(), "player");
-  if (!player.Problem().empty() || !player.WaitForPort(name + ":in_2", 10) ||
+  if (!player.Problem().empty() || !player.WaitForPort(name + ":in_2", 20) ||
       !player.Connect(player.PortName("play_1"), name + ":in_1") ||
       !player.Connect(player.PortName("play_2"), name + ":in_2")) {
     SoundServer::Stop(render);
