@@ -5,16 +5,6 @@
 
 namespace {
 
-inline int16_t SampleFromLittleEndian(const uint8_t* p) {
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-
-inline void StoreLittleEndian(uint8_t* p, int16_t sample) {
-  const auto bits = static_cast<uint16_t>(sample);
-  p[0] = static_cast<uint8_t>(bits);
-  p[1] = static_cast<uint8_t>(bits >> 8);
-}
-
 // Runs one channel's enabled records over `frames` samples. The output of
 // each effect becomes the next one's input by swapping the two buffers; the
 // final roles are kept for the next block.

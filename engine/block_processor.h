@@ -29,6 +29,16 @@ inline uint8_t ByteFromSample(int16_t sample) {
   return static_cast<uint8_t>(v + 128);
 }
 
+// A 16-bit sample in its little-endian bytes, and back.
+inline int16_t SampleFromLittleEndian(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+inline void StoreLittleEndian(uint8_t* p, int16_t sample) {
+  const auto bits = static_cast<uint16_t>(sample);
+  p[0] = static_cast<uint8_t>(bits);
+  p[1] = static_cast<uint8_t>(bits >> 8);
+}
+
 // The stream's layout, constant for a run.
 struct StreamParameters {
   int32_t bitsPerSample = 16;  // 8 selects the 8-bit conversions, anything else 16-bit

@@ -18,27 +18,6 @@ constexpr int32_t kFileBlockFrames = 4096;
 constexpr int32_t kPollsPerLatency = 50;
 constexpr int32_t kBytesPerSample = 2;
 
-void StoreSample(uint8_t* p, int16_t sample) {
-  const auto bits = static_cast<uint16_t>(sample);
-  p[0] = static_cast<uint8_t>(bits);
-  p[1] = static_cast<uint8_t>(bits >> 8);
-}
-
-int16_t LoadSample(const uint8_t* p) {
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-
-WaveFormat PcmFormat(int32_t channels, int32_t rate, int32_t bits) {
-  WaveFormat format;
-  format.formatTag = kWaveFormatPcm;
-  format.channels = static_cast<uint16_t>(channels);
-  format.samplesPerSec = static_cast<uint32_t>(rate);
-  format.blockAlign = static_cast<uint16_t>(bits * channels / 8);
-  format.avgBytesPerSec = format.blockAlign * static_cast<uint32_t>(rate);
-  format.bitsPerSample = static_cast<uint16_t>(bits);
-  return format;
-}
-
 }  // namespace
 
 int16_t SampleFromFloat(float value) {
@@ -106,7 +85,7 @@ bool JackRun::Open() {
     return false;
   }
 
-  fileFormat_ = PcmFormat(channels, sampleRate_, bits);
+  fileFormat_ = PcmWaveFormat(channels, sampleRate_, bits);
   if (setup_.outputIsFile) {
     writer_.emplace(fileFormat_);
     if (WriteWaveFile(*writer_, kWaveCreate, setup_.outputFileName, nullptr, notifier_) !=
@@ -275,7 +254,8 @@ bool JackRun::DrainRecordRing() {
     if (eightBit) {
       const size_t samples = bytes / kBytesPerSample;
       for (size_t i = 0; i < samples; ++i) {
-        fileBlock_[i] = ByteFromSample(LoadSample(ringBlock_.data() + kBytesPerSample * i));
+        fileBlock_[i] =
+            ByteFromSample(SampleFromLittleEndian(ringBlock_.data() + kBytesPerSample * i));
       }
       block = WaveBlock{fileBlock_.data(), 0, static_cast<uint32_t>(samples)};
     }
@@ -307,9 +287,9 @@ void JackRun::FillPlayRing() {
     const size_t frames = block.bufferLength / fileFrameBytes;
     const size_t samples = frames * static_cast<size_t>(stream_.channels);
     for (size_t i = 0; i < samples; ++i) {
-      const int16_t sample =
-          eightBit ? SampleFromByte(fileBlock_[i]) : LoadSample(fileBlock_.data() + 2 * i);
-      StoreSample(ringBlock_.data() + kBytesPerSample * i, sample);
+      const int16_t sample = eightBit ? SampleFromByte(fileBlock_[i])
+                                      : SampleFromLittleEndian(fileBlock_.data() + 2 * i);
+      StoreLittleEndian(ringBlock_.data() + kBytesPerSample * i, sample);
     }
     ring_->Write(ringBlock_.data(), frames * frameBytes);
     bytesDone_ += frames * frameBytes;
@@ -324,8 +304,8 @@ void JackRun::ReadPorts(const float* const* inputs, int32_t frames) {
     const float* in = inputs[c];
     uint8_t* out = inBytes_.data() + kBytesPerSample * c;
     for (int32_t i = 0; i < frames; ++i) {
-      StoreSample(out + static_cast<ptrdiff_t>(kBytesPerSample * channels) * i,
-                  SampleFromFloat(in[i]));
+      StoreLittleEndian(out + static_cast<ptrdiff_t>(kBytesPerSample * channels) * i,
+                        SampleFromFloat(in[i]));
     }
   }
 }
@@ -336,8 +316,8 @@ void JackRun::WritePorts(float* const* outputs, int32_t frames) const {
     float* out = outputs[c];
     const uint8_t* in = outBytes_.data() + kBytesPerSample * c;
     for (int32_t i = 0; i < frames; ++i) {
-      out[i] =
-          FloatFromSample(LoadSample(in + static_cast<ptrdiff_t>(kBytesPerSample * channels) * i));
+      out[i] = FloatFromSample(
+          SampleFromLittleEndian(in + static_cast<ptrdiff_t>(kBytesPerSample * channels) * i));
     }
   }
 }

@@ -56,6 +56,13 @@ Node& As(Effect& node) {
   return static_cast<Node&>(node);
 }
 
+// The whole settings record.
+template <typename Node>
+bool TakeRecord(const Effect& from, Effect& to) {
+  As<Node>(to).record = As<Node>(from).record;
+  return true;
+}
+
 // The delay of `from`'s line, with `to`'s read position moved to give it.
 bool TakeDelay(DelayLine& to, const DelayLine& from) {
   const int32_t length = to.Length();
@@ -74,29 +81,21 @@ bool CopySettings(const Effect& from, Effect& to) {
   }
   switch (from.typeId) {
     case kEqualizerEffectId:
-      As<EqualizerEffect>(to).record = As<EqualizerEffect>(from).record;
-      return true;
+      return TakeRecord<EqualizerEffect>(from, to);
     case kChorusEffectId:
-      As<ChorusEffect>(to).record = As<ChorusEffect>(from).record;
-      return true;
+      return TakeRecord<ChorusEffect>(from, to);
     case kReverbEffectId:
-      As<ReverbEffect>(to).record = As<ReverbEffect>(from).record;
-      return true;
+      return TakeRecord<ReverbEffect>(from, to);
     case kDelayEffectId:
-      As<DelayEffect>(to).record = As<DelayEffect>(from).record;
-      return true;
+      return TakeRecord<DelayEffect>(from, to);
     case kDistortionEffectId:
-      As<DistortionEffect>(to).record = As<DistortionEffect>(from).record;
-      return true;
+      return TakeRecord<DistortionEffect>(from, to);
     case kCompressionEffectId:
-      As<CompressionEffect>(to).record = As<CompressionEffect>(from).record;
-      return true;
+      return TakeRecord<CompressionEffect>(from, to);
     case kEnvelopeFilterEffectId:
-      As<EnvelopeFilterEffect>(to).record = As<EnvelopeFilterEffect>(from).record;
-      return true;
+      return TakeRecord<EnvelopeFilterEffect>(from, to);
     case kFilterModulationEffectId:
-      As<FilterModulationEffect>(to).record = As<FilterModulationEffect>(from).record;
-      return true;
+      return TakeRecord<FilterModulationEffect>(from, to);
     default:
       return false;
   }

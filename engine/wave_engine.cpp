@@ -36,15 +36,7 @@ WaveDeviceFormat DeviceFormat(const WaveFormat& format) {
 
 // The format a device source records in: PCM with the run's settings.
 WaveFormat RecordingFormat(const WaveRunSettings& settings) {
-  WaveFormat format;
-  format.formatTag = kWaveFormatPcm;
-  format.channels = static_cast<uint16_t>(settings.channels);
-  format.samplesPerSec = static_cast<uint32_t>(settings.sampleRate);
-  format.blockAlign = static_cast<uint16_t>(settings.bitsPerSample * settings.channels / 8);
-  format.avgBytesPerSec = format.blockAlign * static_cast<uint32_t>(settings.sampleRate);
-  format.bitsPerSample = static_cast<uint16_t>(settings.bitsPerSample);
-  format.extraSize = 0;
-  return format;
+  return PcmWaveFormat(settings.channels, settings.sampleRate, settings.bitsPerSample);
 }
 
 // "48000 Hz, 16 bits, stereo"

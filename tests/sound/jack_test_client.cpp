@@ -64,7 +64,15 @@ bool JackTestClient::WaitForPort(const std::string& port, double seconds) {
 }
 
 bool JackTestClient::Connect(const std::string& from, const std::string& to) {
-  return client_ && jack_connect(client_, from.c_str(), to.c_str()) == 0;
+  // Another client's ports take connections only once it is active, a
+  // moment after they appear.
+  for (int attempt = 0; attempt < 500 && client_; ++attempt) {
+    if (jack_connect(client_, from.c_str(), to.c_str()) == 0) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
 }
 
 void JackTestClient::Play(std::vector<std::vector<float>> signal) {

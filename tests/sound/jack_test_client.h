@@ -36,7 +36,7 @@ class JackTestClient {
   std::string PortName(const char* port) const;  // "name:play_1"
 
   // Waits until the server has port `port` (another client's), up to
-  // `seconds`; then connects `from` to `to`.
+  // `seconds`. Connects `from` to `to`, trying for up to ten seconds.
   bool WaitForPort(const std::string& port, double seconds);
   bool Connect(const std::string& from, const std::string& to);
 

@@ -132,18 +132,10 @@ class SoundDevicesTest : public ::testing::Test {
     return Audible(ReadWaveSamples(expectedPath));
   }
 
-  // Runs `once` (which returns "" or what was wrong) up to kTries times, each
-  // on a fresh server; the last try's problem.
+  // Runs `once` up to kTries times, each on a fresh server; the last try's
+  // problem ("" for none).
   std::string Retried(const char* what, const std::function<std::string(int attempt)>& once) {
-    std::string problem = "not run";
-    for (int attempt = 0; attempt < kTries && !problem.empty(); ++attempt) {
-      problem = once(attempt);
-      if (!problem.empty()) {
-        std::fprintf(stderr, "%s try %d: %s\n", what, attempt + 1, problem.c_str());
-        server.Restart();
-      }
-    }
-    return problem;
+    return sound_test::Retried(what, kTries, once, [this] { server.Restart(); });
   }
 
   std::string PlayOnce(int attempt, const std::vector<int16_t>& expected, const char* block,

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -255,6 +256,33 @@ void RemoveJackFiles(const std::string& name) {
   }
 }
 
+// What jackd said in `log` beyond its banner.
+std::string JackdComplaints(const std::string& log) {
+  std::ifstream in(log);
+  std::string said;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.find("Copyright") == std::string::npos &&
+        line.rfind("jackdmp", 0) != 0 && line.rfind("This is free", 0) != 0 &&
+        line.rfind("under certain", 0) != 0) {
+      said += (said.empty() ? "" : "; ") + line;
+    }
+  }
+  return said;
+}
+
+// Whether a jackd process runs on this machine (any user's, any name).
+bool AnyJackdRuns() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+    std::ifstream comm(entry.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name == "jackd") {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 JackServer::JackServer(int32_t period) : period_(period) {
@@ -284,28 +312,63 @@ void JackServer::Start() {
     problem_ = "jackd is not installed (scripts/setup.sh installs jackd2)";
     return;
   }
+  problem_ = Launch();
+  // jackd2 keeps a few server slots in a registry in /dev/shm, and the slot
+  // of a server that was killed is only taken back by a server of the same
+  // name. When killed servers have used them all and no server runs at all,
+  // the registry is stale: it goes, and the server gets a fresh one.
+  if (problem_.find("Too many servers") != std::string::npos && !AnyJackdRuns()) {
+    std::error_code ignored;
+    std::filesystem::remove("/dev/shm/jack-shm-registry", ignored);
+    problem_ = Launch();
+  }
+}
+
+std::string JackServer::Launch() {
   std::vector<std::string> environment = InheritedEnvironment({"HOME", "JACK_DEFAULT_SERVER"});
   environment.push_back("HOME=" + folder_);
   environment.push_back("JACK_NO_AUDIO_RESERVATION=1");
-  pid_ = SpawnProcess({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r",
-                       std::to_string(kRate), "-p", std::to_string(period_)},
-                      environment, folder_ + "/jackd.log");
+  const std::vector<std::string> argv = {
+      "jackd", "--no-realtime",        "-n", name_, "-d", "dummy", "-r", std::to_string(kRate),
+      "-p",    std::to_string(period_)};
+  const std::string log = folder_ + "/jackd.log";
+  std::filesystem::remove(log);
+  // Everything the child needs is made before the fork: a child of a process
+  // with threads may only make async-signal-safe calls.
+  std::vector<char*> args;
+  for (const std::string& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envs;
+  for (const std::string& e : environment)
+    envs.push_back(const_cast<char*>(e.c_str()));
+  envs.push_back(nullptr);
+  const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  pid_ = fork();
+  if (pid_ == 0) {
+    // The server goes with this process, however it ends (a sanitizer's
+    // abort, a test killed on its timeout).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+    execvpe(args[0], args.data(), envs.data());
+    _exit(127);
+  }
+  close(out);
   if (pid_ <= 0) {
-    problem_ = "jackd could not be started";
-    return;
+    return "jackd could not be started";
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (JackAnswers(name_)) {
-      return;
+      return "";
     }
     if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
       pid_ = -1;
-      problem_ = "jackd ended at once (see " + folder_ + "/jackd.log)";
-      return;
+      return "jackd ended at once: " + JackdComplaints(log);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  problem_ = "jackd did not answer within ten seconds";
+  return "jackd did not answer within ten seconds";
 }
 
 void JackServer::Kill() {
@@ -313,15 +376,20 @@ void JackServer::Kill() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+    killed_ = true;
   }
 }
 
 void JackServer::Shutdown() {
+  if (killed_) {
+    // A server of the same name takes the killed one's slot back and gives
+    // it up when it stops.
+    killed_ = false;
+    Launch();
+  }
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
-    if (!SoundServer::Wait(pid_, 5)) {
-      // Wait killed it.
-    }
+    SoundServer::Wait(pid_, 5);  // killed if it does not end
     pid_ = -1;
   }
   RemoveJackFiles(name_);
@@ -345,6 +413,20 @@ pid_t JackServer::Spawn(const std::vector<std::string>& argv, const std::vector<
                         const std::string& errorPath) const {
   return SpawnProcess(argv, Environment(extra),
                       errorPath.empty() ? folder_ + "/client.log" : errorPath);
+}
+
+std::string Retried(const char* what, int tries,
+                    const std::function<std::string(int attempt)>& once,
+                    const std::function<void()>& fresh) {
+  std::string problem = "not run";
+  for (int attempt = 0; attempt < tries && !problem.empty(); ++attempt) {
+    problem = once(attempt);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s try %d: %s\n", what, attempt + 1, problem.c_str());
+      fresh();
+    }
+  }
+  return problem;
 }
 
 CpuLoad::CpuLoad() {

@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,8 @@ class JackServer {
 
  private:
   void Start();
+  // Starts jackd under name_; "" once it answers, else why not.
+  std::string Launch();
   void Shutdown();
 
   int32_t period_;
@@ -104,7 +107,15 @@ class JackServer {
   std::string folder_;
   std::string problem_;
   pid_t pid_ = -1;
+  bool killed_ = false;
 };
+
+// Runs `once` (which returns "" or what was wrong) up to `tries` times,
+// calling `fresh` (a fresh server) after each try that went wrong, which is
+// reported on stderr with `what`. Returns the last try's problem.
+std::string Retried(const char* what, int tries,
+                    const std::function<std::string(int attempt)>& once,
+                    const std::function<void()>& fresh);
 
 // Starts `argv` in the background with exactly `environment`, stdout to
 // /dev/null and stderr appended to `errorPath`. Returns its pid, or -1.
