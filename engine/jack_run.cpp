@@ -12,8 +12,11 @@ namespace {
 // Seconds of sound each ring holds: what the event loop may fall behind by
 // before frames are lost.
 constexpr int32_t kRingSeconds = 2;
-// Frames the event loop moves between the file and the ring per read.
+// Frames the event loop moves between the file and the ring at a time.
 constexpr int32_t kFileBlockFrames = 4096;
+// Bytes read from a play file at a time: kFileBlockFrames frames at the most,
+// whatever the file's format (8-bit mono has one byte a frame).
+constexpr uint32_t kReadBytes = kFileBlockFrames;
 // Polls between two looks at the ports' latencies (connections may change).
 constexpr int32_t kPollsPerLatency = 50;
 constexpr int32_t kBytesPerSample = 2;
@@ -60,7 +63,7 @@ bool JackRun::Open() {
   int32_t channels = std::clamp(setup_.channels, 1, JackClient::kMaxChannels);
   int32_t bits = setup_.bitsPerSample == 8 ? 8 : 16;
   if (setup_.inputIsFile) {
-    reader_.emplace(static_cast<uint32_t>(kFileBlockFrames * 4));
+    reader_.emplace(kReadBytes);
     if (ReadWaveFile(*reader_, kWaveOpen, setup_.inputFileName, nullptr, notifier_) != kWaveDone) {
       reader_.reset();
       return false;

@@ -122,11 +122,13 @@ class JackRunTest : public ::testing::Test {
   }
 
   // What the file run makes of the signal with the block equal to the period.
-  std::vector<int16_t> FileRunResult() {
+  // (`blockBytes`: one period of the file's frames.)
+  std::vector<int16_t> FileRunResult(const std::string& source = {},
+                                     const char* blockBytes = kPeriodBlockBytes) {
     const std::string path = dir.File("expected.wav");
-    std::vector<std::string> fileRun = {RenderPath(), "--quiet", "--block", kPeriodBlockBytes};
+    std::vector<std::string> fileRun = {RenderPath(), "--quiet", "--block", blockBytes};
     fileRun.insert(fileRun.end(), kEffects.begin(), kEffects.end());
-    fileRun.insert(fileRun.end(), {signalPath, path});
+    fileRun.insert(fileRun.end(), {source.empty() ? signalPath : source, path});
     if (test_support::RunProcess(fileRun).exitCode != 0) {
       return {};
     }
@@ -151,6 +153,8 @@ class JackRunTest : public ::testing::Test {
 
   std::string LiveOnce(int attempt, const std::vector<int16_t>& expected);
   std::string RecordOnce(int attempt, const std::vector<int16_t>& expected);
+  std::string PlayOnce(int attempt, const std::string& path, const std::vector<int16_t>& expected,
+                       int channels);
 
   JackServer server{kPeriod};
   test_support::TempDir dir;
@@ -283,32 +287,62 @@ int PlaybackPortNumber(const JackServer& server, const std::string& port) {
   return -1;
 }
 
+// One play run of `path` into the recorder: "" when its first `channels`
+// channels hold `expected` (interleaved with as many channels) whole.
+std::string JackRunTest::PlayOnce(int attempt, const std::string& path,
+                                  const std::vector<int16_t>& expected, int channels) {
+  JackTestClient recorder(server.Name(), "recorder", static_cast<size_t>(3 * kRate));
+  const int port = PlaybackPortNumber(server, "recorder:rec_1");
+  if (!recorder.Problem().empty() || port < 0) {
+    return "the recorder is not among the playback ports";
+  }
+  recorder.Record();
+  const std::string name = "tl-play" + std::to_string(attempt);
+  const pid_t render = StartRender(name, {path, "--output-device", std::to_string(port)});
+  int status = -1;
+  if (render <= 0 || !SoundServer::Wait(render, 20, &status) || status != 0) {
+    return "the play run did not end by itself (status " + std::to_string(status) + ")";
+  }
+  recorder.Close();
+  std::vector<int16_t> heard = recorder.Recording();
+  if (channels == 1) {
+    for (size_t i = 0; 2 * i < heard.size(); ++i) {
+      heard[i] = heard[2 * i];
+    }
+    heard.resize(heard.size() / 2);
+  }
+  if (FindExactly(heard, expected) < 0) {
+    return "the file run's result is not in the recording whole";
+  }
+  return "";
+}
+
 TEST_F(JackRunTest, PlayRunGivesTheFileRunsSamplesAndEndsByItself) {
   const std::vector<int16_t> expected = FileRunResult();
   ASSERT_EQ(expected.size(), signal.size());
-  EXPECT_EQ(Retried("play",
-                    [&](int attempt) -> std::string {
-                      JackTestClient recorder(server.Name(), "recorder",
-                                              static_cast<size_t>(3 * kRate));
-                      const int port = PlaybackPortNumber(server, "recorder:rec_1");
-                      if (!recorder.Problem().empty() || port < 0) {
-                        return "the recorder is not among the playback ports";
-                      }
-                      recorder.Record();
-                      const std::string name = "tl-play" + std::to_string(attempt);
-                      const pid_t render =
-                          StartRender(name, {signalPath, "--output-device", std::to_string(port)});
-                      int status = -1;
-                      if (render <= 0 || !SoundServer::Wait(render, 20, &status) || status != 0) {
-                        return "the play run did not end by itself (status " +
-                               std::to_string(status) + ")";
-                      }
-                      recorder.Close();
-                      if (FindExactly(recorder.Recording(), expected) < 0) {
-                        return "the file run's result is not in the recording whole";
-                      }
-                      return "";
-                    }),
+  EXPECT_EQ(
+      Retried("play", [&](int attempt) { return PlayOnce(attempt, signalPath, expected, 2); }), "");
+}
+
+// An 8-bit mono file plays through in_1/out_1 as its 16-bit equal does.
+TEST_F(JackRunTest, EightBitMonoFilePlaysAsItsSixteenBitEqual) {
+  std::vector<uint8_t> bytes;
+  std::vector<int16_t> widened;
+  for (size_t i = 0; i < signal.size(); i += 2) {
+    bytes.push_back(static_cast<uint8_t>((signal[i] >> 8) + 128));
+    widened.push_back(static_cast<int16_t>(((signal[i] >> 8)) * 256));
+  }
+  const std::string eightBitPath = dir.File("eight.wav");
+  test_support::WriteFileBytes(
+      eightBitPath, test_support::BuildWave(test_support::PcmFormat(1, kRate, 8), bytes));
+  const std::string widePath = dir.File("wide.wav");
+  test_support::WriteFileBytes(widePath,
+                               test_support::BuildWave(test_support::PcmFormat(1, kRate, 16),
+                                                       test_support::SampleBytes(widened)));
+  const std::vector<int16_t> expected = FileRunResult(widePath, "512");
+  ASSERT_EQ(expected.size(), widened.size());
+  EXPECT_EQ(Retried("play 8-bit",
+                    [&](int attempt) { return PlayOnce(attempt, eightBitPath, expected, 1); }),
             "");
 }
 
