@@ -1,6 +1,7 @@
 #include "engine/jack_run.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "engine/file_run.h"
@@ -34,7 +35,9 @@ int16_t SampleFromFloat(float value) {
   if (scaled <= -32767.0f) {
     return -32767;
   }
-  return static_cast<int16_t>(scaled < 0.0f ? scaled - 0.5f : scaled + 0.5f);
+  // std::round, not adding 0.5: the largest float below 0.5 plus 0.5 rounds
+  // up to 1 in float arithmetic.
+  return static_cast<int16_t>(std::round(scaled));
 }
 
 std::unique_ptr<JackRun> JackRun::Start(const JackRunSetup& setup, Notifier& notifier,

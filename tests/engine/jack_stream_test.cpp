@@ -21,9 +21,10 @@ TEST(SampleFromFloat, RoundsHalvesAwayFromZeroAndNeverGivesMinus32768) {
   const float step = 1.0f / 32768.0f;
   for (const Row& row :
        {Row{0.0f, 0}, Row{step, 1}, Row{-step, -1}, Row{0.5f * step, 1}, Row{-0.5f * step, -1},
-        Row{0.49f * step, 0}, Row{1000.4f * step, 1000}, Row{32767.0f * step, 32767},
-        Row{-32767.0f * step, -32767}, Row{-1.0f, -32767}, Row{1.0f, 32767}, Row{-7.5f, -32767},
-        Row{std::numeric_limits<float>::infinity(), 32767},
+        Row{0.49f * step, 0}, Row{std::nextafter(0.5f, 0.0f) * step, 0},
+        Row{std::nextafter(-0.5f, 0.0f) * step, 0}, Row{1000.4f * step, 1000},
+        Row{32767.0f * step, 32767}, Row{-32767.0f * step, -32767}, Row{-1.0f, -32767},
+        Row{1.0f, 32767}, Row{-7.5f, -32767}, Row{std::numeric_limits<float>::infinity(), 32767},
         Row{std::numeric_limits<float>::quiet_NaN(), 0}}) {
     EXPECT_EQ(SampleFromFloat(row.value), row.sample) << row.value;
   }
