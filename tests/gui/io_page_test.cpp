@@ -614,9 +614,6 @@ void IOPageTest::NoOutputDeviceLeavesTheOutputListUnselected() {
   QCOMPARE(program.Service().OpenDeviceCount(), 0);
 }
 
-QTEST_MAIN(IOPageTest)
-#include "io_page_test.moc"
-
 void IOPageTest::JackPortTakesTheServersRateAndLocksWhatDoesNotApply() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
@@ -644,3 +641,6 @@ void IOPageTest::JackPortTakesTheServersRateAndLocksWhatDoesNotApply() {
   QVERIFY(page.BlockLengthList()->isEnabled());
   QVERIFY(!engine.SettingsUseJack());
 }
+
+QTEST_MAIN(IOPageTest)
+#include "io_page_test.moc"
