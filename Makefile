@@ -10,7 +10,7 @@ TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 300
 FUZZERS = wave_file_fuzzer wave_effects_fuzzer render_options_fuzzer
 
-.PHONY: all setup build build-asan build-tsan build-fuzz test test-release test-asan test-tsan test-fuzz fuzz test-sound run render bench bench-jack screenshots format clean
+.PHONY: all setup build build-asan build-tsan build-fuzz test test-release test-asan test-tsan test-fuzz fuzz test-sound run render bench bench-sox bench-jack screenshots format clean
 
 all: build
 
@@ -32,7 +32,8 @@ build-asan: setup
 build-tsan: setup
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
 	  -DTONALITH_THREAD_SANITIZER=ON -DTONALITH_GUI=OFF -DTONALITH_BENCH=OFF
-	cmake --build $(TSAN_BUILD) -j$(JOBS) --target engine_tests sound_tests tonalith-render
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target engine_tests sound_tests \
+	  tonalith-render tonalith-render-qt
 
 # libFuzzer targets (clang) with ASan and UBSan.
 build-fuzz: setup
@@ -71,6 +72,10 @@ run: build
 
 bench: build
 	$(BUILD)/bench/tonalith_bench
+
+# tonalith-render against sox on generated files, whole-process times.
+bench-sox: build
+	RENDER=$(BUILD)/tonalith-render bash bench/vs-sox.sh
 
 # Live runs through JACK and ALSA for 10 minutes each: xruns, CPU time, load.
 bench-jack: build

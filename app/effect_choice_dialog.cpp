@@ -59,6 +59,20 @@ EffectChoiceDialog::EffectChoiceDialog(QWidget* parent) : QDialog(parent) {
   connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+void EffectChoiceDialog::Preselect(int32_t a, int32_t b) {
+  const int count = listA_->count();
+  if (a < 0 || a >= count) {
+    return;
+  }
+  if (b < 0 || b >= count || b == a) {
+    b = (a + 1) % count;
+  }
+  pickA = a;
+  pickB = b;
+  listA_->setCurrentIndex(a);
+  listB_->setCurrentIndex(b);
+}
+
 void EffectChoiceDialog::OnListAChanged(int index) {
   pickA = KeepApart(listA_, listB_, index);
 }

@@ -17,6 +17,10 @@ class EffectChoiceDialog : public QDialog {
 
   explicit EffectChoiceDialog(QWidget* parent = nullptr);
 
+  // Shows `a` in list "a)" and `b` in list "b)" (the last pair loaded); a
+  // `b` outside the lists or equal to `a` moves one entry past `a`.
+  void Preselect(int32_t a, int32_t b);
+
   QComboBox* ListA() const { return listA_; }
   QComboBox* ListB() const { return listB_; }
   QPushButton* OkButton() const { return okButton_; }

@@ -1,6 +1,6 @@
 #include "app/effect_pages.h"
 
-#include <cstring>
+#include <vector>
 
 #include "effects/effect_factory.h"
 #include "ui/autowah_page.h"
@@ -14,8 +14,9 @@
 
 namespace {
 template <class Page>
-constexpr EffectPageKind Kind(const char* listText, int32_t typeId) {
-  return EffectPageKind{listText, typeId,
+constexpr EffectPageKind Kind(int32_t typeId) {
+  return EffectPageKind{{},
+                        typeId,
                         []() -> std::unique_ptr<PropertyPage> { return std::make_unique<Page>(); },
                         [](PropertyPage& page, Effect* left, Effect* right, EffectChain* leftChain,
                            EffectChain* rightChain) {
@@ -23,22 +24,18 @@ constexpr EffectPageKind Kind(const char* listText, int32_t typeId) {
                         }};
 }
 
-// List order: the choice lists show the effects in this order.
-const EffectPageKind kKinds[] = {
-    Kind<EQPage>("Equalizer", kEqualizerEffectId),
-    Kind<CompressionPage>("Compression", kCompressionEffectId),
-    Kind<ShaperPage>("Distorsion", kDistortionEffectId),
-    Kind<AutoWahPage>("AutoWAH", kEnvelopeFilterEffectId),
-    Kind<DelayPage>("Delay", kDelayEffectId),
-    Kind<FilterModPage>("Filter Mod.", kFilterModulationEffectId),
-    Kind<ChorusPage>("Chorus", kChorusEffectId),
-    Kind<ReverbPage>("Reverb", kReverbEffectId),
+// The page of each effect type.
+const EffectPageKind kPages[] = {
+    Kind<EQPage>(kEqualizerEffectId),      Kind<CompressionPage>(kCompressionEffectId),
+    Kind<ShaperPage>(kDistortionEffectId), Kind<AutoWahPage>(kEnvelopeFilterEffectId),
+    Kind<DelayPage>(kDelayEffectId),       Kind<FilterModPage>(kFilterModulationEffectId),
+    Kind<ChorusPage>(kChorusEffectId),     Kind<ReverbPage>(kReverbEffectId),
 };
 
-int32_t IndexOf(const char* listText) {
+int32_t ListPositionOfText(std::string_view listText) {
   const std::span<const EffectPageKind> kinds = EffectPageKinds();
   for (size_t i = 0; i < kinds.size(); ++i) {
-    if (std::strcmp(kinds[i].listText, listText) == 0) {
+    if (kinds[i].listText == listText) {
       return static_cast<int32_t>(i);
     }
   }
@@ -47,12 +44,36 @@ int32_t IndexOf(const char* listText) {
 }  // namespace
 
 std::span<const EffectPageKind> EffectPageKinds() {
-  return std::span<const EffectPageKind>(kKinds);
+  // In the registry's list order, with its list texts.
+  static const std::vector<EffectPageKind> kinds = [] {
+    std::vector<EffectPageKind> ordered;
+    for (int32_t position = 0; const EffectKind* effect = EffectKindAtListPosition(position);
+         ++position) {
+      for (const EffectPageKind& page : kPages) {
+        if (page.typeId == effect->typeId) {
+          ordered.push_back(page);
+          ordered.back().listText = effect->listText;
+        }
+      }
+    }
+    return ordered;
+  }();
+  return kinds;
+}
+
+int32_t ListPositionOf(int32_t typeId) {
+  const std::span<const EffectPageKind> kinds = EffectPageKinds();
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    if (kinds[i].typeId == typeId) {
+      return static_cast<int32_t>(i);
+    }
+  }
+  return -1;
 }
 
 int32_t DefaultPickA() {
-  return IndexOf("Chorus");
+  return ListPositionOfText("Chorus");
 }
 int32_t DefaultPickB() {
-  return IndexOf("Reverb");
+  return ListPositionOfText("Reverb");
 }

@@ -1,11 +1,13 @@
 #pragma once
 // The effects a user can load at start-up, in the order of the choice lists:
-// the list text, the factory type id and how to build and link the page.
-// Adding an effect to the program is one entry in effect_pages.cpp.
+// the list text and type id (from the effect registry, which also gives the
+// order) and how to build and link the page. An effect's page is one entry
+// in effect_pages.cpp.
 
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string_view>
 
 #include "ui/property_page.h"
 
@@ -13,7 +15,7 @@ class Effect;
 class EffectChain;
 
 struct EffectPageKind {
-  const char* listText;
+  std::string_view listText;
   int32_t typeId;
   // A new page of the effect (constructed without arguments).
   std::unique_ptr<PropertyPage> (*create)();
@@ -25,6 +27,8 @@ struct EffectPageKind {
 
 // Every loadable effect, in list order.
 std::span<const EffectPageKind> EffectPageKinds();
+// The list position of an effect type id; -1 when it has no page.
+int32_t ListPositionOf(int32_t typeId);
 
 // The list positions picked when the user changes nothing: "Chorus" and
 // "Reverb".

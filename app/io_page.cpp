@@ -1,24 +1,31 @@
 #include "app/io_page.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
@@ -43,6 +50,26 @@ QString DefaultFileName() {
 
 std::string LocalPath(const QString& path) {
   return QFile::encodeName(path).toStdString();
+}
+
+// "1:02.5" for 62.5 s; "1:02:03.0" past an hour.
+QString DurationText(uint64_t frames, uint32_t rate) {
+  const uint64_t tenths = rate == 0 ? 0 : frames * 10 / rate;
+  const uint64_t seconds = tenths / 10;
+  const QString rest =
+      QStringLiteral("%1.%2").arg(seconds % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
+  if (seconds >= 3600) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(rest);
+  }
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(rest);
+}
+
+// The engine's block length for an entry of the block length list.
+int32_t BlockBytesOfEntry(int entry) {
+  return static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
 }
 
 QLineEdit* MakeDigitsEdit(QWidget* parent) {
@@ -74,21 +101,34 @@ void IOPage::BuildControls() {
   inputList_ = new QComboBox(this);
   outputList_ = new QComboBox(this);
   for (QComboBox* list : {inputList_, outputList_}) {
+    // At least 32 characters; wider with the window, and a long name can be
+    // read whole in the open list and in the tooltips.
     list->setMinimumContentsLength(32);
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(list, &QComboBox::currentIndexChanged, list,
+            [list] { list->setToolTip(list->currentText()); });
   }
-  inputSelect_ = new QPushButton(QStringLiteral("Select"), this);
-  outputSelect_ = new QPushButton(QStringLiteral("Select"), this);
-  mono_ = new QRadioButton(QStringLiteral("Mono"), this);
-  stereo_ = new QRadioButton(QStringLiteral("Stereo"), this);
-  bits8_ = new QRadioButton(QStringLiteral("8 Bits"), this);
-  bits16_ = new QRadioButton(QStringLiteral("16 Bits"), this);
+  // Every control of the page has a mnemonic (Alt and the underlined
+  // letter); Start and Stop have the sheet's shortcut.
+  inputSelect_ = new QPushButton(QStringLiteral("&Select"), this);
+  outputSelect_ = new QPushButton(QStringLiteral("Sel&ect"), this);
+  mono_ = new QRadioButton(QStringLiteral("&Mono"), this);
+  stereo_ = new QRadioButton(QStringLiteral("S&tereo"), this);
+  bits8_ = new QRadioButton(QStringLiteral("&8 Bits"), this);
+  bits16_ = new QRadioButton(QStringLiteral("1&6 Bits"), this);
   auto* channelGroup = new QButtonGroup(this);
   channelGroup->addButton(mono_);
   channelGroup->addButton(stereo_);
   auto* bitsGroup = new QButtonGroup(this);
   bitsGroup->addButton(bits8_);
   bitsGroup->addButton(bits16_);
+  // A file dropped anywhere on the page, the number fields included,
+  // becomes the source.
+  setAcceptDrops(true);
+  for (QLineEdit* edit : {buffersEdit_, rateEdit_}) {
+    edit->setAcceptDrops(false);
+  }
   start_ = new QPushButton(QString::fromUtf8(kStartCaption), this);
   start_->setMinimumWidth(96);
   progress_ = new QProgressBar(this);
@@ -98,7 +138,15 @@ void IOPage::BuildControls() {
   progress_->setEnabled(false);
   processing_ = new QLabel(QStringLiteral("Processing"), this);
   processing_->setEnabled(false);
-  runStatus_ = new QLabel(this);
+  renderTails_ = new QCheckBox(QStringLiteral("Re&nder tails"), this);
+  renderTails_->setToolTip(
+      QStringLiteral("File to file: go on past the end of the input until the effects' echoes and "
+                     "reverberation have died away (at most %1 s)")
+          .arg(kMaxTailSeconds));
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setMinimumHeight(status_->fontMetrics().height());
   statusTimer_ = new QTimer(this);
   statusTimer_->setInterval(kStatusMilliseconds);
 
@@ -112,9 +160,9 @@ void IOPage::BuildControls() {
       settings->addWidget(new QLabel(QString::fromUtf8(unit), this), row, 2);
     }
   };
-  addRow(0, "Buffer Length", blockList_, "Bytes");
-  addRow(1, "# of Buffers", buffersEdit_, nullptr);
-  addRow(2, "Sampling Rate", rateEdit_, "Hz");
+  addRow(0, "Buffer &Length", blockList_, "Bytes");
+  addRow(1, "# of &Buffers", buffersEdit_, nullptr);
+  addRow(2, "Sampling &Rate", rateEdit_, "Hz");
   settings->setColumnStretch(3, 1);
 
   auto* formats = new QGridLayout;
@@ -133,8 +181,13 @@ void IOPage::BuildControls() {
     devices->addWidget(list, row, 1);
     devices->addWidget(select, row, 2);
   };
-  addDevice(0, "Input Device", inputList_, inputSelect_);
-  addDevice(1, "Output Device", outputList_, outputSelect_);
+  addDevice(0, "&Input Device", inputList_, inputSelect_);
+  addDevice(1, "&Output Device", outputList_, outputSelect_);
+  auto* dropHint =
+      new QLabel(QStringLiteral("A WAV file dropped on this page becomes the source."), this);
+  dropHint->setForegroundRole(QPalette::PlaceholderText);
+  devices->addWidget(dropHint, 2, 1);
+  devices->addWidget(renderTails_, 3, 1);
   devices->setColumnStretch(1, 1);
 
   auto* run = new QHBoxLayout;
@@ -151,7 +204,16 @@ void IOPage::BuildControls() {
   page->addLayout(devices);
   page->addStretch();
   page->addLayout(run);
-  page->addWidget(runStatus_);
+  page->addWidget(status_);
+
+  // Tab goes through the page as it reads: top to bottom, left to right.
+  QWidget* previous = blockList_;
+  for (QWidget* next : std::initializer_list<QWidget*>{buffersEdit_, rateEdit_, mono_, bits8_,
+                                                       stereo_, bits16_, inputList_, inputSelect_,
+                                                       outputList_, outputSelect_, start_}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
 
   connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
   connect(outputList_, &QComboBox::activated, this, [this] { ShowDriverSettings(); });
@@ -210,6 +272,8 @@ void IOPage::Initialize() {
   // Entry 1 is the first device; without one nothing is selected.
   inputList_->setCurrentIndex(inputList_->count() > 1 ? 1 : -1);
   outputList_->setCurrentIndex(outputList_->count() > 1 ? 1 : -1);
+  ShowFullNames(inputList_);
+  ShowFullNames(outputList_);
 
   blockList_->clear();
   for (int i = 0, length = kFirstBlockLength; i < kBlockLengthEntries; ++i, length *= 2) {
@@ -240,13 +304,25 @@ bool IOPage::ExchangeFromControls() {
     return false;
   }
   WriteEngine();
+  ShowNumbers();
   return true;
 }
 
 void IOPage::ExchangeIntoControls() {
-  buffersEdit_->setText(QString::number(bufferCount_));
-  rateEdit_->setText(QString::number(sampleRate_));
   WriteEngine();
+  ShowNumbers();
+}
+
+void IOPage::ShowNumbers() {
+  // Only a changed number is written, so a field keeps its text as typed
+  // ("016") when the value stands.
+  for (const auto& [edit, value] :
+       {std::pair{buffersEdit_, bufferCount_}, std::pair{rateEdit_, sampleRate_}}) {
+    bool ok = false;
+    if (edit->text().trimmed().toInt(&ok) != value || !ok) {
+      edit->setText(QString::number(value));
+    }
+  }
 }
 
 void IOPage::WriteEngine() {
@@ -254,24 +330,30 @@ void IOPage::WriteEngine() {
     return;
   }
   WaveRunSettings& settings = engine_->settings;
+  const int input = inputList_->currentIndex();
   ClampStore(bufferCount_, settings.bufferCount, kMinBufferCount, kMaxBufferCount);
-  ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  // A file source plays at its own rate and a JACK port runs at the server's
+  // (48000 Hz too, past the sound cards' range), which the (locked) field
+  // shows; the engine's device rate is only limited.
+  const bool ownRate = input == 0 || JackSelected();
+  if (ownRate) {
+    int32_t rate = sampleRate_;
+    ClampStore(rate, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  } else {
+    ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  }
   settings.channels = mono_->isChecked() ? 1 : 2;
   settings.bitsPerSample = bits8_->isChecked() ? 8 : 16;
-  // Device buffers hold half the number shown: "256" gives 128 bytes.
-  const int entry = std::max(blockList_->currentIndex(), 0);
-  settings.blockBytes = static_cast<int32_t>(std::lround(std::pow(2.0, entry + 7)));
-  const int input = inputList_->currentIndex();
+  settings.blockBytes = BlockBytes();
+  settings.tail.mode = renderTails_->isChecked() ? TailMode::kUntilQuiet : TailMode::kNone;
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the
-  // file's own rate, which the (locked) rate field shows. The chains count
+  // file's own rate, a JACK port at the server's. The chains count
   // frames, as a run's Prepare does, so the EQ page's band limits are the
   // same before and during a run.
   const int32_t blockFrames =
       FramesPerBlock(settings.blockBytes, settings.bitsPerSample, settings.channels);
-  // A JACK port runs at the server's rate, whatever the ALSA range.
-  const bool ownRate = input == 0 || JackSelected();
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
       chain->sampleRate = ownRate ? sampleRate_ : settings.sampleRate;
@@ -366,22 +448,74 @@ void IOPage::ShowRunStatus() {
   if (status.droppedFrames > 0) {
     text += QStringLiteral("   Frames lost to the disk: %1").arg(status.droppedFrames);
   }
-  runStatus_->setText(text);
+  status_->setText(text);
 }
 
 void IOPage::OnInputSelect() {
   const QString path = ChooseFile(FileDialogKind::kOpenInput);
+  if (!path.isEmpty()) {
+    SelectSourceFile(path);
+  }
+}
+
+bool IOPage::SelectSourceFile(const QString& path) {
+  if (!initialized_) {
+    Initialize();
+  }
+  // While a run lasts its source stays as it opened.
+  if (!inputList_->isEnabled()) {
+    return false;
+  }
   WaveFormat format;
-  if (path.isEmpty() || !ProbeFile(path, &format)) {
-    return;
+  if (!ProbeFile(path, &format)) {
+    return false;
   }
   inputFileName_ = path;
   inputList_->setItemText(0, path);
+  ShowFullNames(inputList_);
   inputList_->setCurrentIndex(0);
   TakeFileFormat(format);
   ExchangeIntoControls();
   SetFormatButtonsEnabled(false);
   ShowDriverSettings();
+  return true;
+}
+
+QString IOPage::DraggedWaveFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+    return QString();
+  }
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile() || !url.fileName().endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+    return QString();
+  }
+  return url.toLocalFile();
+}
+
+void IOPage::dragEnterEvent(QDragEnterEvent* event) {
+  if (inputList_->isEnabled() && !DraggedWaveFile(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void IOPage::dropEvent(QDropEvent* event) {
+  const QString path = DraggedWaveFile(event->mimeData());
+  if (!path.isEmpty()) {
+    event->acceptProposedAction();
+    SelectSourceFile(path);
+  }
+}
+
+void IOPage::ShowFullNames(QComboBox* list) {
+  int widest = 0;
+  for (int i = 0; i < list->count(); ++i) {
+    list->setItemData(i, list->itemText(i), Qt::ToolTipRole);
+    widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->itemText(i)));
+  }
+  // Room for the entry's margins and a scroll bar.
+  constexpr int kPopupPadding = 40;
+  list->view()->setMinimumWidth(widest + kPopupPadding);
+  list->setToolTip(list->currentText());
 }
 
 void IOPage::OnOutputSelect() {
@@ -391,6 +525,7 @@ void IOPage::OnOutputSelect() {
   }
   outputFileName_ = path;
   outputList_->setItemText(0, path);
+  ShowFullNames(outputList_);
   outputList_->setCurrentIndex(0);
   ShowDriverSettings();
 }
@@ -433,6 +568,7 @@ void IOPage::OnStart() {
     return;
   }
   ExchangeFromControls();
+  status_->clear();
   engine_->progress = &progressSink_;
   const WaveRunSettings& settings = engine_->settings;
   if (settings.inputIsFile || settings.outputIsFile) {
@@ -453,10 +589,11 @@ void IOPage::RunFileToFile() {
   SetRunControlsLocked(true);
   // Between two blocks the window repaints, the progress bar moves, the
   // effect pages stay usable and "Cancel" is heard.
-  engine_->ProcessFileToFile([this] {
+  const FileRunResult result = engine_->ProcessFileToFile([this] {
     QCoreApplication::processEvents();
     return cancelRequested_;
   });
+  ShowFileRunStatus(result);
   fileRunActive_ = false;
   cancelRequested_ = false;
   SetRunControlsLocked(false);
@@ -464,6 +601,41 @@ void IOPage::RunFileToFile() {
   processing_->setEnabled(false);
   progress_->setEnabled(false);
   emit FileRunFinished();
+}
+
+void IOPage::ShowFileRunStatus(FileRunResult result) {
+  const FileRunSummary& run = engine_->LastFileRun();
+  const QString file = QString::fromStdString(engine_->settings.outputFileName);
+  const QString levels = QStringLiteral("%1, %2.").arg(
+      QString::fromStdString(OutputPeakText(engine_->Levels().Run())),
+      QString::fromStdString(OutputClippedText(engine_->Levels().Run())));
+  const QString written = DurationText(run.framesWritten, run.sampleRate);
+  switch (result) {
+    case FileRunResult::kCompleted:
+      status_->setText(
+          run.tailFrames == 0
+              ? QStringLiteral("Wrote %1: %2, %3").arg(file, written, levels)
+              : QStringLiteral("Wrote %1: %2 (%3 of it tail), %4")
+                    .arg(file, written, DurationText(run.tailFrames, run.sampleRate), levels));
+      return;
+    case FileRunResult::kCancelled:
+    case FileRunResult::kReadError:
+    case FileRunResult::kWriteError: {
+      const QString how = result == FileRunResult::kCancelled ? QStringLiteral("Cancelled")
+                                                              : QStringLiteral("Stopped");
+      const QString where =
+          run.tailFrames > 0
+              ? QStringLiteral("%1 into the tail").arg(DurationText(run.tailFrames, run.sampleRate))
+              : QStringLiteral("at %1 of %2")
+                    .arg(DurationText(run.framesRead, run.sampleRate),
+                         DurationText(run.inputFrames, run.sampleRate));
+      status_->setText(QStringLiteral("%1 %2: %3 holds the part processed (%4), %5")
+                           .arg(how, where, file, written, levels));
+      return;
+    }
+    default:
+      return;  // nothing was written, or the file could not be finished: the message says so
+  }
 }
 
 void IOPage::StartDeviceRun() {
@@ -494,8 +666,8 @@ void IOPage::OnRunEnded() {
 void IOPage::SetRunControlsLocked(bool locked) {
   // While a run lasts, the settings that define its stream stay as it opened
   // with them; only the button ("Stop", "Cancel") acts on it.
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{inputList_, outputList_, inputSelect_, outputSelect_}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{inputList_, outputList_, inputSelect_,
+                                                          outputSelect_, renderTails_}) {
     control->setEnabled(!locked);
   }
   const bool jack = JackSelected();
@@ -506,4 +678,87 @@ void IOPage::SetRunControlsLocked(bool locked) {
     control->setEnabled(!locked && formatButtonsEnabled_);
   }
   rateEdit_->setEnabled(!locked && formatButtonsEnabled_ && !jack);
+}
+
+IoSetup IOPage::IoSettings() const {
+  IoSetup settings;
+  settings.buffers = bufferCount_;
+  settings.rate = sampleRate_;
+  settings.channels = mono_->isChecked() ? 1 : 2;
+  settings.bits = bits8_->isChecked() ? 8 : 16;
+  const auto endpoint = [](const QComboBox* list, const QString& file,
+                           const std::vector<WaveDeviceCaps>* caps) {
+    IoEndpoint end;
+    const int index = list->currentIndex();
+    end.isFile = index <= 0;
+    end.file = file.toStdString();
+    if (!end.isFile) {
+      end.device = index - 1;
+      if (caps != nullptr && end.device < static_cast<int32_t>(caps->size())) {
+        end.deviceName = (*caps)[static_cast<size_t>(end.device)].productName;
+      }
+      end.file.clear();
+    }
+    return end;
+  };
+  settings.source = endpoint(inputList_, inputFileName_, engine_ ? &engine_->inputCaps : nullptr);
+  settings.sink = endpoint(outputList_, outputFileName_, engine_ ? &engine_->outputCaps : nullptr);
+  return settings;
+}
+
+void IOPage::ApplyIoSettings(const IoSetup& settings) {
+  if (!initialized_) {
+    Initialize();
+  }
+  bufferCount_ = settings.buffers;
+  sampleRate_ = settings.rate;
+  (settings.channels == 1 ? mono_ : stereo_)->setChecked(true);
+  (settings.bits == 8 ? bits8_ : bits16_)->setChecked(true);
+  const auto select = [](QComboBox* list, QString* fileName, const IoEndpoint& end,
+                         const std::vector<WaveDeviceCaps>* caps) {
+    if (end.isFile) {
+      *fileName = QString::fromStdString(end.file);
+      list->setItemText(0, *fileName);
+      ShowFullNames(list);
+      list->setCurrentIndex(0);
+      return;
+    }
+    int device = -1;
+    for (size_t i = 0; caps != nullptr && i < caps->size(); ++i) {
+      if (!end.deviceName.empty() && (*caps)[i].productName == end.deviceName) {
+        device = static_cast<int>(i);
+        break;
+      }
+    }
+    if (device < 0 && end.device + 1 < list->count()) {
+      device = end.device;
+    }
+    if (device >= 0) {
+      list->setCurrentIndex(device + 1);
+    }
+  };
+  select(inputList_, &inputFileName_, settings.source, engine_ ? &engine_->inputCaps : nullptr);
+  select(outputList_, &outputFileName_, settings.sink, engine_ ? &engine_->outputCaps : nullptr);
+  // A file brings its own format, which the saved fields show; a JACK port
+  // the server's rate.
+  SetFormatButtonsEnabled(inputList_->currentIndex() != 0);
+  ExchangeIntoControls();
+  ShowDriverSettings();
+}
+
+int32_t IOPage::BlockBytes() const {
+  // Device buffers hold half the number shown: "256" gives 128 bytes.
+  return BlockBytesOfEntry(std::max(blockList_->currentIndex(), 0));
+}
+
+void IOPage::SetBlockBytes(int32_t bytes) {
+  if (!initialized_) {
+    Initialize();
+  }
+  for (int entry = 0; entry < blockList_->count(); ++entry) {
+    if (BlockBytesOfEntry(entry) == bytes) {
+      blockList_->setCurrentIndex(entry);
+    }
+  }
+  WriteEngine();
 }

@@ -2,20 +2,26 @@
 // The "I/O" page: block length, number of buffers, sampling rate, mono or
 // stereo, 8 or 16 bits, the source and the sink, and the Start button that
 // runs them. Every data exchange writes the settings, limited to what the
-// engine takes, into the engine and both chains; the fields keep what was
-// typed.
+// engine takes, into the engine and both chains; a limited number is then
+// shown as stored, so the fields show what runs.
 
 #include <QString>
 #include <cstdint>
 #include <functional>
 
+#include "engine/file_run.h"
 #include "engine/notifier.h"
 #include "engine/wave_format.h"
+#include "preset/preset.h"
 #include "ui/message_box.h"
 #include "ui/property_page.h"
 
 class EffectChain;
+class QCheckBox;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -59,7 +65,22 @@ class IOPage : public PropertyPage {
   // Ends a file-to-file run after its current block.
   void RequestCancel() { cancelRequested_ = true; }
 
+  // The settings a session keeps, as the fields show them, and the block
+  // length in the engine's bytes; applying them sets the page up as the
+  // user would and exchanges them into the engine and the chains. A device
+  // is found by its name, else by its number; one no longer present leaves
+  // that list as it is.
+  IoSetup IoSettings() const;
+  void ApplyIoSettings(const IoSetup& settings);
+  int32_t BlockBytes() const;
+  void SetBlockBytes(int32_t bytes);
+
   QString InputFileName() const { return inputFileName_; }
+
+  // Makes the WAV file at `path` the source, as choosing it with "Select"
+  // does: probed, its format taken, entry 0 of the input list. False when
+  // the probe refuses it (after its message) or a run holds the source.
+  bool SelectSourceFile(const QString& path);
 
   // The controls, for tests and screenshots.
   QComboBox* BlockLengthList() const { return blockList_; }
@@ -76,12 +97,19 @@ class IOPage : public PropertyPage {
   QPushButton* StartButtonWidget() const { return start_; }
   QProgressBar* ProgressBar() const { return progress_; }
   QLabel* ProcessingLabel() const { return processing_; }
-  // The latency and xruns of the running (or the last) device run.
-  QLabel* RunStatusLabel() const { return runStatus_; }
+  QCheckBox* RenderTailsBox() const { return renderTails_; }
+  // What the last file-to-file run wrote, or where it stopped; during and
+  // after a device run, its latency and xruns.
+  QLabel* StatusLine() const { return status_; }
 
  signals:
   // A file-to-file run has returned.
   void FileRunFinished();
+
+ protected:
+  // A WAV file dropped on the page becomes the source.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // The engine's view of the progress bar.
@@ -94,8 +122,15 @@ class IOPage : public PropertyPage {
   void BuildControls();
   void Initialize();
   void WriteEngine();
+  // The two number fields from the members.
+  void ShowNumbers();
   bool ReadInteger(QLineEdit* edit, int32_t* value);
   bool ProbeFile(const QString& path, WaveFormat* format);
+  // The WAV file a drag carries, or an empty string.
+  static QString DraggedWaveFile(const QMimeData* data);
+  // Each entry's full text as its tooltip, the open list as wide as the
+  // longest entry, and the list's own tooltip its current entry.
+  static void ShowFullNames(QComboBox* list);
   void TakeFileFormat(const WaveFormat& format);
   void SetFormatButtonsEnabled(bool enabled);
   void OnInputSelectionChanged(int index);
@@ -109,6 +144,7 @@ class IOPage : public PropertyPage {
   void OnOutputSelect();
   void OnStart();
   void RunFileToFile();
+  void ShowFileRunStatus(FileRunResult result);
   void StartDeviceRun();
   void StopDeviceRun();
   void OnRunEnded();
@@ -142,7 +178,8 @@ class IOPage : public PropertyPage {
   QPushButton* start_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* processing_ = nullptr;
-  QLabel* runStatus_ = nullptr;
+  QCheckBox* renderTails_ = nullptr;
+  QLabel* status_ = nullptr;
   QTimer* statusTimer_ = nullptr;
 
   ProgressBarSink progressSink_;

@@ -61,10 +61,11 @@ void BM_DistortionCallback(benchmark::State& state) {
                                           {32768.0f, 32767.0f}};
   DistortionEffect distortion;
   distortion.SetCurve(kCurve);
-  distortion.record.feedback = 32;
+  distortion.record.feedback = static_cast<int32_t>(state.range(0));
   Run(state, distortion, kBlock);
 }
-BENCHMARK(BM_DistortionCallback);
+// Without feedback (the default) and with a quarter of the previous value.
+BENCHMARK(BM_DistortionCallback)->ArgName("feedback")->Arg(0)->Arg(32);
 
 void BM_CompressionCallback(benchmark::State& state) {
   static constexpr CurvePoint kCurve[] = {{0.0f, 6.0f}, {8000.0f, 0.0f}, {32768.0f, -12.0f}};

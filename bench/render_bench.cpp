@@ -1,5 +1,6 @@
 // ProcessBlock's conversions with empty chains: bytes to 16-bit channels and
-// back, in samples per second (a stereo frame counts two samples).
+// back, in samples per second (a stereo frame counts two samples); with
+// meter:1 the block's levels are gathered on the way.
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,8 @@ void BM_ProcessBlockConversion(benchmark::State& state) {
   const auto bits = static_cast<int32_t>(state.range(0));
   const auto channels = static_cast<int32_t>(state.range(1));
   const auto blockBytes = static_cast<int32_t>(state.range(2));
+  LevelMeter meter;
+  LevelMeter* metered = state.range(3) != 0 ? &meter : nullptr;
   StreamParameters stream;
   stream.bitsPerSample = bits;
   stream.channels = channels;
@@ -29,7 +32,7 @@ void BM_ProcessBlockConversion(benchmark::State& state) {
   std::vector<uint8_t> destination(source.size());
   const int32_t frames = FrameCount(static_cast<uint32_t>(blockBytes), bits, channels);
   for (auto _ : state) {
-    ProcessBlock(stream, left, right, work, source.data(), destination.data(), frames);
+    ProcessBlock(stream, left, right, work, source.data(), destination.data(), frames, metered);
     benchmark::DoNotOptimize(destination.data());
     benchmark::ClobberMemory();
   }
@@ -38,7 +41,7 @@ void BM_ProcessBlockConversion(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ProcessBlockConversion)
-    ->ArgNames({"bits", "channels", "block"})
-    ->ArgsProduct({{8, 16}, {1, 2}, {1024, 8192}});
+    ->ArgNames({"bits", "channels", "block", "meter"})
+    ->ArgsProduct({{8, 16}, {1, 2}, {1024, 8192}, {0, 1}});
 
 }  // namespace

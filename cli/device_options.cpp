@@ -3,24 +3,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/wave_engine.h"
+#include "engine/run_limits.h"
 
 namespace {
-
-// A whole decimal number within [low, high]; false with a one-line *error.
-bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
-              int32_t* out, std::string* error) {
-  int32_t parsed = 0;
-  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
-  if (status != std::errc() || end != value.data() + value.size() || parsed < low ||
-      parsed > high) {
-    *error = std::string(name) + ": \"" + ShownValue(value) + "\" is not a number from " +
-             std::to_string(low) + " to " + std::to_string(high);
-    return false;
-  }
-  *out = parsed;
-  return true;
-}
 
 bool HandleListDevices(std::string_view, RenderOptions* options, std::string*) {
   options->mode = RenderMode::kListDevices;

@@ -89,6 +89,33 @@ void SummariseDiagnostics(const RenderOptions& options) {
   }
 }
 
+// The block length, the device settings, and the operands as the input and
+// output files of the ends that are not devices.
+WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
+  WaveRunSettings settings;
+  settings.blockBytes = options.blockBytes;
+  settings.bufferCount = options.buffers;
+  settings.sampleRate = options.rate;
+  settings.channels = options.channels;
+  settings.bitsPerSample = options.bits;
+  settings.jackClientName = options.jackName;
+  size_t operand = 0;
+  // kJackUnconnected is a device too: ports left unconnected.
+  settings.inputIsFile = options.inputDevice == -1;
+  if (settings.inputIsFile) {
+    settings.inputFileName = options.operands.at(operand++);
+  } else {
+    settings.inputDeviceId = options.inputDevice;
+  }
+  settings.outputIsFile = options.outputDevice == -1;
+  if (settings.outputIsFile) {
+    settings.outputFileName = options.operands.at(operand++);
+  } else {
+    settings.outputDeviceId = options.outputDevice;
+  }
+  return settings;
+}
+
 }  // namespace
 
 int ListDevices(const RenderOptions& options) {
@@ -146,7 +173,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
     }
     settings.sampleRate = *rate;
   }
-  if (!AppendRequestedEffects(options, left, right, settings.sampleRate)) {
+  std::string refusal;
+  if (!AppendRequestedEffects(options, left, right, settings.sampleRate, &refusal)) {
+    PrintRefusal(refusal);
     return kRenderRefused;
   }
   engine.settings = settings;
@@ -192,6 +221,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
+  if (started) {
+    PrintLevelSummary(engine.Levels().Run());
+  }
 
   const RunStatus status = engine.Status();
   if (status.xruns > 0) {

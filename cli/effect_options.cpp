@@ -4,21 +4,22 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 #include "effects/effect_factory.h"
+#include "effects/effect_parameters.h"
 
 std::span<const EffectBinding> EffectBindings() {
-  // One line per effect: {"name", type id, Bind<Effect>Options}.
-  static const std::vector<EffectBinding> table = {
-      {"delay", kDelayEffectId, BindDelayOptions},
-      {"chorus", kChorusEffectId, BindChorusOptions},
-      {"reverb", kReverbEffectId, BindReverbOptions},
-      {"eq", kEqualizerEffectId, BindEqOptions},
-      {"distortion", kDistortionEffectId, BindDistortionOptions},
-      {"compression", kCompressionEffectId, BindCompressionOptions},
-      {"autowah", kEnvelopeFilterEffectId, BindAutoWahOptions},
-      {"filtermod", kFilterModulationEffectId, BindFilterModOptions},
-  };
+  // One binding per effect of the registry, in its order.
+  static const std::vector<EffectBinding> table = [] {
+    std::vector<EffectBinding> bindings;
+    for (const EffectKind& kind : EffectKinds()) {
+      bindings.push_back({kind.renderName, kind.typeId, [&kind](EffectOptionBinder& binder) {
+                            BindParameterTable(binder, kind);
+                          }});
+    }
+    return bindings;
+  }();
   return table;
 }
 
@@ -99,6 +100,12 @@ void BindCommonOptions(EffectOptionBinder& binder, EffectRequest* request) {
   const auto enabled = binder.Integer("enabled", 0, 1);
   if (request) {
     request->enabled = enabled;
+    for (int32_t channel = 0; channel < 2; ++channel) {
+      ChannelSetup& setup = request->setup.channels[channel];
+      setup.enabled = enabled[channel].value_or(1) != 0;
+      setup.dryInput = dryIn[channel].value_or(kMixPositionUnity);
+      setup.dryOutput = dryOut[channel].value_or(kMixPositionUnity);
+    }
   }
   binder.OnApply([dryIn, dryOut](Effect& effect, int32_t channel, int32_t, std::string*) {
     if (dryIn[channel]) {
@@ -329,6 +336,69 @@ void EffectOptionBinder::RefuseUnknownKeys() {
   }
 }
 
+namespace {
+
+// Each channel's given value, as a parameter value, into `values`.
+template <class T>
+void KeepGiven(const PerChannel<T>& given, size_t index, std::array<ParameterValues, 2>& values) {
+  for (int32_t channel = 0; channel < 2; ++channel) {
+    if (given[channel]) {
+      if constexpr (std::is_same_v<T, int32_t>) {
+        values[channel][index] = static_cast<double>(*given[channel]);
+      } else {
+        values[channel][index] = *given[channel];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void BindParameterTable(EffectOptionBinder& binder, const EffectKind& kind) {
+  const std::span<const ParameterSpec> specs = kind.parameters->specs;
+  std::array<ParameterValues, 2> values;
+  for (ParameterValues& channel : values) {
+    channel.resize(specs.size());
+  }
+  for (size_t i = 0; i < specs.size(); ++i) {
+    const ParameterSpec& spec = specs[i];
+    switch (spec.kind) {
+      case ParameterKind::kNumber:
+        KeepGiven(binder.Number(spec.key, spec.min, spec.max), i, values);
+        break;
+      case ParameterKind::kInteger:
+        KeepGiven(binder.Integer(spec.key, static_cast<int32_t>(spec.min),
+                                 static_cast<int32_t>(spec.max)),
+                  i, values);
+        break;
+      case ParameterKind::kChoice: {
+        const std::vector<std::string_view> texts(spec.choices.begin(), spec.choices.end());
+        KeepGiven(binder.Choice(spec.key, texts), i, values);
+        break;
+      }
+      case ParameterKind::kNumberList:
+        KeepGiven(binder.NumberList(spec.key, spec.minCount, spec.maxCount, spec.min, spec.max), i,
+                  values);
+        break;
+      case ParameterKind::kCurve:
+        KeepGiven(binder.Curve(spec.key, spec.minCount, spec.maxCount, spec.minX, spec.maxX,
+                               spec.min, spec.max),
+                  i, values);
+        break;
+    }
+  }
+  binder.KeepValues(values);
+  binder.OnApply(
+      [values, &kind](Effect& effect, int32_t channel, int32_t sampleRate, std::string* error) {
+        std::string problem;
+        if (ApplyParameters(kind, effect, values[channel], sampleRate, &problem)) {
+          return true;
+        }
+        *error = "--effect " + std::string(kind.renderName) + ": " + problem;
+        return false;
+      });
+}
+
 bool ParseEffectSpec(std::string_view spec, EffectRequest* request, std::string* error) {
   return ParseEffectSpec(spec, EffectBindings(), request, error);
 }
@@ -388,6 +458,10 @@ bool ParseEffectSpec(std::string_view spec, std::span<const EffectBinding> bindi
   parsed.name = std::string(binding->name);
   parsed.typeId = binding->typeId;
   parsed.applies = binder.TakeApplies();
+  parsed.setup.kind = FindEffectKind(binding->typeId);
+  for (int32_t channel = 0; channel < 2; ++channel) {
+    parsed.setup.channels[channel].values = binder.Values()[channel];
+  }
   *request = std::move(parsed);
   return true;
 }
@@ -409,46 +483,6 @@ bool AppendRequestedEffect(const EffectRequest& request, EffectChain& left, Effe
     chains[channel]->SetEnabled(nodes[channel], request.enabled[channel].value_or(1));
   }
   return true;
-}
-
-std::string FormatNumber(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
-std::string FormatDecimal(double value) {
-  std::string text = std::to_string(value);
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') {
-    text.pop_back();
-  }
-  return text;
-}
-
-bool CheckOrderedKeys(std::string_view effectName, const OrderedKeys& keys,
-                      const std::optional<double>& lowerGiven, double lowerNow,
-                      const std::optional<double>& upperGiven, double upperNow,
-                      std::string* error) {
-  const double lower = lowerGiven.value_or(lowerNow);
-  const double upper = upperGiven.value_or(upperNow);
-  const double lowestUpper = lower + keys.gap;
-  if (!(upper < lowestUpper)) {
-    return true;
-  }
-  const std::string prefix = "--effect " + std::string(effectName) + ": ";
-  if (!lowerGiven || (upperGiven && !(lowestUpper > keys.upperMax))) {
-    *error = prefix + std::string(keys.upperKey) + "=" + FormatDecimal(upper) +
-             ": out of range (allowed: " + std::string(keys.lowerKey) + "+" +
-             FormatDecimal(keys.gap) + ".." + FormatDecimal(keys.upperMax) + ", here " +
-             FormatDecimal(lowestUpper) + ".." + FormatDecimal(keys.upperMax) + ")";
-  } else {
-    *error = prefix + std::string(keys.lowerKey) + "=" + FormatDecimal(lower) +
-             ": out of range (allowed: " + FormatDecimal(keys.lowerMin) + ".." +
-             std::string(keys.upperKey) + "-" + FormatDecimal(keys.gap) + ", here " +
-             FormatDecimal(keys.lowerMin) + ".." + FormatDecimal(upper - keys.gap) + ")";
-  }
-  return false;
 }
 
 std::string ShownValue(std::string_view value) {
@@ -481,21 +515,6 @@ std::string ShownValue(std::string_view value) {
     }
   }
   return cut ? shown + "\u2026" : shown;
-}
-
-bool CurveOptionPoints(const std::vector<CurvePointValue>& points, std::string_view effectName,
-                       std::vector<CurvePoint>* curve, std::string* error) {
-  curve->clear();
-  for (const CurvePointValue& p : points) {
-    const CurvePoint point{static_cast<float>(p.x), static_cast<float>(p.y)};
-    if (!curve->empty() && !(point.x > curve->back().x)) {
-      *error = "--effect " + std::string(effectName) +
-               ": curve: x must stay strictly increasing as single-precision values";
-      return false;
-    }
-    curve->push_back(point);
-  }
-  return true;
 }
 
 std::string DescribeEffects() {

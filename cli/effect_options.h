@@ -1,48 +1,19 @@
 #pragma once
-// `--effect NAME[:KEY=VALUE[,KEY=VALUE]...]`: the generic part of the effect
-// options and the one table of effects the command line knows.
+// `--effect NAME[:KEY=VALUE[,KEY=VALUE]...]`: the effect options.
 //
 // The generic part splits a SPEC into its name and KEY=VALUE items, takes the
 // `left.` / `right.` prefixes off the keys (a prefixed key applies to that
 // channel's effect only and wins over the plain key), handles the keys every
 // effect has (`in`, `out`: dry input and output mix positions
 // 0..kMixPositionMax; `enabled`: 0 or 1, default 1) and refuses anything no
-// binding asked for.
-// Every refusal is one line naming the key and what it allows.
+// binding asked for. Every refusal is one line naming the key and what it
+// allows.
 //
-// HOW TO ADD AN EFFECT
-//
-// 1. Write cli/<effect>_options.cpp with one function
-//        void Bind<Effect>Options(EffectOptionBinder& binder);
-//    that declares each key of the effect's settings record through the
-//    binder (Number, Integer, Choice, NumberList, Curve), with the ranges taken
-//    from the constants next to the parameters in effects/<effect>_effect.h
-//    (never numbers of its own), and registers with binder.OnApply one function
-//    that writes the values given for a channel into that channel's effect.
-//    Each declaration returns the value per channel (index 0 left, 1 right),
-//    empty where the key was not given: unset keys keep the factory defaults.
-//    Example (cli/delay_options.cpp):
-//
-//        void BindDelayOptions(EffectOptionBinder& binder) {
-//          const auto delay =
-//              binder.Number("delayMs", DelaySettings::kMinDelayMs, DelaySettings::kMaxDelayMs);
-//          binder.OnApply([delay](Effect& effect, int32_t channel, int32_t, std::string*) {
-//            SetIfGiven(static_cast<DelayEffect&>(effect).record.delayMs, delay, channel);
-//            return true;
-//          });
-//        }
-//
-//    An apply function may refuse a value whose range depends on the
-//    sampling rate (it gets the input file's rate): set *error to one line
-//    naming the key and its range and return false. Nothing has been created
-//    at that point.
-// 2. Declare the function below, next to the others, and add one line to the
-//    table in EffectBindings() (cli/effect_options.cpp):
-//        {"delay", kDelayEffectId, BindDelayOptions},
-//    The name is the one the command line takes; the type id is what
-//    CreateEffect builds.
-// 3. Add the effect's cases to tests/cli/effect_options_test.cpp: a SPEC that
-//    is applied, and a refusal at each end of every range.
+// The effects and their keys come from the effect registry and each
+// effect's parameter table (effects/effect_factory.h,
+// effects/effect_parameters.h): a key is declared with the kind, range and
+// choices its table gives, and the values given are written through the
+// table. Adding an effect or a parameter there adds it here.
 
 #include <array>
 #include <cstdint>
@@ -56,16 +27,11 @@
 #include "dsp/curve.h"
 #include "effects/effect.h"
 #include "effects/effect_chain.h"
+#include "effects/effect_parameters.h"
 
 // A value given for the left (index 0) and the right (index 1) effect.
 template <class T>
 using PerChannel = std::array<std::optional<T>, 2>;
-
-// One `X:Y` point of a curve option.
-struct CurvePointValue {
-  double x = 0;
-  double y = 0;
-};
 
 // Writes a channel's values into its effect, at the input file's sampling
 // rate. Returns false with a one-line *error to refuse.
@@ -107,6 +73,9 @@ class EffectOptionBinder {
   // "key range" for each declared key, in declaration order.
   const std::vector<std::string>& KeyDescriptions() const { return descriptions_; }
   std::vector<EffectApplyFn> TakeApplies() { return std::move(applies_); }
+  // The parameter values a table binding took, per channel (left first).
+  void KeepValues(std::array<ParameterValues, 2> values) { values_ = std::move(values); }
+  const std::array<ParameterValues, 2>& Values() const { return values_; }
 
  private:
   // The text given for `key` per channel; marks the items used.
@@ -119,10 +88,11 @@ class EffectOptionBinder {
   std::vector<Item> items_;
   std::vector<std::string> descriptions_;
   std::vector<EffectApplyFn> applies_;
+  std::array<ParameterValues, 2> values_;
   std::string error_;
 };
 
-using EffectBindFn = void (*)(EffectOptionBinder& binder);
+using EffectBindFn = std::function<void(EffectOptionBinder& binder)>;
 
 struct EffectBinding {
   std::string_view name;  // as the command line takes it
@@ -133,79 +103,14 @@ struct EffectBinding {
 // The effects the command line knows, one line each.
 std::span<const EffectBinding> EffectBindings();
 
-// Binding functions, one per effect, each in cli/<effect>_options.cpp.
-void BindDelayOptions(EffectOptionBinder& binder);
-void BindChorusOptions(EffectOptionBinder& binder);
-void BindReverbOptions(EffectOptionBinder& binder);
-void BindEqOptions(EffectOptionBinder& binder);
-void BindDistortionOptions(EffectOptionBinder& binder);
-void BindCompressionOptions(EffectOptionBinder& binder);
-void BindAutoWahOptions(EffectOptionBinder& binder);    // cli/swept_filter_options.cpp
-void BindFilterModOptions(EffectOptionBinder& binder);  // cli/swept_filter_options.cpp
-
-// Helpers for the apply functions.
-
-// Writes a channel's given value into `field`, converted to the field's type;
-// leaves the field alone where the key was not given.
-template <class Field, class T>
-void SetIfGiven(Field& field, const PerChannel<T>& value, int32_t channel) {
-  if (value[channel]) {
-    field = static_cast<Field>(*value[channel]);
-  }
-}
-
-// `value` as "%g" writes it.
-std::string FormatNumber(double value);
-// `value` in fixed notation with the trailing zeros (and a bare point) cut.
-std::string FormatDecimal(double value);
-
-// Two keys of an effect whose values must stay at least `gap` apart, the
-// upper one at most `upperMax` (the chorus's delays, the reverb's echoes).
-struct OrderedKeys {
-  std::string_view lowerKey;
-  double lowerMin;
-  std::string_view upperKey;
-  double upperMax;
-  double gap;
-};
-
-// Accepts upper >= lower + gap, each value being the one given for the
-// channel or else the effect's current one. Otherwise sets *error to one
-// line naming a key the user gave, with the range it may take beside the
-// other value: the upper key when it was given and some value of it fits
-// ("KEY=V: out of range (allowed: LOWERKEY+GAP..MAX, here LOW..MAX)"), else
-// the lower key ("KEY=V: out of range (allowed: MIN..UPPERKEY-GAP, here
-// MIN..HIGH)"), and returns false.
-bool CheckOrderedKeys(std::string_view effectName, const OrderedKeys& keys,
-                      const std::optional<double>& lowerGiven, double lowerNow,
-                      const std::optional<double>& upperGiven, double upperNow, std::string* error);
+// Declares every key of `kind`'s parameter table and registers the apply
+// that writes the values given into a channel's effect.
+void BindParameterTable(EffectOptionBinder& binder, const EffectKind& kind);
 
 // A value from the command line as a refusal quotes it: control characters
 // escaped (\n, \t, \xHH) so that the refusal stays on one line, and cut
 // with an ellipsis after 60 characters.
 std::string ShownValue(std::string_view value);
-
-// A given curve as single-precision points. Refuses, naming the effect, a
-// curve whose x values stop increasing once held in single precision (a
-// segment of zero width).
-bool CurveOptionPoints(const std::vector<CurvePointValue>& points, std::string_view effectName,
-                       std::vector<CurvePoint>* curve, std::string* error);
-
-// Hands a channel's given curve to the effect, which keeps its own copy
-// (SetCurve); leaves the effect's curve alone where the key was not given.
-template <class CurveEffect>
-bool ApplyCurveOption(const std::optional<std::vector<CurvePointValue>>& points,
-                      std::string_view effectName, CurveEffect& effect, std::string* error) {
-  if (!points) {
-    return true;
-  }
-  std::vector<CurvePoint> curve;
-  if (!CurveOptionPoints(*points, effectName, &curve, error)) {
-    return false;
-  }
-  effect.SetCurve(curve);
-  return true;
-}
 
 // One parsed `--effect` SPEC, ready to be appended to both chains.
 struct EffectRequest {
@@ -213,6 +118,10 @@ struct EffectRequest {
   int32_t typeId = 0;
   std::vector<EffectApplyFn> applies;  // the binding's and the common keys'
   PerChannel<int32_t> enabled;         // unset: enabled
+  // What was given, for writing a preset: each channel's mix positions,
+  // enabled flag and parameter values (empty where not given). The kind is
+  // null for a binding without a parameter table.
+  EffectSetup setup;
 };
 
 // Parses one SPEC against EffectBindings() (or the given table). False with a

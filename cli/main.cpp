@@ -2,9 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/qt_handover.h"
 #include "cli/render_command.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  return RenderMain(arguments);
+  return RenderMain(arguments, {HandOverToQtProgram, nullptr});
 }

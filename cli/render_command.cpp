@@ -2,102 +2,51 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 
+#include "cli/batch_options.h"
+#include "cli/batch_render.h"
 #include "cli/device_options.h"
-#include "cli/device_run.h"
+#include "cli/file_render.h"
 #include "cli/render_run.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal_output.h"
-#include "effects/effect_chain.h"
-#include "engine/file_identity.h"
-#include "engine/wave_engine.h"
-
-namespace {
-
-// SIGINT, SIGTERM and SIGHUP end a file render after the block in hand, so
-// that the output is finished with its sizes; a second one acts as usual.
-volatile std::sig_atomic_t stopSignal = 0;
-
-void OnStopSignal(int signal) {
-  stopSignal = signal;
-}
-
-class StopSignals {
- public:
-  StopSignals() {
-    stopSignal = 0;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (size_t i = 0; i < kCount; ++i) {
-      sigaction(kSignals[i], nullptr, &old_[i]);
-      // A signal the caller has the program ignore (nohup) stays ignored.
-      if (old_[i].sa_handler != SIG_IGN) {
-        sigaction(kSignals[i], &action, nullptr);
-      }
-    }
-  }
-  ~StopSignals() {
-    for (size_t i = 0; i < kCount; ++i) {
-      sigaction(kSignals[i], &old_[i], nullptr);
-    }
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  static constexpr size_t kCount = 3;
-  static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP};
-  struct sigaction old_[kCount] {};
-};
-
-}  // namespace
 
 int RunFileRender(const RenderOptions& options, Notifier& notifier, ProgressSink* progress) {
-  const WaveRunSettings settings = RunSettingsFrom(options);
-  if (SameFile(settings.inputFileName, settings.outputFileName)) {
-    PrintRefusal("INPUT and OUTPUT are the same file");
-    return kRenderRefused;
-  }
-
-  EffectChain left;
-  EffectChain right;
-  if (!options.effects.empty()) {
-    // The effects' values are applied at the input's own rate.
-    const std::optional<int32_t> rate = ReadSourceRate(settings.inputFileName, notifier);
-    if (!rate) {
-      return kRenderFailed;
-    }
-    if (!AppendRequestedEffects(options, left, right, *rate)) {
-      return kRenderRefused;
-    }
-  }
-
-  WaveEngine engine(&notifier, CreateDevicelessWaveService());
-  engine.settings = settings;
-  engine.leftChain = &left;
-  engine.rightChain = &right;
-  engine.progress = progress;
   const StopSignals stopSignals;
-  switch (engine.ProcessFileToFile([] { return stopSignal != 0; })) {
-    case FileRunResult::kCompleted:
-      return kRenderDone;
-    case FileRunResult::kCancelled:
-      return kRenderStoppedBase + stopSignal;
-    default:
-      return kRenderFailed;
+  std::string refusal;
+  std::optional<RunLevels> levels;
+  const FileRenderResult result =
+      RenderFile(options, options.operands.at(0), options.operands.at(1), notifier, progress,
+                 &refusal, &levels);
+  if (levels) {
+    PrintLevelSummary(*levels);
   }
+  switch (result) {
+    case FileRenderResult::kDone:
+      return kRenderDone;
+    case FileRenderResult::kRefused:
+      PrintRefusal(refusal);
+      return kRenderRefused;
+    case FileRenderResult::kStopped:
+      return kRenderStoppedBase + StopSignals::Received();
+    case FileRenderResult::kFailed:
+      break;
+  }
+  return kRenderFailed;
 }
 
-int RenderMain(std::span<const std::string> arguments) {
+int RenderMain(std::span<const std::string> arguments, const QtModes& qt) {
   RenderOptions options;
+  options.loadPreset = qt.loadPreset;
   std::string error;
   if (!ParseRenderArguments(arguments, &options, &error)) {
     PrintRefusal(error);
     return kRenderRefused;
   }
+  TerminalProgress bar(stderr);
+  const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
+  StreamNotifier notifier(stderr, showProgress ? &bar : nullptr);
   switch (options.mode) {
     case RenderMode::kHelp:
       std::fputs(RenderUsage().c_str(), stdout);
@@ -109,15 +58,17 @@ int RenderMain(std::span<const std::string> arguments) {
       return kRenderDone;
     }
     case RenderMode::kListDevices:
-      return ListDevices(options);
+    case RenderMode::kListPresets:
+    case RenderMode::kWritePreset:
+      return qt.run(options, arguments, notifier, nullptr);
     case RenderMode::kFileToFile:
       break;
   }
-  TerminalProgress bar(stderr);
-  const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
-  StreamNotifier notifier(stderr, showProgress ? &bar : nullptr);
-  if (UsesDevice(options)) {
-    return RunDeviceRender(options, notifier, showProgress ? &bar : nullptr);
+  if (UsesDevice(options) || options.presetUnread) {
+    return qt.run(options, arguments, notifier, showProgress ? &bar : nullptr);
+  }
+  if (UsesBatch(options)) {
+    return RunBatchRender(options, showProgress ? &bar : nullptr);
   }
   return RunFileRender(options, notifier, showProgress ? &bar : nullptr);
 }

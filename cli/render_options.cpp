@@ -1,8 +1,12 @@
 #include "cli/render_options.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
+#include "cli/batch_options.h"
 #include "cli/device_options.h"
+#include "cli/preset_options.h"
 
 namespace {
 
@@ -10,6 +14,7 @@ bool HandleBlock(std::string_view value, RenderOptions* options, std::string* er
   for (const int32_t choice : kBlockBytesChoices) {
     if (value == std::to_string(choice)) {
       options->blockBytes = choice;
+      options->blockGiven = true;
       return true;
     }
   }
@@ -24,6 +29,23 @@ bool HandleEffect(std::string_view value, RenderOptions* options, std::string* e
     return false;
   }
   options->effects.push_back(std::move(request));
+  return true;
+}
+
+bool HandleTail(std::string_view value, RenderOptions* options, std::string* error) {
+  if (value == "auto") {
+    options->tail = {TailMode::kUntilQuiet, 0};
+    return true;
+  }
+  double seconds = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+  if (status != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) ||
+      seconds < 0 || seconds > kMaxTailSeconds) {
+    *error = "--tail: \"" + ShownValue(value) + "\" is not auto or a number of seconds from 0 to " +
+             FormatNumber(kMaxTailSeconds);
+    return false;
+  }
+  options->tail = {seconds > 0 ? TailMode::kFixed : TailMode::kNone, seconds};
   return true;
 }
 
@@ -45,6 +67,7 @@ bool HandleListEffects(std::string_view, RenderOptions* options, std::string*) {
 constexpr RenderOptionSpec kFileRenderOptions[] = {
     {"--block", "BYTES", HandleBlock},
     {"--effect", "SPEC", HandleEffect},
+    {"--tail", "auto|SECONDS", HandleTail},
     {"--quiet", "", HandleQuiet},
     {"--help", "", HandleHelp},
     {"--list-effects", "", HandleListEffects},
@@ -52,13 +75,28 @@ constexpr RenderOptionSpec kFileRenderOptions[] = {
 
 }  // namespace
 
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error) {
+  int32_t parsed = 0;
+  const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (status != std::errc() || end != value.data() + value.size() || parsed < low ||
+      parsed > high) {
+    *error = std::string(name) + ": \"" + ShownValue(value) + "\" is not a number from " +
+             std::to_string(low) + " to " + std::to_string(high);
+    return false;
+  }
+  *out = parsed;
+  return true;
+}
+
 std::span<const RenderOptionSpec> FileRenderOptionSpecs() {
   return kFileRenderOptions;
 }
 
 std::vector<RenderOptionSpec> RenderOptionTable() {
   std::vector<RenderOptionSpec> table;
-  for (const auto group : {FileRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
+  for (const auto group : {FileRenderOptionSpecs(), PresetRenderOptionSpecs(),
+                           BatchRenderOptionSpecs(), DeviceRenderOptionSpecs()}) {
     table.insert(table.end(), group.begin(), group.end());
   }
   return table;
@@ -112,12 +150,21 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
     if (!options.operands.empty()) {
       const char* option = options.mode == RenderMode::kHelp          ? "--help"
                            : options.mode == RenderMode::kListEffects ? "--list-effects"
+                           : options.mode == RenderMode::kListPresets ? "--list-presets"
+                           : options.mode == RenderMode::kWritePreset ? "--write-preset"
                                                                       : "--list-devices";
       *error = std::string(option) + " takes no INPUT or OUTPUT (\"" +
                ShownValue(options.operands.front()) + "\" given)";
       return false;
     }
     return true;
+  }
+  if (UsesDevice(options) && options.tail.mode != TailMode::kNone) {
+    *error = "--tail is only for runs from INPUT.wav to OUTPUT.wav";
+    return false;
+  }
+  if (UsesBatch(options)) {
+    return CheckBatchOperands(options, error);
   }
   if (UsesDevice(options)) {
     return CheckDeviceOperands(options, error);
@@ -135,7 +182,8 @@ bool CheckRenderOperands(const RenderOptions& options, std::string* error) {
 
 std::string RenderUsage() {
   return R"(Usage:
-  tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
+  tonalith-render [--block BYTES] [--effect SPEC]... [--tail auto|SECONDS] [--quiet]
+                  INPUT.wav OUTPUT.wav
   tonalith-render --help
   tonalith-render --list-effects
 
@@ -149,8 +197,19 @@ gets the input's format (PCM, 8 or 16 bits, mono or stereo).
                   and enabled=0|1; a key written left.KEY or right.KEY sets one
                   channel only. Lists separate items with ';', curve points are
                   X:Y. --list-effects shows the effects and their keys.
+  --tail auto|SECONDS
+                  go on past the end of INPUT, feeding the effects silence so
+                  that their echoes and reverberation are heard out: auto
+                  until the output has stayed within +-1 for 100 ms (at most
+                  30 s), or SECONDS (0..30) of it; 0, the default, ends the
+                  output with the input
   --quiet         no progress bar (it is shown only when stderr is a terminal)
 
+At the end of a run one line on stderr gives each output channel's peak in
+dBFS and, when output samples were at full scale (saturated to +-32767), a
+warning with their count.
+
 Exit status: 0 done, 1 the run failed, 2 the command line was refused.
-)" + DeviceUsage();
+)" + PresetUsage() +
+         BatchUsage() + DeviceUsage();
 }

@@ -1,9 +1,14 @@
 #pragma once
 // The command line of tonalith-render:
 //
-//   tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] INPUT.wav OUTPUT.wav
+//   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]...
+//                   [--tail auto|SECONDS] [--quiet] INPUT.wav OUTPUT.wav
+//   tonalith-render [options] --out-dir DIR [--jobs N] INPUT.wav...
+//   tonalith-render [--block BYTES] [--preset FILE|NAME]... [--effect SPEC]...
+//                   --write-preset FILE
 //   tonalith-render --help
 //   tonalith-render --list-effects
+//   tonalith-render --list-presets
 //
 // Options are described by a table (RenderOptionTable) of names, whether
 // they take a value, and a handler that stores the value in RenderOptions.
@@ -20,19 +25,41 @@
 #include <vector>
 
 #include "cli/effect_options.h"
+#include "engine/file_run.h"
 
-enum class RenderMode { kFileToFile, kHelp, kListEffects, kListDevices };
+#include "preset/preset.h"
+
+enum class RenderMode {
+  kFileToFile,
+  kHelp,
+  kListEffects,
+  kListDevices,
+  kListPresets,
+  kWritePreset
+};
+
+struct RenderOptions;
+
+// Reads the preset `value` names (a file, or a factory preset) into
+// `options`: its effects, and its block length unless --block was given.
+// False with a one-line *error.
+using PresetLoader = bool (*)(std::string_view value, RenderOptions* options, std::string* error);
 
 inline constexpr int32_t kDefaultBlockBytes = 1024;
 // The block lengths the engine runs with.
-inline constexpr int32_t kBlockBytesChoices[] = {128, 256, 512, 1024, 2048, 4096, 8192};
+inline constexpr const auto& kBlockBytesChoices = kPresetBlockBytes;
 
 struct RenderOptions {
   RenderMode mode = RenderMode::kFileToFile;
   int32_t blockBytes = kDefaultBlockBytes;
-  std::vector<EffectRequest> effects;  // in the order given
+  bool blockGiven = false;             // --block was given: a preset's block length yields
+  std::vector<EffectRequest> effects;  // in the order given, a preset's in its place
   bool quiet = false;
-  std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav
+  RunTail tail;                       // file to file: what follows the end of the input
+  std::vector<std::string> operands;  // INPUT.wav OUTPUT.wav, or the inputs of a batch
+  // Batch renders (cli/batch_options.h): each input into this folder.
+  std::string outDir;
+  int32_t jobs = 0;  // worker threads; 0: one per core
   // Device modes (cli/device_options.h): -1 when that end is a file,
   // kJackUnconnected for "none" (JACK ports left unconnected).
   int32_t inputDevice = -1;
@@ -53,6 +80,13 @@ struct RenderOptions {
   // The first of the options above that only a run with a device takes, as
   // given ("--rate"); empty when none was given.
   std::string deviceSetting;
+  // --write-preset: the file to write.
+  std::string writePreset;
+  // How --preset is read, set before the parse by the program that reads
+  // presets (tonalith-render-qt). Without it a --preset is only noted, and
+  // the command line goes to that program.
+  PresetLoader loadPreset = nullptr;
+  bool presetUnread = false;
 };
 
 struct RenderOptionSpec {
@@ -62,7 +96,13 @@ struct RenderOptionSpec {
   bool (*handle)(std::string_view value, RenderOptions* options, std::string* error);
 };
 
+// A whole decimal number within [low, high] for the option `name`; false
+// with a one-line *error.
+bool ParseInt(std::string_view name, std::string_view value, int32_t low, int32_t high,
+              int32_t* out, std::string* error);
+
 std::span<const RenderOptionSpec> FileRenderOptionSpecs();
+// Every option: the file, batch and device options.
 std::vector<RenderOptionSpec> RenderOptionTable();
 
 // Parses the arguments after the program name (`--name VALUE` and

@@ -4,30 +4,6 @@
 
 #include "engine/wave_file.h"
 
-WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
-  WaveRunSettings settings;
-  settings.blockBytes = options.blockBytes;
-  settings.bufferCount = options.buffers;
-  settings.sampleRate = options.rate;
-  settings.channels = options.channels;
-  settings.bitsPerSample = options.bits;
-  size_t operand = 0;
-  settings.jackClientName = options.jackName;
-  settings.inputIsFile = options.inputDevice == -1;
-  if (settings.inputIsFile) {
-    settings.inputFileName = options.operands.at(operand++);
-  } else {
-    settings.inputDeviceId = options.inputDevice;
-  }
-  settings.outputIsFile = options.outputDevice == -1;
-  if (settings.outputIsFile) {
-    settings.outputFileName = options.operands.at(operand++);
-  } else {
-    settings.outputDeviceId = options.outputDevice;
-  }
-  return settings;
-}
-
 std::optional<int32_t> ReadSourceRate(const std::string& path, Notifier& notifier) {
   WaveReader reader;
   if (ReadWaveFile(reader, kWaveOpen, path, nullptr, notifier) != kWaveDone) {
@@ -37,15 +13,25 @@ std::optional<int32_t> ReadSourceRate(const std::string& path, Notifier& notifie
 }
 
 bool AppendRequestedEffects(const RenderOptions& options, EffectChain& left, EffectChain& right,
-                            int32_t rate) {
+                            int32_t rate, std::string* error) {
   for (const EffectRequest& request : options.effects) {
-    std::string error;
-    if (!AppendRequestedEffect(request, left, right, rate, &error)) {
-      PrintRefusal(error);
+    if (!AppendRequestedEffect(request, left, right, rate, error)) {
       return false;
     }
   }
   return true;
+}
+
+std::string LevelSummaryText(const RunLevels& levels) {
+  std::string text = OutputPeakText(levels);
+  if (levels.OutputClipped() > 0) {
+    text += "; warning: " + OutputClippedText(levels) + " (saturated to +/-32767)";
+  }
+  return text;
+}
+
+void PrintLevelSummary(const RunLevels& levels) {
+  std::fprintf(stderr, "tonalith-render: %s\n", LevelSummaryText(levels).c_str());
 }
 
 void PrintRefusal(const std::string& error) {

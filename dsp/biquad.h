@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "dsp/saturate.h"
 #include "dsp/wrap32.h"
@@ -61,6 +62,16 @@ void DesignBiquad(BiquadSection* section);
 // gain, designed by DesignBiquad and starting from silence.
 BiquadSection DesignedBiquad(FilterKind kind, float f1, float f2, float q, float gain);
 
+// `value`, passed through an empty assembler statement: the compiler must
+// form it as written before using it, rather than re-associating the sum it
+// comes from with later terms.
+inline int32_t KeepFormed(int32_t value) {
+#if defined(__GNUC__)
+  __asm__("" : "+r"(value));
+#endif
+  return value;
+}
+
 // One output of the recurrence below from coefficients c (b2, b1, b0, a2, a1)
 // and the input x0 with the past inputs x1, x2 and outputs y1, y2. The shift
 // rounds toward minus infinity; the part it drops, acc & 16383 (0..16383,
@@ -71,24 +82,28 @@ BiquadSection DesignedBiquad(FilterKind kind, float f1, float f2, float q, float
 // after the input stopped.
 inline int32_t BiquadStep(const Q14* c, int32_t x0, int32_t x1, int32_t x2, int32_t y1, int32_t y2,
                           int32_t& remainder) {
-  const int32_t acc = Wrap32(static_cast<int64_t>(c[0]) * x2 + static_cast<int64_t>(c[1]) * x1 +
-                             static_cast<int64_t>(c[2]) * x0 - static_cast<int64_t>(c[3]) * y2 -
-                             static_cast<int64_t>(c[4]) * y1 + remainder);
+  // The sum wraps modulo 2^32, so its order is free: the term of the output
+  // just computed comes last, which keeps the recursion's chain short (one
+  // multiply and one subtraction between an output and the next sum).
+  const int32_t partial = Add32(Add32(Add32(Mul32(c[0], x2), Mul32(c[1], x1)), Mul32(c[2], x0)),
+                                Sub32(remainder, Mul32(c[3], y2)));
+  const int32_t acc = Sub32(KeepFormed(partial), Mul32(c[4], y1));
   remainder = acc & (kQ14One - 1);
   return Saturate(acc >> kQ14Shift);
 }
 
 // The RunBiquad recurrence over `count` samples with the coefficients
 // coefficientsAt(n) for sample n, on a history of a six-slot ring at
-// `ringPosition` followed by the remainder slot; returns the new ring
-// position. The ring at position p holds x[n-3], x[n-2], x[n-1] in slots
-// p+1..p+3 and y[n-3], y[n-2], y[n-1] in slots p+4, p+5, p; each sample writes
-// x[n] over y[n-3] at p+4 and y[n] over x[n-3] at p+1, then p steps on. The
-// loop keeps the values in locals and writes the history back in the same
-// layout.
-template <typename CoefficientsAt>
-int32_t RunBiquadRing(const int16_t* src, int16_t* dst, BiquadHistory& history,
-                      int32_t ringPosition, int32_t count, CoefficientsAt coefficientsAt) {
+// `ringPosition` followed by the remainder slot; hands each output y[n] to
+// emit(n, y[n]) and returns the new ring position. The ring at position p
+// holds x[n-3], x[n-2], x[n-1] in slots p+1..p+3 and y[n-3], y[n-2], y[n-1] in
+// slots p+4, p+5, p; each sample writes x[n] over y[n-3] at p+4 and y[n] over
+// x[n-3] at p+1, then p steps on. The loop keeps the values in locals and
+// writes the history back in the same layout. An effect that works on each
+// filtered sample at once does so in `emit`, inside the filter's loop.
+template <typename CoefficientsAt, typename Emit>
+int32_t FilterBiquadRing(const int16_t* src, BiquadHistory& history, int32_t ringPosition,
+                         int32_t count, CoefficientsAt coefficientsAt, Emit&& emit) {
   int32_t p = ringPosition;
   int32_t x3 = history[(p + 1) % 6];
   int32_t x2 = history[(p + 2) % 6];
@@ -100,7 +115,7 @@ int32_t RunBiquadRing(const int16_t* src, int16_t* dst, BiquadHistory& history,
   for (int32_t n = 0; n < count; ++n) {
     const int32_t x0 = src[n];
     const int32_t y0 = BiquadStep(coefficientsAt(n), x0, x1, x2, y1, y2, remainder);
-    dst[n] = static_cast<int16_t>(y0);
+    emit(n, y0);
     x3 = x2;
     x2 = x1;
     x1 = x0;
@@ -117,6 +132,23 @@ int32_t RunBiquadRing(const int16_t* src, int16_t* dst, BiquadHistory& history,
   history[p] = y1;
   history[kBiquadRemainderSlot] = remainder;
   return p;
+}
+
+// FilterBiquadRing writing each output to dst[n].
+template <typename CoefficientsAt>
+int32_t RunBiquadRing(const int16_t* src, int16_t* dst, BiquadHistory& history,
+                      int32_t ringPosition, int32_t count, CoefficientsAt coefficientsAt) {
+  return FilterBiquadRing(src, history, ringPosition, count, coefficientsAt,
+                          [dst](int32_t n, int32_t y) { dst[n] = static_cast<int16_t>(y); });
+}
+
+// A section's recurrence (as RunBiquad) handing each output to emit(n, y).
+template <typename Emit>
+void FilterBiquad(const int16_t* src, BiquadSection* section, int32_t count, Emit&& emit) {
+  const Q14* c = section->coefficients.data();
+  section->ringPosition = FilterBiquadRing(
+      src, section->history, section->ringPosition, count, [c](int32_t) { return c; },
+      std::forward<Emit>(emit));
 }
 
 // Filters `count` samples: acc = b2 x[n-2] + b1 x[n-1] + b0 x[n] - a2 y[n-2]

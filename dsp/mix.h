@@ -34,6 +34,11 @@ struct MixStage {
   }
 };
 
+// dst[i] = (gainA a[i] + gainB b[i]) >> 8, arithmetic, saturated to
+// -32767..+32767, the sum wrapped to 32 bits. dst may be a or b.
+void MixTwoSignals(const int16_t* a, const int16_t* b, int16_t* dst, int32_t gainA, int32_t gainB,
+                   int32_t count);
+
 // dst[i] = (gain0 src[i] + sum gain_k extra_k[i]) >> 8, arithmetic, saturated
 // to -32767..+32767. The whole sum is formed before dst is written, so src
 // and dst may be the same block.

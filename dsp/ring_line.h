@@ -54,6 +54,24 @@ inline void ForEachRingRun(int32_t count, int32_t length, int32_t& read, int32_t
   }
 }
 
+// ForEachRingRun with runs also short enough that nothing a run reads was
+// written earlier in the same run: when the write position is d ahead of the
+// read position, at most d samples. A line block may then do all of a run's
+// reads before its writes, in loops the compiler vectorises, with the result
+// of stepping sample by sample. With read == write (a zero delay) a run reads
+// the position each sample writes; the caller decides what that read sees.
+template <typename Run>
+inline void ForEachIndependentRun(int32_t count, int32_t length, int32_t& read, int32_t& write,
+                                  Run&& run) {
+  ForEachRingRun(count, length, read, write,
+                 [&](int32_t done, int32_t from, int32_t to, int32_t n) {
+                   const int32_t span = to > from ? to - from : n;
+                   for (int32_t k = 0; k < n; k += span) {
+                     run(done + k, from + k, to + k, std::min(span, n - k));
+                   }
+                 });
+}
+
 // Steps a line through `count` samples in order: calls step(n, read, write)
 // for sample n with the positions it uses, and leaves both positions
 // advanced by `count`.

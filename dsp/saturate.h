@@ -10,11 +10,6 @@ inline constexpr int32_t kSampleMin = -32767;
 
 // Clamps a 32-bit intermediate to -32767..+32767.
 inline constexpr int16_t Saturate(int32_t value) {
-  if (value > kSampleMax) {
-    return static_cast<int16_t>(kSampleMax);
-  }
-  if (value < kSampleMin) {
-    return static_cast<int16_t>(kSampleMin);
-  }
-  return static_cast<int16_t>(value);
+  const int32_t low = value < kSampleMin ? kSampleMin : value;
+  return static_cast<int16_t>(low > kSampleMax ? kSampleMax : low);
 }

@@ -30,26 +30,31 @@ struct ChorusSettings {
   float dryOutputMix = float_mix::kDefaultLevel;
   BiquadSection preFilter;  // low-pass in front of the line
   // Cut-off of the pre-filter in Hz; the Chorus page allows kMinPreFilterHz..kMaxPreFilterHz.
-  float preFilterHz = 4000.0f;
+  static constexpr float kDefaultPreFilterHz = 4000.0f;
+  float preFilterHz = kDefaultPreFilterHz;
   static constexpr float kMinPreFilterHz = 500.0f;
   static constexpr float kMaxPreFilterHz = 16000.0f;
   std::vector<int16_t> modulation;  // the oscillator's output for one block
   // Period of the sweep in ms.
-  float modLengthMs = 4000.0f;
+  static constexpr float kDefaultModLengthMs = 4000.0f;
+  float modLengthMs = kDefaultModLengthMs;
   static constexpr float kMinModLengthMs = 100.0f;
   static constexpr float kMaxModLengthMs = 10000.0f;
   // Shortest delay of the sweep in ms; at most one gap below the final
   // delay's limit, so that the final delay always has room above it.
-  float initialDelayMs = 5.0f;
+  static constexpr float kDefaultInitialDelayMs = 5.0f;
+  float initialDelayMs = kDefaultInitialDelayMs;
   static constexpr float kMinInitialDelayMs = 1.0f;
   static constexpr float kMaxInitialDelayMs = 99.0f;
   // Longest delay of the sweep in ms: at least kFinalDelayMinGapMs above the
   // initial delay, at most kMaxFinalDelayMs.
-  float finalDelayMs = 10.0f;
+  static constexpr float kDefaultFinalDelayMs = 10.0f;
+  float finalDelayMs = kDefaultFinalDelayMs;
   static constexpr float kFinalDelayMinGapMs = 1.0f;
   static constexpr float kMaxFinalDelayMs = 100.0f;
   // Feedback in percent.
-  float feedbackPercent = 0.5f;
+  static constexpr float kDefaultFeedbackPercent = 0.5f;
+  float feedbackPercent = kDefaultFeedbackPercent;
   static constexpr float kMinFeedbackPercent = 1.0f;
   static constexpr float kMaxFeedbackPercent = 100.0f;
 };

@@ -3,39 +3,49 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/vector_clones.h"
 #include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 #include "effects/envelope_window.h"
 
 namespace {
 
-// Flat at +1 dB: the curve until the response graph hands over its own.
-constexpr CurvePoint kDefaultCurve[2] = {{0.0f, 1.0f}, {32767.0f, 1.0f}};
 // dB to a natural-log exponent (stands for ln 10 / 20), applied as a power of
 // two: 2^(g x 0.115 x log2 e).
 constexpr double kDbToNeper = 0.115;
 constexpr double kLog2E = 1.4426950408889634;
+// A level's gain table entry: level >> kLevelShift.
+constexpr int kLevelShift = 7;
+constexpr float kLargestSample = 32767.0f;
+
+// destination[n] = source[n] x the gain for levels[n], clamped and rounded
+// to the nearest integer (ties to even).
+TONALITH_VECTOR_CLONES
+void ApplyGains(const int16_t* source, const int16_t* levels, const float* table,
+                int16_t* destination, int32_t count) {
+  for (int32_t n = 0; n < count; ++n) {
+    // Levels are 0..32767, so k is 0..255 (entry 256 is never used).
+    const int32_t k = levels[n] >> kLevelShift;
+    const float y =
+        std::clamp(static_cast<float>(source[n]) * table[k], -kLargestSample, kLargestSample);
+    destination[n] = static_cast<int16_t>(std::nearbyint(y));
+  }
+}
 
 void CompressBlock(CompressionSettings& s, const int16_t* source, int16_t* destination,
                    int32_t count) {
   RunEnvelope(source, s.levels.data(), &s.envelope, count);
-  const float* table = s.gainTable.data();
-  for (int32_t n = 0; n < count; ++n) {
-    // Levels are 0..32767, so k is 0..255 (entry 256 is never used).
-    const int32_t k = s.levels[n] >> 7;
-    const float y = std::clamp(static_cast<float>(source[n]) * table[k], -32767.0f, 32767.0f);
-    destination[n] = static_cast<int16_t>(std::nearbyint(y));
-  }
+  ApplyGains(source, s.levels.data(), s.gainTable.data(), destination, count);
   int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
 }
 
 }  // namespace
 
 CompressionEffect::CompressionEffect(float envelopeDelayMs)
-    : IntMixEffect("Compression Effect", kCompressionEffectId, &record,
+    : IntMixEffect(EffectNodeName(kCompressionEffectId), kCompressionEffectId, &record,
                    &CompressionEffect::ProcessCallback) {
   record.envelopeDelayMs = envelopeDelayMs;
-  record.curve.Assign(kDefaultCurve, kDefaultCurve);
+  record.curve.Assign(CompressionSettings::kDefaultCurve, CompressionSettings::kDefaultCurve);
 }
 
 CompressionEffect::~CompressionEffect() {
@@ -70,7 +80,7 @@ void CompressionEffect::Update(void*, int32_t) {
 }
 
 void CompressionEffect::SetCurve(std::span<const CurvePoint> points) {
-  record.curve.Assign(points, kDefaultCurve);
+  record.curve.Assign(points, CompressionSettings::kDefaultCurve);
   if (prepared) {
     RebuildGainTable(&record);
   }
@@ -83,6 +93,12 @@ void RebuildGainTable(CompressionSettings* settings) {
   for (int32_t k = 0; k < CompressionSettings::kGainTableSize; ++k) {
     table[k] = static_cast<float>(std::exp2(table[k] * kDbToNeper * kLog2E));
   }
+}
+
+float CompressedLevel(const CompressionSettings& settings, int32_t level) {
+  const int32_t held = std::clamp(level, 0, 32767);
+  return std::min(static_cast<float>(held) * settings.gainTable[held >> kLevelShift],
+                  kLargestSample);
 }
 
 int32_t CompressionEffect::ProcessCallback(const int16_t* source, int16_t* destination,

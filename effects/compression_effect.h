@@ -34,9 +34,12 @@ struct CompressionSettings {
   static constexpr float kCurveMaxY = 40.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
+  // Flat at +1 dB: the curve until the response graph hands over its own.
+  static constexpr CurvePoint kDefaultCurve[2] = {{0.0f, 1.0f}, {32767.0f, 1.0f}};
   OwnedCurve<kCurveMaxPoints> curve;
   // Envelope window time ("Envelope Delay"); the page's spin box range.
-  float envelopeDelayMs = 20.0f;
+  static constexpr float kDefaultEnvelopeDelayMs = 20.0f;
+  float envelopeDelayMs = kDefaultEnvelopeDelayMs;
   static constexpr float kMinEnvelopeDelayMs = 1.0f;
   static constexpr float kMaxEnvelopeDelayMs = 50.0f;
   int32_t blockFrames = 0;  // samples `levels` holds
@@ -45,6 +48,11 @@ struct CompressionSettings {
 // Samples the current curve into the gain table and converts dB to linear
 // factors (a prepared effect's table).
 void RebuildGainTable(CompressionSettings* settings);
+
+// The level a steady input at envelope level `level` (0..32767) comes out
+// at: the level times the table's gain for it, saturated as the samples are.
+// Needs a built gain table.
+float CompressedLevel(const CompressionSettings& settings, int32_t level);
 
 class CompressionEffect : public IntMixEffect<CompressionSettings> {
  public:

@@ -5,7 +5,8 @@
 #include "effects/effect_factory.h"
 
 DelayEffect::DelayEffect(float delayMs, float dryInputMix, float dryOutputMix)
-    : FloatMixEffect("Delay Effect", kDelayEffectId, &record, &DelayEffect::ProcessCallback) {
+    : FloatMixEffect(EffectNodeName(kDelayEffectId), kDelayEffectId, &record,
+                     &DelayEffect::ProcessCallback) {
   record.delayMs = delayMs;
   record.dryInputMix = dryInputMix;
   record.dryOutputMix = dryOutputMix;

@@ -15,7 +15,8 @@ struct DelaySettings {
   DelayLine line;
   // Delay time in milliseconds; the Delay page offers whole milliseconds in
   // kMinDelayMs..kMaxDelayMs.
-  float delayMs = 10.0f;
+  static constexpr float kDefaultDelayMs = 10.0f;
+  float delayMs = kDefaultDelayMs;
   static constexpr float kMinDelayMs = 0.0f;
   static constexpr float kMaxDelayMs = 100.0f;
   // Input plus the delayed block; gain 0 the input's, gain 1 the delayed

@@ -8,29 +8,36 @@
 
 namespace {
 
-// The identity line: the curve until the response graph hands over its own.
-constexpr CurvePoint kIdentityCurve[2] = {{-32767.0f, -32767.0f}, {32767.0f, 32767.0f}};
+// The curve at input level v, clamped to the table: u = v + 32768 in
+// 0..65535, entry u >> 8 plus (u & 255)/256 of the step to the next entry.
+inline int32_t Shape(const int32_t* table, int32_t v) {
+  const int32_t u = std::clamp(Add32(v, 32768), 0, 65535);
+  const int32_t i = u >> 8;
+  const int32_t f = u & 255;
+  return Add32(table[i], Mul32(Sub32(table[i + 1], table[i]), f) >> 8);
+}
 
-// One piece of at most blockFrames samples.
+// One piece of at most blockFrames samples. Each sample is shaped as soon as
+// the pre-filter gives it, in the filter's own loop.
 void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destination, int32_t count) {
-  RunBiquad(source, s.filtered.data(), &s.preFilter.section, count);
   const int32_t* table = s.shapeTable.data();
+  const int32_t feedback = s.feedback;
   int32_t p = s.lastOutput;
-  for (int32_t n = 0; n < count; ++n) {
-    // The fed-back share is truncated toward zero: at most half the previous
-    // value in size, so the loop dies out after the input stops.
-    const int32_t v =
-        Wrap32(static_cast<int64_t>(MulDiv256TowardZero(s.feedback, p)) + s.filtered[n]);
-    // The input level, clamped to the table: 0..65535 for -32768..+32767.
-    const int32_t u = std::clamp(Wrap32(static_cast<int64_t>(v) + 32768), 0, 65535);
-    const int32_t i = u >> 8;
-    const int32_t f = u & 255;
-    const int32_t y =
-        Wrap32(static_cast<int64_t>(table[i]) +
-               (Mul32(Wrap32(static_cast<int64_t>(table[i + 1]) - table[i]), f) >> 8));
-    // Narrowed to 16 bits without clamping; the feedback keeps all 32 bits.
-    destination[n] = static_cast<int16_t>(y);
-    p = y;
+  // Narrowed to 16 bits without clamping; the feedback keeps all 32 bits.
+  if (feedback == 0) {
+    // No share of the previous value: the samples are shaped independently
+    // of each other.
+    FilterBiquad(source, &s.preFilter.section, count, [&](int32_t n, int32_t x) {
+      p = Shape(table, x);
+      destination[n] = static_cast<int16_t>(p);
+    });
+  } else {
+    FilterBiquad(source, &s.preFilter.section, count, [&](int32_t n, int32_t x) {
+      // The fed-back share is truncated toward zero: at most half the
+      // previous value in size, so the loop dies out after the input stops.
+      p = Shape(table, Add32(MulDiv256TowardZero(feedback, p), x));
+      destination[n] = static_cast<int16_t>(p);
+    });
   }
   s.lastOutput = p;
   int_mix::MixBlock(source, destination, s.dryInputGain, s.dryOutputGain, count);
@@ -39,9 +46,9 @@ void ShapeBlock(DistortionSettings& s, const int16_t* source, int16_t* destinati
 }  // namespace
 
 DistortionEffect::DistortionEffect()
-    : IntMixEffect("Distorsion Effect", kDistortionEffectId, &record,
+    : IntMixEffect(EffectNodeName(kDistortionEffectId), kDistortionEffectId, &record,
                    &DistortionEffect::ProcessCallback) {
-  record.curve.Assign(kIdentityCurve, kIdentityCurve);
+  record.curve.Assign(DistortionSettings::kDefaultCurve, DistortionSettings::kDefaultCurve);
 }
 
 DistortionEffect::~DistortionEffect() {
@@ -72,7 +79,7 @@ void DistortionEffect::Update(void*, int32_t) {
 }
 
 void DistortionEffect::SetCurve(std::span<const CurvePoint> points) {
-  record.curve.Assign(points, kIdentityCurve);
+  record.curve.Assign(points, DistortionSettings::kDefaultCurve);
   if (prepared) {
     RebuildShapeTable(&record);
   }

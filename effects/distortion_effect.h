@@ -20,7 +20,8 @@
 // The pre-filter: a section followed by its cut-off in hertz.
 struct DistortionPreFilter {
   BiquadSection section;
-  float preFilterHz = 8000.0f;
+  static constexpr float kDefaultHz = 8000.0f;
+  float preFilterHz = kDefaultHz;
   // The Shaper page limits the cut-off to this range.
   static constexpr float kMinHz = 500.0f;
   static constexpr float kMaxHz = 16000.0f;
@@ -31,7 +32,8 @@ struct DistortionSettings {
   std::vector<int32_t> shapeTable;  // the curve at 257 input levels, while prepared
   // Feedback factor x 256 (the page's slider): +-128 adds or subtracts half of
   // the previous shaped value.
-  int32_t feedback = 0;
+  static constexpr int32_t kDefaultFeedback = 0;
+  int32_t feedback = kDefaultFeedback;
   static constexpr int32_t kMinFeedback = -128;
   static constexpr int32_t kMaxFeedback = 128;
   int32_t lastOutput = 0;                         // previous shaped value, all 32 bits
@@ -48,6 +50,8 @@ struct DistortionSettings {
   static constexpr float kCurveMaxY = 32767.0f;
   static constexpr int32_t kCurveMinPoints = 2;
   static constexpr int32_t kCurveMaxPoints = 127;
+  // The identity line: the curve until the response graph hands over its own.
+  static constexpr CurvePoint kDefaultCurve[2] = {{-32767.0f, -32767.0f}, {32767.0f, 32767.0f}};
   OwnedCurve<kCurveMaxPoints> curve;
   int32_t blockFrames = 0;  // samples `filtered` holds
 };

@@ -1,6 +1,7 @@
 #include "effects/effect.h"
 
 #include <algorithm>
+#include <bit>
 
 Effect::Effect(std::string_view nodeName, int32_t id, void* ownSettings, EffectProcessFn callback)
     : typeId(id), settings(ownSettings), process(callback) {
@@ -46,6 +47,14 @@ int32_t GainFromLevel(float level) {
 int32_t PositionFromLevel(float level) {
   return static_cast<int32_t>(static_cast<double>(level) * 256.0 * kPositionPerLevel);
 }
+int32_t PositionSettingLevel(float level) {
+  for (int32_t position = 0; position <= kMixPositionMax; ++position) {
+    if (LevelFromPosition(position) == level) {
+      return position;
+    }
+  }
+  return PositionFromLevel(level);
+}
 }  // namespace float_mix
 
 namespace int_mix {
@@ -54,5 +63,16 @@ int32_t GainFromPosition(int32_t position) {
 }
 int32_t PositionFromGain(int32_t gain) {
   return static_cast<int32_t>(gain * kPositionPerLevel);
+}
+int32_t PositionSettingGain(int32_t gain) {
+  int32_t best = -1;
+  for (int32_t position = 0; position <= kMixPositionMax; ++position) {
+    if (GainFromPosition(position) == gain &&
+        (best < 0 || std::countr_zero(static_cast<uint32_t>(position)) >
+                         std::countr_zero(static_cast<uint32_t>(best)))) {
+      best = position;
+    }
+  }
+  return best >= 0 ? best : PositionFromGain(gain);
 }
 }  // namespace int_mix

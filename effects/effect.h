@@ -81,6 +81,10 @@ float LevelFromPosition(int32_t position);
 int32_t GainFromLevel(float level);
 // position = trunc(level x 256 / 0.707)
 int32_t PositionFromLevel(float level);
+// The position whose level is `level` to the bit. Reading back truncates
+// (position 7 reads as 6), so this searches; a level no position gives reads
+// back as PositionFromLevel does.
+int32_t PositionSettingLevel(float level);
 }  // namespace float_mix
 
 // Integer form (distortion, compression, envelope filter, filter modulation):
@@ -91,4 +95,10 @@ inline constexpr int32_t kDefaultGain = 180;
 int32_t GainFromPosition(int32_t position);
 // position = trunc(gain / 0.707)
 int32_t PositionFromGain(int32_t gain);
+// A position that sets `gain` again: two neighbouring positions often give
+// the same gain (180 comes from 255 and 256; 180 reads back as 254, which
+// gives 179). Of those the one with the most trailing zero bits is taken
+// (256, 512, 0 where they fit); a gain no position gives reads back as
+// PositionFromGain does.
+int32_t PositionSettingGain(int32_t gain);
 }  // namespace int_mix

@@ -85,7 +85,7 @@ int32_t RunSweptBiquad(const int16_t* source, int16_t* destination, const Coeffi
 
 EnvelopeFilterEffect::EnvelopeFilterEffect(float initialCutoff, float initialResonance,
                                            float finalCutoff)
-    : IntMixEffect("Envelope Filter", kEnvelopeFilterEffectId, &record,
+    : IntMixEffect(EffectNodeName(kEnvelopeFilterEffectId), kEnvelopeFilterEffectId, &record,
                    &EnvelopeFilterEffect::ProcessCallback) {
   record.initialCutoff = initialCutoff;
   record.initialResonance = initialResonance;

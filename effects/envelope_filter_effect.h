@@ -112,15 +112,20 @@ struct EnvelopeFilterSettings {
   int32_t historyPosition = 0;
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal
-  float initialCutoff = 100.0f;                   // Hz at level 0
-  float finalCutoff = 2500.0f;                    // Hz at the top level
-  float initialResonance = 0.707f;                // Q at level 0
-  float finalResonance = 0.707f;                  // Q at the top level
-  float envelopeWindowMs = 5.0f;                  // set by Prepare
-  int32_t filterKind = 0;                         // FilterKind
-  int32_t sweepScaling = 0;                       // SweepScaling
-  int32_t blockFrames = 0;                        // samples `levels` holds
-  std::vector<int16_t> setIndices;                // levels >> 8: the set of each sample
+  // The factory's values: a low-pass from 100 Hz at silence to 2500 Hz at
+  // full level, Q 0.707 throughout.
+  static constexpr float kDefaultInitialCutoff = 100.0f;
+  static constexpr float kDefaultFinalCutoff = 2500.0f;
+  static constexpr float kDefaultResonance = 0.707f;
+  float initialCutoff = kDefaultInitialCutoff;  // Hz at level 0
+  float finalCutoff = kDefaultFinalCutoff;      // Hz at the top level
+  float initialResonance = kDefaultResonance;   // Q at level 0
+  float finalResonance = kDefaultResonance;     // Q at the top level
+  float envelopeWindowMs = 5.0f;                // set by Prepare
+  int32_t filterKind = 0;                       // FilterKind
+  int32_t sweepScaling = 0;                     // SweepScaling
+  int32_t blockFrames = 0;                      // samples `levels` holds
+  std::vector<int16_t> setIndices;              // levels >> 8: the set of each sample
 };
 
 class EnvelopeFilterEffect : public IntMixEffect<EnvelopeFilterSettings> {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/angles.h"
+#include "dsp/vector_clones.h"
 #include "effects/block_pieces.h"
 #include "effects/effect_factory.h"
 
@@ -27,6 +28,18 @@ int32_t NextPowerOfTwo(int32_t value) {
     power *= 2;
   }
   return power;
+}
+
+// out[i] = block[i] + overlap[i], clamped to -32767..+32767 and rounded to
+// the nearest integer (ties to even); each overlap entry is cleared as it is
+// read.
+TONALITH_VECTOR_CLONES
+void TakeOverlap(const float* block, float* overlap, int16_t* out, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    const float value = std::clamp(block[i] + overlap[i], -32767.0f, 32767.0f);
+    overlap[i] = 0.0f;
+    out[i] = static_cast<int16_t>(std::nearbyint(value));
+  }
 }
 
 // Filters one piece of at most n/2 samples.
@@ -76,12 +89,11 @@ void FilterBlock(EqualizerSettings& s, const int16_t* source, int16_t* destinati
   // new tail is added in, so a short block keeps the rest of the earlier
   // tails. With full blocks this is the same as storing the tail.
   int32_t p = s.overlapPosition;
-  for (int32_t i = 0; i < count; ++i) {
-    float value = s.block[i] + s.overlap[p];
-    s.overlap[p] = 0.0f;
-    value = std::clamp(value, -32767.0f, 32767.0f);
-    destination[i] = static_cast<int16_t>(std::nearbyint(value));
-    p = (p + 1) & (n - 1);
+  for (int32_t i = 0; i < count;) {
+    const int32_t run = std::min(count - i, n - p);  // up to the ring's end
+    TakeOverlap(s.block.data() + i, s.overlap.data() + p, destination + i, run);
+    i += run;
+    p = (p + run) & (n - 1);
   }
   s.overlapPosition = p;
   for (int32_t i = count; i < n; ++i) {
@@ -174,6 +186,37 @@ void DesignEqualizerKernel(EqualizerSettings* settings) {
                    s.bits);
 }
 
+std::vector<float> EqualizerKernelTaps(const EqualizerSettings& s) {
+  const int32_t n = s.n;
+  std::vector<Complex> impulse(static_cast<size_t>(n));
+  InverseTransform(s.bitReverseN.data(), s.twiddleN.data(), s.kernel.data(), impulse.data(), n,
+                   s.bits);
+  std::vector<float> taps(static_cast<size_t>(n / 2));
+  for (int32_t m = 0; m < n / 2; ++m) {
+    taps[m] = impulse[m].re;
+  }
+  return taps;
+}
+
+double FilterGainDb(std::span<const float> taps, double angle) {
+  // The phasor e^(-j angle m) is carried by rotation, in double precision.
+  const double stepRe = std::cos(angle);
+  const double stepIm = -std::sin(angle);
+  double phasorRe = 1.0;
+  double phasorIm = 0.0;
+  double sumRe = 0.0;
+  double sumIm = 0.0;
+  for (const float tap : taps) {
+    sumRe += tap * phasorRe;
+    sumIm += tap * phasorIm;
+    const double re = phasorRe * stepRe - phasorIm * stepIm;
+    phasorIm = phasorRe * stepIm + phasorIm * stepRe;
+    phasorRe = re;
+  }
+  const double magnitude = std::hypot(sumRe, sumIm);
+  return std::max(20.0 * std::log10(magnitude), kResponseFloorDb);
+}
+
 int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings, int32_t count) {
   EqualizerSettings& s = *static_cast<EqualizerSettings*>(settings);
   RunInPieces(source, destination, count, s.n / 2,
@@ -182,7 +225,7 @@ int32_t RunEqualizer(const int16_t* source, int16_t* destination, void* settings
 }
 
 EqualizerEffect::EqualizerEffect()
-    : Effect("Equalizer Effect", kEqualizerEffectId, &record, RunEqualizer) {
+    : Effect(EffectNodeName(kEqualizerEffectId), kEqualizerEffectId, &record, RunEqualizer) {
   record.curve.Assign(kFlatCurve, kFlatCurve);
 }
 

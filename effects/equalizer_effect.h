@@ -51,6 +51,10 @@ inline constexpr std::array<const char*, 4> kEqualizerSpacingNames = {"Linear", 
                                                                       "1/3 Octaves", "1/4 Octaves"};
 inline constexpr int32_t kEqualizerMinSpacing = 0;
 inline constexpr int32_t kEqualizerMaxSpacing = 3;
+// A band frequency in Hz lies between 0 and half the sampling rate: at most
+// half the highest rate a WAV file may have (384000); the input's own half
+// rate is checked when the band curve is built.
+inline constexpr double kEqualizerMaxBandHz = 384000.0 / 2;
 
 using EqualizerBandCurve = std::array<CurvePoint, kEqualizerBandCount>;
 
@@ -70,6 +74,17 @@ float EqualizerBandAngle(double hz, int32_t sampleRate);
 // Recomputes the kernel spectrum from the curve. Needs the arrays of a
 // prepared equalizer.
 void DesignEqualizerKernel(EqualizerSettings* settings);
+
+// The taps of the designed kernel: the kernel spectrum taken back through
+// the inverse transform, its first n/2 real parts (the rest is the zero
+// padding). What the equalizer's response is computed from; needs the
+// arrays of a prepared equalizer.
+std::vector<float> EqualizerKernelTaps(const EqualizerSettings& settings);
+
+// The gain in dB, at `angle` radians per sample, of a filter with these
+// taps: 20 log10 |sum of taps[m] e^(-j angle m)|, never below kResponseFloorDb.
+inline constexpr double kResponseFloorDb = -120.0;
+double FilterGainDb(std::span<const float> taps, double angle);
 
 // The static process callback. `count` is normally the prepared block length;
 // a shorter block is zero-padded, a longer one is filtered in pieces.

@@ -26,13 +26,13 @@ int32_t ModulatorPhaseStep(int32_t sampleRate, float lengthMs) {
 FilterModulationEffect::FilterModulationEffect(float initialCutoff, float initialResonance,
                                                float finalCutoff, float dryInputMix,
                                                float dryOutputMix)
-    : IntMixEffect("Filter Modulation", kFilterModulationEffectId, &record,
+    : IntMixEffect(EffectNodeName(kFilterModulationEffectId), kFilterModulationEffectId, &record,
                    &FilterModulationEffect::ProcessCallback) {
   record.initialCutoff = initialCutoff;
   record.initialResonance = initialResonance;
   record.finalCutoff = finalCutoff;
   record.finalResonance = initialResonance;
-  record.modulatorLengthMs = 4000.0f;
+  record.modulatorLengthMs = FilterModulationSettings::kDefaultModulatorLengthMs;
   record.dryInputGain = static_cast<int32_t>(dryInputMix * 256.0f);
   record.dryOutputGain = static_cast<int32_t>(dryOutputMix * 256.0f);
 }

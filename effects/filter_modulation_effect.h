@@ -24,12 +24,18 @@ struct FilterModulationSettings {
   int32_t historyPosition = 0;
   int32_t dryInputGain = int_mix::kDefaultGain;   // x 256, the unprocessed input
   int32_t dryOutputGain = int_mix::kDefaultGain;  // x 256, the filtered signal
-  float initialCutoff = 100.0f;                   // Hz at modulator value 0
-  float finalCutoff = 5000.0f;                    // Hz at modulator value 127
-  float initialResonance = 0.707f;                // Q at modulator value 0
-  float finalResonance = 0.707f;                  // Q at modulator value 127
+  // The factory's values: a low-pass swept from 100 Hz to 5000 Hz and back
+  // every 4 seconds, Q 0.707 throughout.
+  static constexpr float kDefaultInitialCutoff = 100.0f;
+  static constexpr float kDefaultFinalCutoff = 5000.0f;
+  static constexpr float kDefaultResonance = 0.707f;
+  float initialCutoff = kDefaultInitialCutoff;  // Hz at modulator value 0
+  float finalCutoff = kDefaultFinalCutoff;      // Hz at modulator value 127
+  float initialResonance = kDefaultResonance;   // Q at modulator value 0
+  float finalResonance = kDefaultResonance;     // Q at modulator value 127
   // Period of the modulator; the FilterMod page's range.
-  float modulatorLengthMs = 4000.0f;
+  static constexpr float kDefaultModulatorLengthMs = 4000.0f;
+  float modulatorLengthMs = kDefaultModulatorLengthMs;
   static constexpr float kMinModulatorLengthMs = 100.0f;
   static constexpr float kMaxModulatorLengthMs = 16000.0f;
   int32_t filterKind = 0;    // FilterKind

@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-#include "dsp/saturate.h"
-#include "dsp/wrap32.h"
+#include "dsp/mix.h"
 #include "effects/effect.h"
 
 namespace int_mix {
@@ -15,11 +14,7 @@ namespace int_mix {
 // destination[n]) >> 8), the sum wrapped to 32 bits before the shift.
 inline void MixBlock(const int16_t* source, int16_t* destination, int32_t dryInputGain,
                      int32_t dryOutputGain, int32_t count) {
-  for (int32_t n = 0; n < count; ++n) {
-    const int64_t sum = static_cast<int64_t>(dryInputGain) * source[n] +
-                        static_cast<int64_t>(dryOutputGain) * destination[n];
-    destination[n] = Saturate(Wrap32(sum) >> 8);
-  }
+  MixTwoSignals(source, destination, destination, dryInputGain, dryOutputGain, count);
 }
 }  // namespace int_mix
 

@@ -39,7 +39,8 @@ int32_t AvoidSmallDivisors(int32_t a) {
 ReverbEffect::ReverbEffect(float minEchoMs, float maxEchoMs, float lowCutHz, float highCutHz,
                            float reverbTimeMs, int32_t echoCount, float dryInputMix,
                            float dryOutputMix)
-    : FloatMixEffect("Reverb Effect", kReverbEffectId, &record, &ReverbEffect::ProcessCallback) {
+    : FloatMixEffect(EffectNodeName(kReverbEffectId), kReverbEffectId, &record,
+                     &ReverbEffect::ProcessCallback) {
   record.minEchoMs = minEchoMs;
   record.maxEchoMs = maxEchoMs;
   record.lowCutHz = lowCutHz;

@@ -17,8 +17,9 @@
 inline constexpr int32_t kMaxReverbCombs = 16;
 
 struct ReverbSettings {
+  static constexpr int32_t kDefaultEchoCount = 6;
   // N, the combs in use while prepared (copied from requestedEchoCount).
-  int32_t echoCount = 6;
+  int32_t echoCount = kDefaultEchoCount;
   std::vector<int16_t> scratch;  // one work block
   std::array<CombDelay, kMaxReverbCombs> combs{};
   // Input plus the N comb outputs, stored one block after the other; room for
@@ -28,11 +29,13 @@ struct ReverbSettings {
   float dryOutputMix = float_mix::kDefaultLevel;
   BiquadSection bandPass;  // the input band, gain 0.5
   // Lower edge of the input band in Hz.
-  float lowCutHz = 100.0f;
+  static constexpr float kDefaultLowCutHz = 100.0f;
+  float lowCutHz = kDefaultLowCutHz;
   static constexpr float kMinLowCutHz = 50.0f;
   static constexpr float kMaxLowCutHz = 500.0f;
   // Upper edge of the input band in Hz.
-  float highCutHz = 4000.0f;
+  static constexpr float kDefaultHighCutHz = 4000.0f;
+  float highCutHz = kDefaultHighCutHz;
   static constexpr float kMinHighCutHz = 1000.0f;
   static constexpr float kMaxHighCutHz = 22000.0f;
   // Two allpasses that smear the band before the combs, about 0.47 ms and
@@ -43,20 +46,23 @@ struct ReverbSettings {
   AllpassDelay allpass2;
   // Echo time of the first comb in ms; at most one gap below the longest
   // echo's limit, so that the last comb always has room above it.
-  float minEchoMs = 20.0f;
+  static constexpr float kDefaultMinEchoMs = 20.0f;
+  float minEchoMs = kDefaultMinEchoMs;
   static constexpr float kMinMinEchoMs = 1.0f;
   static constexpr float kMaxMinEchoMs = 99.0f;
   // Echo time of the last comb in ms: at least kMaxEchoMinGapMs above the
   // first comb's, at most kMaxMaxEchoMs.
-  float maxEchoMs = 25.0f;
+  static constexpr float kDefaultMaxEchoMs = 25.0f;
+  float maxEchoMs = kDefaultMaxEchoMs;
   static constexpr float kMaxEchoMinGapMs = 1.0f;
   static constexpr float kMaxMaxEchoMs = 100.0f;
   // Time for the tail to fall by 60 dB, in ms.
-  float reverbTimeMs = 1000.0f;
+  static constexpr float kDefaultReverbTimeMs = 1000.0f;
+  float reverbTimeMs = kDefaultReverbTimeMs;
   static constexpr float kMinReverbTimeMs = 100.0f;
   static constexpr float kMaxReverbTimeMs = 4000.0f;
   // Combs for the next Prepare.
-  int32_t requestedEchoCount = 6;
+  int32_t requestedEchoCount = kDefaultEchoCount;
   static constexpr int32_t kMinEchoCount = 2;
   static constexpr int32_t kMaxEchoCount = kMaxReverbCombs;
 };

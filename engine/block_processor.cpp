@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "dsp/vector_clones.h"
+
 namespace {
 
 // Runs one channel's enabled records over `frames` samples. The output of
@@ -57,9 +59,10 @@ void WorkBuffers::Free() {
   capacity = 0;
 }
 
+TONALITH_VECTOR_CLONES
 void ProcessBlock(const StreamParameters& stream, const EffectChain& leftChain,
                   const EffectChain& rightChain, WorkBuffers& work, const uint8_t* source,
-                  uint8_t* destination, int32_t frames) {
+                  uint8_t* destination, int32_t frames, LevelMeter* meter) {
   const int32_t n = std::min(frames, work.capacity);
   if (n <= 0) {
     return;
@@ -93,9 +96,24 @@ void ProcessBlock(const StreamParameters& stream, const EffectChain& leftChain,
     }
   }
 
+  const int32_t channels = stereo ? 2 : 1;
+  BlockLevels levels;
+  if (meter) {
+    for (int32_t c = 0; c < channels; ++c) {
+      GatherLevel(work.current[c], n, levels.level[kMeterInput][c]);
+    }
+  }
+
   RunChain(leftChain, work.current[0], work.spare[0], n);
   if (stereo) {
     RunChain(rightChain, work.current[1], work.spare[1], n);
+  }
+
+  if (meter) {
+    for (int32_t c = 0; c < channels; ++c) {
+      GatherLevel(work.current[c], n, levels.level[kMeterOutput][c]);
+    }
+    meter->Add(levels);
   }
 
   left = work.current[0];

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "effects/effect_chain.h"
+#include "engine/level_meter.h"
 
 // 8-bit PCM is unsigned with 128 as silence; scaled to the 16-bit range.
 // 0 -> -32768, 128 -> 0, 255 -> +32512.
@@ -69,8 +70,9 @@ struct WorkBuffers {
 // Converts `frames` frames of `source` into `destination` (same layout,
 // distinct buffers) through the chains. Reads each chain's `records` and
 // `count` afresh, so records rebuilt between blocks are seen. frames = 0 does
-// nothing; frames beyond the work buffers' capacity are not processed. No
-// allocation.
+// nothing; frames beyond the work buffers' capacity are not processed. With
+// a `meter`, the block's peaks and clipped samples at the input and at the
+// output of the chains are added to it. No allocation.
 void ProcessBlock(const StreamParameters& stream, const EffectChain& leftChain,
                   const EffectChain& rightChain, WorkBuffers& work, const uint8_t* source,
-                  uint8_t* destination, int32_t frames);
+                  uint8_t* destination, int32_t frames, LevelMeter* meter = nullptr);

@@ -96,8 +96,9 @@ bool JackRun::Open() {
     writer_.emplace(fileFormat_);
     if (WriteWaveFile(*writer_, kWaveCreate, setup_.outputFileName, nullptr, notifier_) !=
         kWaveDone) {
+      const std::string detail = FileErrorDetail(setup_.outputFileName, writer_->Error());
       writer_.reset();
-      notifier_.ShowMessage(file_run_messages::kCannotOpenOutput);
+      notifier_.ShowMessage(file_run_messages::kCannotOpenOutput, detail);
       return false;
     }
     total_ = DiskFreeBytes(setup_.outputFileName);
@@ -215,7 +216,11 @@ std::optional<JackRunEnd> JackRun::Poll() {
     return JackRunEnd{msg::kPeriodChanged, "server \"" + serverName_ + "\""};
   }
   if (playedOut_.load(std::memory_order_acquire)) {
-    return JackRunEnd{readFailed_ ? file_run_messages::kReadError : nullptr, {}};
+    if (readFailed_) {
+      return JackRunEnd{file_run_messages::kReadError,
+                        FileDetail(setup_.inputFileName, reader_->ReadFailure())};
+    }
+    return JackRunEnd{};
   }
   if (++pollsSinceLatency_ >= kPollsPerLatency) {
     pollsSinceLatency_ = 0;

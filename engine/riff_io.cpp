@@ -59,7 +59,17 @@ uint64_t ReadAt(int fd, void* buffer, uint64_t count, uint64_t offset) {
 }
 
 bool WriteAt(int fd, const void* buffer, uint64_t count, uint64_t offset) {
-  return TransferAt(fd, static_cast<const uint8_t*>(buffer), count, offset, pwrite) == count;
+  return WritePartAt(fd, buffer, count, offset) == count;
+}
+
+uint64_t WritePartAt(int fd, const void* buffer, uint64_t count, uint64_t offset) {
+  return TransferAt(fd, static_cast<const uint8_t*>(buffer), count, offset, pwrite);
+}
+
+std::string SystemErrorText(int error) {
+  char buffer[256];
+  // The GNU strerror_r: the text, in `buffer` or in a static table.
+  return strerror_r(error, buffer, sizeof buffer);
 }
 
 uint16_t GetU16(const uint8_t* p) {

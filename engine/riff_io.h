@@ -38,6 +38,12 @@ FileDescriptor OpenForReading(const std::string& path);
 uint64_t ReadAt(int fd, void* buffer, uint64_t count, uint64_t offset);
 // Writes all `count` bytes at `offset`; false (errno set) when it could not.
 bool WriteAt(int fd, const void* buffer, uint64_t count, uint64_t offset);
+// Writes `count` bytes at `offset`; the bytes that reached the file, fewer
+// than `count` (errno set) when the rest could not be written.
+uint64_t WritePartAt(int fd, const void* buffer, uint64_t count, uint64_t offset);
+
+// The system's text for the error number `error`; safe on any thread.
+std::string SystemErrorText(int error);
 
 uint16_t GetU16(const uint8_t* p);
 uint32_t GetU32(const uint8_t* p);

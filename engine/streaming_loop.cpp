@@ -115,7 +115,12 @@ void WaveEngine::HandlePlayed(WaveHeader* played) {
   }
   // The end of what could be read: the run ends once all of it has played.
   if (state_.endOfInput && state_.bytesDone >= state_.bytesSent) {
-    EndRun(state_.readFailed ? file_run_messages::kReadError : nullptr);
+    if (state_.readFailed) {
+      EndRun(file_run_messages::kReadError,
+             FileDetail(settings.inputFileName, reader_->ReadFailure()));
+    } else {
+      EndRun(nullptr);
+    }
   }
 }
 
@@ -134,7 +139,8 @@ bool WaveEngine::SendNextBlock(uint8_t* readArea, bool priming) {
   const int32_t frames = FrameCount(block.bufferLength, stream.bitsPerSample, stream.channels);
   const auto k = static_cast<size_t>(out.next);
   WaveHeader& send = out.headers[k];
-  ProcessBlock(stream, Left(), Right(), state_.work, readArea, out.buffers[k].data(), frames);
+  ProcessBlock(stream, Left(), Right(), state_.work, readArea, out.buffers[k].data(), frames,
+               &levels_);
   send.data = out.buffers[k].data();
   send.bufferLength = block.bufferLength;
   if (priming) {
@@ -198,7 +204,7 @@ void WaveEngine::HandleRecordedToFile(WaveHeader* recorded) {
   const WaveBlock block{recorded->data, recorded->bufferLength, recorded->bytesRecorded};
   if (WriteWaveFile(*writer_, kWaveTransfer, writer_->Path(), &block, *notifier_) != kWaveDone) {
     // A full disk, say: the file keeps every block written before.
-    EndRun(file_run_messages::kWriteError, FileErrorDetail(writer_->Path(), writer_->Error()));
+    EndRun(file_run_messages::kWriteError, WriteErrorDetail(*writer_));
   }
 }
 
@@ -221,7 +227,8 @@ WaveHeader& WaveEngine::ProcessRecorded(WaveHeader* recorded) {
   const int32_t frames = FrameCount(length, stream.bitsPerSample, stream.channels);
   const auto k = static_cast<size_t>(out.next);
   WaveHeader& done = in.headers[static_cast<size_t>(in.nextDone)];
-  ProcessBlock(stream, Left(), Right(), state_.work, done.data, out.buffers[k].data(), frames);
+  ProcessBlock(stream, Left(), Right(), state_.work, done.data, out.buffers[k].data(), frames,
+               &levels_);
 
   if (service_->UnprepareHeader(state_.inputDevice, &done) != WaveResult::kOk) {
     ResetInput();

@@ -138,12 +138,20 @@ FileRunResult WaveEngine::ProcessFileToFile(FileRunBlockHook afterBlock) {
   run.notifier = notifier_;
   run.progress = progress;
   run.afterBlock = std::move(afterBlock);
+  run.tail = settings.tail;
+  run.meter = &levels_;
+  run.summary = &lastFileRun_;
   return ::ProcessFileToFile(run);
 }
 
 bool WaveEngine::Report(DeviceOperation operation, WaveResult result) {
   if (const char* text = DeviceMessage(operation, result)) {
-    notifier_->ShowMessage(text);
+    const bool input =
+        operation == DeviceOperation::kOpenInput || operation == DeviceOperation::kPrepareInput ||
+        operation == DeviceOperation::kAddBuffer || operation == DeviceOperation::kStartInput;
+    notifier_->ShowMessage(text,
+                           DeviceDetail(input ? WaveDirection::kInput : WaveDirection::kOutput,
+                                        service_->LastError()));
   }
   return result == WaveResult::kOk;
 }
@@ -215,6 +223,7 @@ void WaveEngine::OpenInput() {
     state_.stream.bitsPerSample = state_.inputFormat.bitsPerSample;
     state_.stream.channels = state_.inputFormat.channels;
     PrepareInputBuffers();
+    levels_.BeginRun(state_.stream.channels);
     // The effects run at the rate the samples have: a file's own rate, which
     // the output device is opened with too.
     const auto rate = static_cast<int32_t>(state_.inputFormat.samplesPerSec);
@@ -253,7 +262,7 @@ void WaveEngine::ReportOpenFailure(WaveDirection direction, WaveResult result,
   if (result == WaveResult::kBadFormat && reason.empty()) {
     reason = FormatText(format) + " cannot be opened";
   }
-  notifier_->ShowMessage(text, reason.empty() ? std::string() : DeviceDetail(direction, reason));
+  notifier_->ShowMessage(text, DeviceDetail(direction, reason));
 }
 
 void WaveEngine::AllocateRing(WaveRing& ring) {
@@ -303,14 +312,17 @@ void WaveEngine::OpenOutput() {
   state_.outputIsFile = settings.outputIsFile;
   state_.outputDeviceId = settings.outputDeviceId;
   if (settings.outputIsFile) {
+    // Each recorded block is written as it comes: a full disk ends the run
+    // at the block that did not fit, and nothing waits in memory.
     writer_.emplace(state_.outputFormat);
     if (WriteWaveFile(*writer_, kWaveCreate, settings.outputFileName, nullptr, *notifier_) ==
         kWaveDone) {
       outputOpen = true;
       PrepareOutputBuffers();
     } else {
+      const std::string detail = FileErrorDetail(settings.outputFileName, writer_->Error());
       writer_.reset();
-      notifier_->ShowMessage(file_run_messages::kCannotOpenOutput);
+      notifier_->ShowMessage(file_run_messages::kCannotOpenOutput, detail);
     }
     SetProgress(0);
     state_.total = DiskFreeBytes(settings.outputFileName);
@@ -392,7 +404,8 @@ bool WaveEngine::StartOutput() {
       return true;
     }
     if (state_.readFailed) {
-      notifier_->ShowMessage(file_run_messages::kReadError);
+      notifier_->ShowMessage(file_run_messages::kReadError,
+                             FileDetail(settings.inputFileName, reader_->ReadFailure()));
     }
     return false;
   }

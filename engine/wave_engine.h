@@ -26,7 +26,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,7 +35,9 @@
 #include "engine/block_processor.h"
 #include "engine/device_messages.h"
 #include "engine/file_run.h"
+#include "engine/level_meter.h"
 #include "engine/notifier.h"
+#include "engine/run_limits.h"
 #include "engine/wave_file.h"
 #include "platform/wave_service.h"
 
@@ -44,16 +45,7 @@ class QTimer;
 class JackRun;
 class WaveWindow;
 
-// Ranges of the run settings the I/O page and the command line hand over.
-inline constexpr int32_t kMinBufferCount = 4;
-inline constexpr int32_t kMaxBufferCount = 32;
 inline constexpr int32_t kMaxRingBuffers = 64;  // room in each ring
-inline constexpr int32_t kMinSampleRate = 11000;
-inline constexpr int32_t kMaxSampleRate = 44100;
-
-// A device number that stands for our JACK ports left unconnected (the
-// renderer's "none", for a patchbay); far from any number a list gives.
-inline constexpr int32_t kJackUnconnected = std::numeric_limits<int32_t>::min();
 
 // Buffers of each ring that stay off the device, so that the streaming loop
 // always has one to work on and one in hand. Input: the block being processed
@@ -77,6 +69,8 @@ struct WaveRunSettings {
   bool inputIsFile = false;
   int32_t inputDeviceId = 0;
   int32_t outputDeviceId = 0;
+  // File to file: what follows the end of the input.
+  RunTail tail;
   // The JACK client's name (the server makes it unique).
   std::string jackClientName = "tonalith";
 };
@@ -177,6 +171,11 @@ class WaveEngine {
   // The file-to-file run of the settings (see engine/file_run.h): returns
   // when it is over. `afterBlock` may end it after any block.
   FileRunResult ProcessFileToFile(FileRunBlockHook afterBlock = {});
+  // What the last file-to-file run wrote.
+  const FileRunSummary& LastFileRun() const { return lastFileRun_; }
+  // The levels of every run's blocks, at the input and the output of the
+  // chains.
+  LevelMeter& Levels() { return levels_; }
 
   // The notification target the devices report to. Nothing when it already
   // exists.
@@ -297,6 +296,8 @@ class WaveEngine {
   std::unique_ptr<WaveService> service_;
   std::unique_ptr<WaveWindow> window_;
   WaveStreamState state_;
+  LevelMeter levels_;
+  FileRunSummary lastFileRun_;
   // The source and the sink when they are files.
   std::optional<WaveReader> reader_;
   std::optional<WaveWriter> writer_;

@@ -58,7 +58,7 @@ int32_t ReadWaveFile(WaveReader& reader, int32_t op, const std::string& fileName
       if (status == WaveFileStatus::kDone) {
         return kWaveDone;
       }
-      notifier.ShowMessage(WaveFileMessage(status), reader.RefusalDetail());
+      notifier.ShowMessage(WaveFileMessage(status), FileDetail(fileName, reader.RefusalDetail()));
       return kWaveFailed;
     }
     case kWaveTransfer:
@@ -87,7 +87,7 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
         return kWaveDone;
       }
       if (const char* text = WaveFileMessage(status)) {
-        notifier.ShowMessage(text);
+        notifier.ShowMessage(text, FileErrorDetail(fileName, writer.Error()));
       }
       return kWaveFailed;
     }
@@ -97,6 +97,9 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
       const WaveFileStatus status = writer.Close();
       if (status == WaveFileStatus::kDone) {
         return kWaveDone;
+      }
+      if (status == WaveFileStatus::kWriteFailed) {
+        return kWaveWriteFailed;
       }
       notifier.ShowMessage(WaveFileMessage(status), FileErrorDetail(writer.Path(), writer.Error()));
       return kWaveFailed;
@@ -109,12 +112,13 @@ int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileNam
 bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& notifier) {
   riff::FileDescriptor file = riff::OpenForReading(fileName);
   if (!file.IsOpen()) {
-    notifier.ShowMessage(msg::kErrorOpeningFile, std::strerror(errno));
+    notifier.ShowMessage(msg::kErrorOpeningFile,
+                         FileDetail(fileName, riff::SystemErrorText(errno)));
     return false;
   }
-  auto refuse = [&file, &notifier](WaveFileStatus status, const std::string& detail = {}) {
+  auto refuse = [&](WaveFileStatus status, const std::string& reason = {}) {
     file.Close();
-    notifier.ShowMessage(WaveFileMessage(status), detail);
+    notifier.ShowMessage(WaveFileMessage(status), FileDetail(fileName, reason));
     return false;
   };
   const int fd = file.Get();
@@ -155,6 +159,15 @@ uint64_t DiskFreeBytes(const std::string& path) {
   return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+std::string FileDetail(const std::string& path, const std::string& reason) {
+  return reason.empty() ? path : path + ": " + reason;
+}
+
 std::string FileErrorDetail(const std::string& path, int error) {
-  return error == 0 ? std::string() : path + ": " + std::strerror(error);
+  return error == 0 ? std::string() : path + ": " + riff::SystemErrorText(error);
+}
+
+std::string WriteErrorDetail(const WaveWriter& writer) {
+  return FileErrorDetail(writer.Path(), writer.Error()) + " (" +
+         std::to_string(writer.WrittenBytes()) + " bytes of sound kept)";
 }

@@ -63,9 +63,12 @@ int32_t ReadWaveFile(WaveReader& reader, int32_t op, const std::string& fileName
 
 // kWaveCreate: 0 created; 1 failed (a message, except when the file itself
 //   cannot be created).
-// kWaveTransfer: writes block->bytesRecorded bytes of block->data; 0 written,
-//   4 failed (no message, the file keeps the earlier blocks).
-// kWaveClose: patches the sizes and closes; 0, or 1 after a message.
+// kWaveTransfer: writes (or gathers) block->bytesRecorded bytes of
+//   block->data; 0 done, 4 failed (no message; the file keeps what was
+//   written before, WaveWriter::WrittenBytes).
+// kWaveClose: writes out gathered blocks, patches the sizes and closes; 0; 4
+//   when gathered blocks could not be written (no message, the file is
+//   finished for what it holds); or 1 after a message.
 // Other codes: 0. See WaveWriter.
 int32_t WriteWaveFile(WaveWriter& writer, int32_t op, const std::string& fileName,
                       const WaveBlock* block, Notifier& notifier);
@@ -78,6 +81,15 @@ bool ProbeWaveFile(const std::string& fileName, WaveFormat* format, Notifier& no
 // folder is asked). 0 when it cannot be told.
 uint64_t DiskFreeBytes(const std::string& path);
 
+// The detail line of a message about the file `path`: "path: reason", or
+// the path alone when there is no reason.
+std::string FileDetail(const std::string& path, const std::string& reason);
+
 // "path: reason" for the system error number `error`, the detail line of a
 // message about that file; empty when `error` is 0.
 std::string FileErrorDetail(const std::string& path, int error);
+
+// The detail line of a failed write: the file, the reason and how much sound
+// the file keeps ("out.wav: No space left on device (1024 bytes of sound
+// kept)").
+std::string WriteErrorDetail(const WaveWriter& writer);

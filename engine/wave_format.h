@@ -70,7 +70,7 @@ enum class WaveFileStatus {
   kCannotWriteFormat,
   kCannotCreateData,
   kCannotFinishHeader,
-  kWriteFailed,  // a block was not written; the file keeps the blocks before it
+  kWriteFailed,  // blocks did not reach the file, which keeps what was written before
   kCannotFinishData,
   kCannotFinishRiff,
 };

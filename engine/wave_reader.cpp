@@ -135,12 +135,12 @@ WaveFileStatus WaveReader::Open(const std::string& fileName) {
   refusalDetail_.clear();
   fd_ = riff::OpenForReading(fileName);
   if (!fd_.IsOpen()) {
-    return Refuse(WaveFileStatus::kCannotRead, std::strerror(errno));
+    return Refuse(WaveFileStatus::kCannotRead, riff::SystemErrorText(errno));
   }
   const int fd = fd_.Get();
   struct stat info {};
   if (fstat(fd, &info) != 0) {
-    return Refuse(WaveFileStatus::kCannotRead, std::strerror(errno));
+    return Refuse(WaveFileStatus::kCannotRead, riff::SystemErrorText(errno));
   }
   if (!S_ISREG(info.st_mode)) {
     return Refuse(WaveFileStatus::kCannotRead, "not a regular file");
@@ -212,6 +212,7 @@ WaveFileStatus WaveReader::Read(WaveBlock* block) {
   }
   if (blockBytes_ == 0) {
     // A reader without a block length cannot read anything safely.
+    readFailure_ = "no block length";
     Close();
     return WaveFileStatus::kReadError;
   }
@@ -222,7 +223,9 @@ WaveFileStatus WaveReader::Read(WaveBlock* block) {
     block->bufferLength = remaining_;
     std::memset(block->data, format_.bitsPerSample == 8 ? 0x80 : 0, blockBytes_);
   }
+  errno = 0;
   if (ReadSampleBytes(block->data, block->bufferLength) != block->bufferLength) {
+    readFailure_ = errno != 0 ? riff::SystemErrorText(errno) : "the file ends before its data does";
     Close();
     return WaveFileStatus::kReadError;
   }

@@ -41,6 +41,9 @@ class WaveReader {
   uint32_t Remaining() const { return remaining_; }
   // The system's reason for the last refused Open, when it gave one.
   const std::string& RefusalDetail() const { return refusalDetail_; }
+  // Why the last Read failed: the system's reason, or that the file ends
+  // before its data does.
+  const std::string& ReadFailure() const { return readFailure_; }
 
  private:
   WaveFileStatus Refuse(WaveFileStatus status, std::string detail = {});
@@ -52,6 +55,7 @@ class WaveReader {
   uint32_t total_ = 0;
   uint32_t remaining_ = 0;
   std::string refusalDetail_;
+  std::string readFailure_;
   // Sample data is read through a buffer of the reader's own, so that small
   // blocks do not each cost a system call.
   uint64_t position_ = 0;  // the next sample byte

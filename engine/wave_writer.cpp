@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -54,11 +55,16 @@ void PutChunkHeader(uint8_t* p, const char* id, uint32_t size) {
 
 }  // namespace
 
-WaveWriter::WaveWriter(const WaveFormat& format)
+WaveWriter::WaveWriter(const WaveFormat& format, uint32_t gatherBytes)
     : format_(format),
       bytesPerSecond_(std::max<uint64_t>(
-          1, uint64_t{format.samplesPerSec} * format.channels * (format.bitsPerSample / 8u))) {
+          1, uint64_t{format.samplesPerSec} * format.channels * (format.bitsPerSample / 8u))),
+      gatherBytes_(gatherBytes) {
   format_.extraSize = 0;
+  if (gatherBytes_ > 0) {
+    gathered_ = std::make_unique_for_overwrite<uint8_t[]>(gatherBytes_);
+    gatheredEnds_ = std::make_unique_for_overwrite<uint32_t[]>(kMaxGatheredBlocks);
+  }
 }
 
 WaveWriter::~WaveWriter() {
@@ -76,8 +82,10 @@ void WaveWriter::Abandon(int error) {
 WaveFileStatus WaveWriter::Create(const std::string& fileName) {
   fd_.Close();
   path_ = fileName;
-  dataBytes_ = 0;
+  fileBytes_ = 0;
   sizedBytes_ = 0;
+  gatheredBytes_ = 0;
+  gatheredBlocks_ = 0;
   writeFailed_ = false;
   error_ = 0;
   fd_ = OpenOutputFile(fileName, &created_);
@@ -135,29 +143,74 @@ WaveFileStatus WaveWriter::Create(const std::string& fileName) {
 }
 
 WaveFileStatus WaveWriter::Write(const WaveBlock& block) {
-  const uint64_t end = kHeaderBytes + dataBytes_;
-  if (!fd_.IsOpen() || !WaveBlockFits(dataBytes_, block.bytesRecorded)) {
-    error_ = fd_.IsOpen() ? EFBIG : EBADF;  // the RIFF size cannot pass 4 GiB
+  if (!fd_.IsOpen() || writeFailed_) {
+    if (!writeFailed_) {
+      error_ = EBADF;
+    }
     writeFailed_ = true;
     return WaveFileStatus::kWriteFailed;
   }
-  errno = 0;
-  if (!WriteAt(fd_.Get(), block.data, block.bytesRecorded, end)) {
-    error_ = errno != 0 ? errno : ENOSPC;
-    // Back to the state after the last good block: no partial block stays.
-    // Should that fail too, the sizes patched at close still cover only the
-    // good blocks.
-    [[maybe_unused]] const int ignored = ftruncate(fd_.Get(), static_cast<off_t>(end));
+  const uint32_t count = block.bytesRecorded;
+  if (!WaveBlockFits(fileBytes_ + gatheredBytes_, count)) {
+    error_ = EFBIG;  // the RIFF size cannot pass 4 GiB
     writeFailed_ = true;
     return WaveFileStatus::kWriteFailed;
   }
-  dataBytes_ += block.bytesRecorded;
-  if (dataBytes_ - sizedBytes_ >= bytesPerSecond_) {
+  if ((gatheredBytes_ + uint64_t{count} > gatherBytes_ || gatheredBlocks_ == kMaxGatheredBlocks) &&
+      !WriteGathered()) {
+    return WaveFileStatus::kWriteFailed;
+  }
+  if (count >= gatherBytes_) {
+    // Nothing gathered is left before it: straight from the caller's buffer.
+    if (!AppendData(block.data, count, {})) {
+      return WaveFileStatus::kWriteFailed;
+    }
+  } else {
+    std::memcpy(gathered_.get() + gatheredBytes_, block.data, count);
+    gatheredBytes_ += count;
+    gatheredEnds_[gatheredBlocks_++] = gatheredBytes_;
+  }
+  if (fileBytes_ + gatheredBytes_ - sizedBytes_ >= bytesPerSecond_) {
+    if (!WriteGathered()) {
+      return WaveFileStatus::kWriteFailed;
+    }
     // Up to date once per second of audio; a failure here is left to the
     // close, which writes the same two fields.
-    WriteSizes(dataBytes_, 0);
+    WriteSizes(fileBytes_, 0);
   }
   return WaveFileStatus::kDone;
+}
+
+bool WaveWriter::WriteGathered() {
+  const uint32_t count = std::exchange(gatheredBytes_, 0);
+  const uint32_t blocks = std::exchange(gatheredBlocks_, 0);
+  return count == 0 || AppendData(gathered_.get(), count, {gatheredEnds_.get(), blocks});
+}
+
+bool WaveWriter::AppendData(const uint8_t* bytes, uint64_t count,
+                            std::span<const uint32_t> blockEnds) {
+  const uint64_t end = kHeaderBytes + fileBytes_;
+  errno = 0;
+  const uint64_t written = riff::WritePartAt(fd_.Get(), bytes, count, end);
+  if (written == count) {
+    fileBytes_ += count;
+    return true;
+  }
+  error_ = errno != 0 ? errno : ENOSPC;
+  // The whole blocks that reached the file stay; the part of the block that
+  // did not fit goes. Should the cut fail, the sizes patched at close still
+  // cover only the whole blocks.
+  uint64_t kept = 0;
+  for (const uint32_t blockEnd : blockEnds) {
+    if (blockEnd > written) {
+      break;
+    }
+    kept = blockEnd;
+  }
+  fileBytes_ += kept;
+  [[maybe_unused]] const int ignored = ftruncate(fd_.Get(), static_cast<off_t>(end + kept));
+  writeFailed_ = true;
+  return false;
 }
 
 WaveFileStatus WaveWriter::WriteSizes(uint64_t dataBytes, uint64_t pad) {
@@ -178,18 +231,22 @@ WaveFileStatus WaveWriter::Close() {
   if (!fd_.IsOpen()) {
     return WaveFileStatus::kDone;
   }
-  // The sizes are patched even when the pad byte cannot be written; the RIFF
-  // size then ends with the data, as the file does.
   WaveFileStatus result = WaveFileStatus::kDone;
   int error = 0;
-  uint64_t pad = dataBytes_ & 1;
+  if (!WriteGathered()) {
+    result = WaveFileStatus::kWriteFailed;
+    error = error_;
+  }
+  // The sizes are patched even when the pad byte cannot be written; the RIFF
+  // size then ends with the data, as the file does.
+  uint64_t pad = fileBytes_ & 1;
   const uint8_t zero = 0;
-  if (pad && !WriteAt(fd_.Get(), &zero, 1, kHeaderBytes + dataBytes_)) {
+  if (pad && !WriteAt(fd_.Get(), &zero, 1, kHeaderBytes + fileBytes_)) {
     result = WaveFileStatus::kCannotFinishData;
     error = errno;
     pad = 0;
   }
-  const WaveFileStatus sizes = WriteSizes(dataBytes_, pad);
+  const WaveFileStatus sizes = WriteSizes(fileBytes_, pad);
   if (sizes != WaveFileStatus::kDone) {
     result = sizes;
     error = errno;
@@ -198,7 +255,6 @@ WaveFileStatus WaveWriter::Close() {
     fd_.Close();
     error_ = error;
   }
-  dataBytes_ = 0;
   return result;
 }
 

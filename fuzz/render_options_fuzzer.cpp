@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/preset_files.h"
 #include "cli/render_options.h"
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
@@ -57,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   RenderOptions options;
+  options.loadPreset = LoadPreset;
   std::string error;
   if (!ParseRenderArguments(arguments, &options, &error)) {
     CheckRefusal(error);

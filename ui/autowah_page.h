@@ -9,7 +9,4 @@ class AutoWahPage : public SweptFilterPage {
 
  public:
   explicit AutoWahPage(QWidget* parent = nullptr);
-
- protected:
-  void StoreInto(Effect* effect) override;
 };

@@ -12,15 +12,4 @@ class ChorusPage : public ParametersPage {
 
  public:
   explicit ChorusPage(QWidget* parent = nullptr);
-
- protected:
-  void WriteShownValues() override;
-
- private:
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float preFilterHz_ = 8000.0f;
-  float initialDelayMs_ = 5.0f;
-  float finalDelayMs_ = 10.0f;
-  float modLengthMs_ = 2000.0f;
-  float feedbackPercent_ = 25.0f;
 };

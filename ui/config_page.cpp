@@ -93,6 +93,12 @@ bool ConfigPage::OnKillActive() {
   return true;
 }
 
+void ConfigPage::ChainsReplaced() {
+  initialized_ = false;
+  leftSelected_ = nullptr;
+  rightSelected_ = nullptr;
+}
+
 bool ConfigPage::eventFilter(QObject* watched, QEvent* event) {
   // The spin's arrow keys act on the position edit, like its arrow buttons.
   if (watched == positionEdit_ && event->type() == QEvent::KeyPress) {

@@ -26,6 +26,9 @@ class ConfigPage : public PropertyPage {
 
   void OnSetActive() override;
   bool OnKillActive() override;
+  // The chains were given other effects (a preset): the page forgets its
+  // selection and fills its list again when it is next entered.
+  void ChainsReplaced();
 
   // The selected effect of each chain: the page's selection, which it looks
   // up by position (SelectPosition) and keeps.

@@ -34,11 +34,12 @@ class CurvePage : public EffectPairPage {
 
   // Lays the page out: the enable box over the two mix sliders and `extra`
   // (when not null), and beside them `fields` above a group titled
-  // `curveTitle`. The group holds the curve editor: a plot of `plotSize`
-  // pixels whose edges stand for `range`, with the axes drawn and the curve
-  // starting from (range.xLeft, firstY) to (range.xRight, lastY).
+  // `curveTitle` and `beside` (when not null) right of it; the groups take
+  // the room the page has. The group holds the curve editor: a plot of
+  // `plotSize` pixels whose edges stand for `range`, with the axes drawn and
+  // the curve starting from (range.xLeft, firstY) to (range.xRight, lastY).
   void LayOut(QWidget* extra, QWidget* fields, const QString& curveTitle, QSize plotSize,
-              const ValueRange& range, float firstY, float lastY);
+              const ValueRange& range, float firstY, float lastY, QWidget* beside = nullptr);
 
   // Hands the curve to one effect; a foreign effect is skipped.
   virtual void HandCurveTo(Effect* effect, std::span<const CurvePoint> curve) = 0;

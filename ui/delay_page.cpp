@@ -4,12 +4,17 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <array>
+#include <utility>
 
 #include "effects/effect_chain.h"
 #include "ui/mix_slider.h"
 #include "ui/slider_column.h"
 
 namespace {
+// Labels beside a delay slider, every so many ms.
+constexpr int kDelayScaleStepMs = 25;
+
 // The text above a delay slider.
 QString DelayText(int32_t ms) {
   return QString::number(ms) + QStringLiteral(" ms");
@@ -37,6 +42,15 @@ void DelayPage::BuildControls() {
   rightDelay_ =
       new SliderColumn(QStringLiteral("Right Delay Amount"), 0, kDelaySliderMax, kDelayTickInterval,
                        kInitialPosition, DelayText(kInitialDelayMs), this);
+
+  // 0, 25, ... 100 ms beside the delay sliders.
+  for (SliderColumn* delay : {leftDelay_, rightDelay_}) {
+    std::vector<SliderScale::Mark> marks;
+    for (int ms = 0; ms <= kDelaySliderMax / kDelayStepsPerMs; ms += kDelayScaleStepMs) {
+      marks.push_back({kDelaySliderMax - ms * kDelayStepsPerMs, QString::number(ms)});
+    }
+    delay->SetScale(std::move(marks));
+  }
 
   auto* mixes = new QGroupBox(QStringLiteral("Mix"), this);
   auto* mixRow = new QHBoxLayout(mixes);
@@ -110,6 +124,21 @@ void DelayPage::OnDelayMoved(SliderColumn* slider, Effect* effect, EffectChain* 
 void DelayPage::SetDelay(Effect* effect, EffectChain* chain, int32_t ms) {
   if (auto* delay = dynamic_cast<DelayEffect*>(effect)) {
     delay->SetDelayTime(static_cast<float>(ms), chain != nullptr ? chain->sampleRate : 0);
+  }
+}
+
+void DelayPage::ShowEffectValues() {
+  const std::array<std::pair<Effect*, SliderColumn*>, 2> sliders = {
+      {{left_, leftDelay_}, {right_, rightDelay_}}};
+  for (const auto& [effect, slider] : sliders) {
+    if (const auto* delay = dynamic_cast<const DelayEffect*>(effect)) {
+      // The slider stands on the whole milliseconds; the effect keeps its
+      // time until the slider is moved.
+      const int position =
+          kDelaySliderMax - static_cast<int>(delay->record.delayMs * kDelayStepsPerMs);
+      slider->SetPosition(position);
+      slider->SetText(DelayText(DelayMsFromSlider(position)));
+    }
   }
 }
 

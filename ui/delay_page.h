@@ -30,6 +30,7 @@ class DelayPage : public EffectPairPage {
 
   void OnSetActive() override;
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
   // Whole milliseconds of a delay slider position.
   static constexpr int32_t DelayMsFromSlider(int sliderPosition) {

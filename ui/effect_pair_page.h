@@ -27,6 +27,12 @@ class EffectPairPage : public PropertyPage {
   Effect* LeftEffect() const { return left_; }
   Effect* RightEffect() const { return right_; }
 
+  // Shows the values its effects hold, as a preset has set them: the
+  // page's own fields, lists, sliders and curve, so that taking the page's
+  // data later writes the same values again. The enable box and the mix
+  // sliders follow when the page is entered.
+  virtual void ShowEffectValues() {}
+
  protected:
   EffectPairPage(const QString& title, QWidget* parent);
 

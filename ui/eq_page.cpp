@@ -13,15 +13,33 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "dsp/angles.h"
 #include "effects/effect_chain.h"
+#include "effects/effect_parameters.h"
+#include "ui/eq_response_plot.h"
+#include "ui/plot_frame.h"
+#include "ui/slider_scale.h"
+#include "ui/top_minimum_slider.h"
 
 int32_t EQPage::currentBand_ = 0;
 
 namespace {
 // Height of the band sliders, in pixels.
 constexpr int kBandSliderHeight = 150;
+// Marks of the dB scale beside the sliders, every kScaleStepDb.
+constexpr int kScaleStepDb = 10;
+
+// A band frequency as written under its slider, in at most five characters:
+// whole Hz below 1 kHz, then kHz with one decimal ("1.5k"), whole kHz from
+// 100 kHz (the top bands of files at high rates).
+QString BandFrequencyText(double hz) {
+  if (hz < 999.5) {
+    return QString::number(static_cast<int>(std::lround(hz)));
+  }
+  return QString::number(hz / 1000.0, 'f', hz < 99950.0 ? 1 : 0) + QLatin1Char('k');
+}
 
 // The frequency box of an inner band, in whole Hz.
 struct BandLimits {
@@ -93,16 +111,19 @@ void EQPage::BuildControls() {
   top->addWidget(new QLabel(QStringLiteral("dB"), this), 1, 5);
 
   auto* group = new QGroupBox(this);
-  auto* bands = new QHBoxLayout(group);
+  auto* bands = new QGridLayout(group);
+  bands->setHorizontalSpacing(2);
+  plot_ = new EqResponsePlot(group);
+  // Every frequency label is as wide as the widest, so the columns, and with
+  // them the bands in the plot, are evenly spaced.
+  const int labelWidth = fontMetrics().horizontalAdvance(QStringLiteral("88.8k")) + 4;
   for (int band = 0; band < kEqualizerBandCount; ++band) {
-    auto* slider = new QSlider(Qt::Vertical, group);
+    // Minimum (+20 dB) at the top; Up moves the thumb up.
+    auto* slider = new TopMinimumSlider(group);
     slider->setRange(kSliderMinimum, kSliderMaximum);
     slider->setValue(0);
     slider->setTickPosition(QSlider::NoTicks);
     slider->setPageStep(10);
-    // Minimum (+20 dB) at the top; Up moves the thumb up.
-    slider->setInvertedAppearance(true);
-    slider->setInvertedControls(true);
     slider->setMinimumHeight(kBandSliderHeight);
     slider->setToolTip(QStringLiteral("Band %1").arg(band));
     // Every notification of the slider counts, a press and a release
@@ -113,9 +134,33 @@ void EQPage::BuildControls() {
       connect(slider, notification, this,
               [this, band, slider] { OnSliderMoved(band, slider->value()); });
     }
-    bands->addWidget(slider);
+    bands->addWidget(slider, 1, band + 1, Qt::AlignHCenter);
     sliders_[band] = slider;
+
+    auto* frequency = new QLabel(group);
+    frequency->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    frequency->setMinimumWidth(labelWidth);
+    bands->addWidget(frequency, 2, band + 1);
+    frequencyLabels_[band] = frequency;
+    bands->setColumnStretch(band + 1, 1);
   }
+  std::vector<SliderScale::Mark> marks;
+  for (int position = kSliderMinimum; position <= kSliderMaximum; position += kScaleStepDb) {
+    const int db = -position;
+    marks.push_back({position, db > 0 ? QStringLiteral("+%1").arg(db) : PlotNumber(db)});
+  }
+  bands->addWidget(new SliderScale(static_cast<TopMinimumSlider*>(sliders_[0]), std::move(marks),
+                                   QStringLiteral("Gain (dB)"), group),
+                   1, 0);
+  auto* hz = new QLabel(QStringLiteral("Hz"), group);
+  hz->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  bands->addWidget(hz, 2, 0);
+  bands->addWidget(plot_, 0, 0, 1, kEqualizerBandCount + 1);
+  bands->setRowStretch(0, 3);
+  bands->setRowStretch(1, 2);
+  std::array<const QWidget*, kEqualizerBandCount> columns{};
+  std::copy(sliders_.begin(), sliders_.end(), columns.begin());
+  plot_->SetBandSliders(columns);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
@@ -154,6 +199,36 @@ void EQPage::WriteShownValues() {
   if (!initialized_) {
     Initialize();
   }
+}
+
+void EQPage::ShowEffectValues() {
+  if (dynamic_cast<const EqualizerEffect*>(left_) == nullptr) {
+    return;
+  }
+  initialized_ = true;
+  const std::array<std::pair<Effect*, EqualizerBandCurve*>, 2> curves = {
+      {{left_, &leftCurve_}, {right_, &rightCurve_}}};
+  for (const auto& [effect, curve] : curves) {
+    const auto* equalizer = dynamic_cast<const EqualizerEffect*>(effect);
+    if (equalizer != nullptr && equalizer->record.curve.Count() == kEqualizerBandCount) {
+      std::copy_n(equalizer->record.curve.Points(), kEqualizerBandCount, curve->begin());
+    } else {
+      // The flat default: every band at 0 dB, spaced linearly.
+      *curve = BuildEqualizerCurve({}, kEqualizerMinSpacing);
+    }
+  }
+  for (int band = 0; band < kEqualizerBandCount; ++band) {
+    const QSignalBlocker blocker(sliders_[band]);
+    sliders_[band]->setValue(-static_cast<int>(std::lround(leftCurve_[band].y)));
+  }
+  // The spacing the bands follow, as a preset names it.
+  const int32_t rate = leftChain_ != nullptr ? leftChain_->sampleRate : 0;
+  const ChannelSetup shown = CaptureChannel(*FindEffectKind(kEqualizerEffectId), *left_, rate);
+  const QSignalBlocker blocker(spacingList_);
+  spacingList_->setCurrentIndex(static_cast<int>(
+      std::get<double>(*shown.values[ParameterIndex(kEqualizerParameters, "spacing")])));
+  ShowBandFrequencies();
+  ShowResponse();
 }
 
 void EQPage::OnSetActive() {
@@ -199,6 +274,8 @@ void EQPage::OnFrequencyStepped(int hz) {
   // Heard from the next redesign (a slider move, a spacing change, entering
   // the page) or the next run.
   HandCurvesOver();
+  ShowBandFrequencies();
+  ShowResponse();
 }
 
 void EQPage::OnSpacingChanged(int spacing) {
@@ -232,6 +309,46 @@ void EQPage::ShowBand(int32_t band) {
   settingFrequency_ = false;
 
   RedesignKernels();
+  ShowBandFrequencies();
+  ShowResponse();
+}
+
+void EQPage::ShowBandFrequencies() {
+  const int32_t sampleRate = leftChain_ != nullptr ? leftChain_->sampleRate : 0;
+  for (int band = 0; band < kEqualizerBandCount; ++band) {
+    const double hz = leftCurve_[band].x * sampleRate * angles::kHzPerRadian;
+    const QString text = sampleRate > 0 ? BandFrequencyText(hz) : QString();
+    frequencyLabels_[band]->setText(text);
+    sliders_[band]->setToolTip(sampleRate > 0
+                                   ? QStringLiteral("Band %1: %2 Hz").arg(band).arg(std::lround(hz))
+                                   : QStringLiteral("Band %1").arg(band));
+  }
+}
+
+void EQPage::ShowResponse() {
+  plot_->SetSpacing(spacingList_->currentIndex());
+  plot_->SetBands(leftCurve_, currentBand_);
+  auto* left = dynamic_cast<EqualizerEffect*>(left_);
+  if (left != nullptr && left->prepared) {
+    plot_->SetTaps(EqualizerKernelTaps(left->record));
+    return;
+  }
+  const int32_t blockFrames = leftChain_ != nullptr ? leftChain_->blockFrames : 0;
+  if (blockFrames <= 0) {
+    plot_->SetTaps({});
+    return;
+  }
+  if (preview_.prepared && previewFrames_ != blockFrames) {
+    preview_.Release();
+  }
+  preview_.SetBandCurve(leftCurve_);
+  if (preview_.prepared) {
+    DesignEqualizerKernel(&preview_.record);
+  } else {
+    preview_.Prepare(preview_.settings, blockFrames, leftChain_->sampleRate);
+    previewFrames_ = blockFrames;
+  }
+  plot_->SetTaps(EqualizerKernelTaps(preview_.record));
 }
 
 void EQPage::HandCurvesOver() {

@@ -3,6 +3,11 @@
 // the selected band's frequency and gain. The page keeps the 16-point band
 // curve of each equalizer, hands both channels identical copies after every
 // change, and redesigns both kernels itself whenever a band is shown.
+//
+// Above the sliders a plot shows the magnitude response of the kernel that
+// runs (or, between runs, of the kernel the next run designs from the
+// curve), each band above its slider; beside the sliders a dB scale, under
+// each slider its band's frequency at the current rate.
 
 #include <array>
 #include <cstdint>
@@ -10,8 +15,10 @@
 #include "effects/equalizer_effect.h"
 #include "ui/effect_pair_page.h"
 
+class EqResponsePlot;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QSlider;
 class QSpinBox;
@@ -28,6 +35,7 @@ class EQPage : public EffectPairPage {
 
   void OnSetActive() override;
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
   // The band the frequency and gain boxes show: one value for the whole
   // program, not one per page. Set when a band is shown; a fresh start (or
@@ -41,6 +49,8 @@ class EQPage : public EffectPairPage {
   QSpinBox* FrequencySpin() const { return frequencySpin_; }
   QLineEdit* GainEdit() const { return gainEdit_; }
   QCheckBox* EnableBox() const { return enableBox_; }
+  QLabel* FrequencyLabel(int band) const { return frequencyLabels_[band]; }
+  EqResponsePlot* ResponsePlot() const { return plot_; }
   const EqualizerBandCurve& LeftCurve() const { return leftCurve_; }
   const EqualizerBandCurve& RightCurve() const { return rightCurve_; }
 
@@ -61,14 +71,24 @@ class EQPage : public EffectPairPage {
   void ShowBand(int32_t band);
   // Hands the curves over and redesigns both prepared kernels.
   void RedesignKernels();
+  // The frequencies under the sliders, from the curve and the rate.
+  void ShowBandFrequencies();
+  // The response plot: the left equalizer's kernel while it runs, otherwise
+  // the one the next run will design, at the chains' block length.
+  void ShowResponse();
 
   static int32_t currentBand_;
   bool initialized_ = false;
   EqualizerBandCurve leftCurve_{};
   EqualizerBandCurve rightCurve_{};
   bool settingFrequency_ = false;
+  // Designs the kernel the plot shows between runs.
+  EqualizerEffect preview_;
+  int32_t previewFrames_ = 0;
 
   std::array<QSlider*, kEqualizerBandCount> sliders_{};
+  std::array<QLabel*, kEqualizerBandCount> frequencyLabels_{};
+  EqResponsePlot* plot_ = nullptr;
   QCheckBox* enableBox_ = nullptr;
   QComboBox* spacingList_ = nullptr;
   QSpinBox* frequencySpin_ = nullptr;

@@ -10,11 +10,4 @@ class FilterModPage : public SweptFilterPage {
 
  public:
   explicit FilterModPage(QWidget* parent = nullptr);
-
- protected:
-  void StoreInto(Effect* effect) override;
-
- private:
-  // The modulator length as last read from its edit (unlimited).
-  float modulatorLengthMs_ = 4000.0f;
 };

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -11,7 +12,13 @@
 NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {}
 
 void NumberEdit::ShowValue(double value) {
-  setText(QString::number(value, 'g', 6));
+  QString text = QString::number(value, 'g', 6);
+  if (static_cast<float>(QLocale::c().toDouble(text)) != static_cast<float>(value)) {
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<float>(value));
+    text = QString::fromLatin1(digits, static_cast<int>(result.ptr - digits));
+  }
+  setText(text);
 }
 
 bool NumberEdit::ParseNumber(const QString& text, double& value) {

@@ -3,7 +3,8 @@
 // its own copy of the value in it and takes the typed value back when its
 // data is taken; a text that is not a number is refused with "Please enter a
 // number." and the field gets the focus with its text selected, so the page
-// can stay where it is. The field always keeps what was typed.
+// can stay where it is. When the page limits the value it stores, it shows
+// the stored value instead (ShowValue).
 
 #include <QLineEdit>
 
@@ -20,7 +21,9 @@ class NumberEdit : public QLineEdit {
   // set or pasted is not filtered, and is checked when the value is taken.
   void SetDigitsOnly(bool digitsOnly) { digitsOnly_ = digitsOnly; }
 
-  // Writes `value` with up to six significant digits.
+  // Writes `value` with up to six significant digits, or with the fewest
+  // digits that read back as the same single-precision value where six do
+  // not (a value a preset brought, which the page must hand back unchanged).
   void ShowValue(double value);
 
   // Parses the text (surrounding spaces and tabs allowed). A finite number

@@ -7,17 +7,27 @@
 // (CurveApplied); the hosting page hands it to its effects.
 //
 // The pixel points are the master copy; the value points are derived from
-// them after every change.
+// them after every change. They are pixels of the plot as it was created:
+// when a layout gives the control more room, the plot is drawn larger and
+// the pointer is mapped back onto those pixels, so a curve means the same
+// at any size.
+//
+// Around the plot the control can draw axes with a grid, tick labels and
+// titles (SetAxes), and a readout that follows the pointer as it moves and
+// shows where a dragged point will land (SetPointerReadout).
 
 #include <QPoint>
 #include <QRect>
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "dsp/curve.h"
+#include "ui/plot_frame.h"
 
 // The values at the edges of the plot.
 struct ValueRange {
@@ -39,8 +49,8 @@ class ResponseGraph : public QWidget {
   static constexpr int kHitDistance = 4;
   static constexpr int kMinSpacing = 4;
   // Colours of the point markers.
-  static constexpr QRgb kSelectedColor = 0xF01010;
-  static constexpr QRgb kPointColor = 0x1010F0;
+  static constexpr QRgb kSelectedColor = PlotFrame::kSelectedMarkerColor;
+  static constexpr QRgb kPointColor = PlotFrame::kMarkerColor;
 
   explicit ResponseGraph(QWidget* parent = nullptr);
 
@@ -48,8 +58,27 @@ class ResponseGraph : public QWidget {
   // reaching `margin` pixels beyond it on every side so that the markers of
   // points on the plot's edges show whole, and starts the curve with the two
   // end points (xLeft, firstY) and (xRight, lastY); the right one is selected.
+  // That is also the control's smallest size; a layout may make it larger.
   void Create(const QRect& plot, const ValueRange& range, float firstY, float lastY,
               int margin = 0);
+
+  // Grid lines, tick labels and titles, in the units of the value range.
+  void SetAxes(PlotAxis x, PlotAxis y);
+  // While the pointer is over the plot, `text` of the input under it and the
+  // curve's output there is shown in the plot's corner; while a point is
+  // dragged, of the place it will land on release (with a preview of it).
+  using PointerText = std::function<QString(float x, float y)>;
+  void SetPointerReadout(PointerText text);
+  // The pointer readout now shown; empty when there is none.
+  QString PointerReadoutText() const;
+
+  // The plot as drawn, in the control's pixels, and the control's pixel at a
+  // plot pixel: the two differ when a layout has made the control larger.
+  QRectF ShownPlot() const;
+  QPoint ControlPointOf(QPoint plotPixel) const;
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
   // What the plot shows besides the curve: the lines x = 0 and y = 0, and a
   // readout of the selected point with a unit after each value.
@@ -61,6 +90,14 @@ class ResponseGraph : public QWidget {
   // Reports the current curve (CurveApplied); the pages also ask for it when
   // they are left.
   void ApplyCurve();
+
+  // Shows the curve of `points` (2..kMaxPoints, in range, x increasing), as
+  // a preset brought it: the value points keep these values exactly, and
+  // the pixel points are where they fall, until the user first changes the
+  // curve. Then the curve becomes the graph's own again: inner points that
+  // lie closer than kMinSpacing pixels to the previous one kept (or to the
+  // last point) are dropped, and every value follows its pixel.
+  void SetCurve(std::span<const CurvePoint> points);
 
   // The curve in value units, in order of increasing x.
   std::span<const CurvePoint> Curve() const {
@@ -97,6 +134,8 @@ class ResponseGraph : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   // Index of the first point within kHitDistance of `p` in both directions,
@@ -108,10 +147,22 @@ class ResponseGraph : public QWidget {
   // Removes the selected point unless only two are left; the selection keeps
   // its index, now naming the point that followed.
   void DeleteSelectedPoint();
-  // Moves the selected point to `p`, keeping the end points' x, an inner
-  // point's x clear of its neighbours and y within the plot.
+  // Where the selected point goes when the button comes up at `p`: the end
+  // points keep their x, an inner point's x stays clear of its neighbours
+  // and y within the plot.
+  QPoint LandingPoint(QPoint p) const;
   void MoveSelectedPoint(QPoint p);
+  // The curve's y at `x`, between the points either side of it.
+  float CurveValueAt(float x) const;
+  // A control pixel mapped onto the plot's own pixels (nearest).
+  QPoint PlotPixelOf(QPointF controlPoint) const;
+  QPointF ControlPointOfF(QPointF plotPixel) const;
+  // Room around the plot: the margin, or more where labels go.
+  QMargins Surround() const;
+  void PaintPointerReadout(QPainter& painter, const QRectF& shown) const;
   void RecomputeValuePoints();
+  // Makes a curve SetCurve showed the graph's own (see there).
+  void TakeOverShownCurve();
   // Derives the values, repaints and reports the curve.
   void CurveChanged();
 
@@ -122,10 +173,18 @@ class ResponseGraph : public QWidget {
   std::array<CurvePoint, kCapacity> valuePoints_{};
   std::array<QPoint, kCapacity> pixelPoints_{};
   bool dragging_ = false;
+  // The value points hold a curve SetCurve showed, not derived from pixels.
+  bool shownExactly_ = false;
   bool showReadout_ = false;
   bool showAxes_ = false;
   QString xUnit_;
   QString yUnit_;
+  PlotFrame frame_;
+  PointerText pointerText_;
+  // The pointer over the control, in plot pixels, while it is there.
+  bool pointerInside_ = false;
+  QPoint pointer_;
+  int margin_ = 0;
 
   ValueRange range_;
   int plotLeft_ = 0;

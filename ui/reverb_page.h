@@ -6,25 +6,9 @@
 
 #include "ui/parameters_page.h"
 
-class QSpinBox;
-
 class ReverbPage : public ParametersPage {
   Q_OBJECT
 
  public:
   explicit ReverbPage(QWidget* parent = nullptr);
-
- protected:
-  // The number of echoes and the five values, limited, into both reverbs.
-  void WriteShownValues() override;
-
- private:
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float minEchoMs_ = 20.0f;
-  float maxEchoMs_ = 25.0f;
-  float lowCutHz_ = 100.0f;
-  float highCutHz_ = 4000.0f;
-  float reverbTimeMs_ = 1000.0f;
-
-  QSpinBox* echoSpin_ = nullptr;
 };

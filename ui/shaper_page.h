@@ -21,6 +21,7 @@ class ShaperPage : public CurvePage {
   explicit ShaperPage(QWidget* parent = nullptr);
 
   bool OnKillActive() override;
+  void ShowEffectValues() override;
 
   SliderColumn* FeedbackSlider() const { return feedback_; }
 
@@ -30,10 +31,12 @@ class ShaperPage : public CurvePage {
 
  private:
   void OnFeedbackMoved(int sliderPosition);
-  // The pre-filter cutoff, limited, into both effects.
+  void ShowFeedback(int32_t value);
+  // The pre-filter cutoff, limited, into both effects; the edit shows it as
+  // stored.
   void StorePreFilter();
 
-  // The pre-filter cutoff as last read from its edit (unlimited).
+  // The pre-filter cutoff as last read from its edit, then as stored.
   float preFilterHz_ = 8000.0f;
   SliderColumn* feedback_ = nullptr;
   NumberEdit* preFilterEdit_ = nullptr;

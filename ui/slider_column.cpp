@@ -1,8 +1,10 @@
 #include "ui/slider_column.h"
 
 #include <QLabel>
-#include <QSlider>
 #include <QVBoxLayout>
+#include <utility>
+
+#include "ui/top_minimum_slider.h"
 
 namespace {
 // Height of the slider track, in pixels.
@@ -18,13 +20,11 @@ SliderColumn::SliderColumn(const QString& caption, int minimum, int maximum, int
   valueLabel_ = new QLabel(text, this);
   valueLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
 
-  slider_ = new QSlider(Qt::Vertical, this);
+  slider_ = new TopMinimumSlider(this);
   slider_->setRange(minimum, maximum);
   slider_->setTickPosition(QSlider::TicksBothSides);
   slider_->setTickInterval(tickInterval);
   slider_->setPageStep(tickInterval);
-  slider_->setInvertedAppearance(true);
-  slider_->setInvertedControls(true);
   slider_->setValue(position);
   slider_->setMinimumHeight(kSliderHeight);
 
@@ -35,10 +35,15 @@ SliderColumn::SliderColumn(const QString& caption, int minimum, int maximum, int
   captionLabel_->setMinimumWidth(kCaptionMinimumWidth);
   captionLabel_->setFixedHeight(captionLabel_->fontMetrics().lineSpacing() * kCaptionLines + 2);
 
+  sliderRow_ = new QHBoxLayout;
+  sliderRow_->setSpacing(0);
+  sliderRow_->addStretch(1);
+  sliderRow_->addWidget(slider_);
+  sliderRow_->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(valueLabel_);
-  layout->addWidget(slider_, 1, Qt::AlignHCenter);
+  layout->addLayout(sliderRow_, 1);
   layout->addWidget(captionLabel_);
 
   connect(slider_, &QSlider::valueChanged, this, [this](int value) {
@@ -46,6 +51,15 @@ SliderColumn::SliderColumn(const QString& caption, int minimum, int maximum, int
       emit Moved(value);
     }
   });
+}
+
+void SliderColumn::SetScale(std::vector<SliderScale::Mark> marks) {
+  auto* scale =
+      new SliderScale(static_cast<TopMinimumSlider*>(slider_), std::move(marks), QString(), this);
+  // Left of the slider, with as much room right of it, so that the slider
+  // stays centred under its texts.
+  sliderRow_->insertWidget(1, scale);
+  sliderRow_->insertSpacing(3, scale->sizeHint().width());
 }
 
 int SliderColumn::Position() const {

@@ -4,12 +4,16 @@
 //
 // The slider runs from its minimum at the top to its maximum at the bottom,
 // and the pages invert what it stands for (a mix position is 512 minus the
-// slider position), so the top end is always the largest value. Up, Page Up
-// and the wheel turned up move the thumb up.
+// slider position), so the top end is always the largest value and the bar
+// fills from the bottom (TopMinimumSlider).
 
 #include <QString>
 #include <QWidget>
+#include <vector>
 
+#include "ui/slider_scale.h"
+
+class QHBoxLayout;
 class QLabel;
 class QSlider;
 
@@ -19,6 +23,10 @@ class SliderColumn : public QWidget {
  public:
   SliderColumn(const QString& caption, int minimum, int maximum, int tickInterval, int position,
                const QString& text, QWidget* parent = nullptr);
+
+  // Labels beside the slider, level with the handle at the positions they
+  // name.
+  void SetScale(std::vector<SliderScale::Mark> marks);
 
   int Position() const;
   // Puts the thumb at `position` without reporting a move.
@@ -38,5 +46,6 @@ class SliderColumn : public QWidget {
   QSlider* slider_ = nullptr;
   QLabel* valueLabel_ = nullptr;
   QLabel* captionLabel_ = nullptr;
+  QHBoxLayout* sliderRow_ = nullptr;
   bool settingPosition_ = false;
 };

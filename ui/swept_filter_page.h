@@ -3,14 +3,12 @@
 // scaling lists, and the initial and final cutoff and resonance of a filter
 // swept through 128 coefficient sets, besides the enable box and the two mix
 // sliders. Everything but the mix is written into both effects when the page
-// is left and is heard from the next start; the mix acts at once.
+// is left and is heard from the next start; the mix acts at once. Both
+// channels get the same limits, so that they filter alike.
 
 #include <QString>
-#include <cstdint>
 
 #include "ui/parameters_page.h"
-
-class QComboBox;
 
 class SweptFilterPage : public ParametersPage {
   Q_OBJECT
@@ -18,31 +16,5 @@ class SweptFilterPage : public ParametersPage {
  protected:
   // `digitsOnly` makes every edit take digits only.
   SweptFilterPage(const QString& title, const QString& enableCaption, bool digitsOnly,
-                  QWidget* parent);
-
-  // Writes the page's values into one effect (skipping a foreign one).
-  virtual void StoreInto(Effect* effect) = 0;
-  void WriteShownValues() override;
-
-  // The fields of either effect's settings record that the page writes.
-  struct SweptFilterFields {
-    int32_t& filterKind;
-    int32_t& sweepScaling;
-    float& initialCutoff;
-    float& initialResonance;
-    float& finalCutoff;
-    float& finalResonance;
-  };
-  // The list indices and the four values, limited, into one effect.
-  void StoreSweptFilter(const SweptFilterFields& fields) const;
-
- private:
-  // The page's values as last read from the edits (what was typed, unlimited).
-  float initialCutoff_ = 100.0f;
-  float initialResonance_ = 0.707f;
-  float finalCutoff_ = 10000.0f;
-  float finalResonance_ = 0.707f;
-
-  QComboBox* filterTypeList_ = nullptr;
-  QComboBox* scalingList_ = nullptr;
+                  const EffectParameters& parameters, QWidget* parent);
 };

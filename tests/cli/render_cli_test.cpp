@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -106,7 +108,9 @@ TEST_F(RenderCliTest, WithoutEffectsSixteenBitDataComesOutBitForBit) {
     WriteFileBytes(input, BuildWave(PcmFormat(c.channels, c.rate, 16), data));
     const ProcessResult r = Render({"--block", c.block, input, output});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "");  // no progress bar when stderr is not a terminal
+    // No progress bar when stderr is not a terminal: the levels' line alone.
+    EXPECT_EQ(r.err.rfind("tonalith-render: peak ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     const ParsedWave out = ParseWave(ReadFileBytes(output));
     ASSERT_EQ(out.problem, "");
     EXPECT_EQ(out.data, data);
@@ -149,7 +153,19 @@ TEST_F(RenderCliTest, ReadsWhatSoxWrites) {
 
 TEST_F(RenderCliTest, CommandLineRefusalsExitTwoWithOneLineAndNoOutput) {
   WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(100, 0)));
+  const std::string badPreset = dir.File("bad.json");
+  const std::string text = R"({"format": "tonalith-preset", "version": 1, "effects": [)"
+                           R"({"effect": "delay", "left": {"delayMs": 101}}]})";
+  WriteFileBytes(badPreset, Bytes(text.begin(), text.end()));
+  // Refused only at the input's rate: 8000 Hz allows bands up to 4000 Hz.
+  const std::string highBand = dir.File("high.json");
+  const std::string band = R"({"format": "tonalith-preset", "version": 1, "effects": [)"
+                           R"({"effect": "eq", "right": {"freqs": [0, 4500]}}]})";
+  WriteFileBytes(highBand, Bytes(band.begin(), band.end()));
   const std::vector<std::vector<std::string>> refused = {
+      {"--preset", badPreset, input, output},
+      {"--preset", highBand, input, output},
+      {"--preset", "no-such-preset", input, output},
       {"--block", "100", input, output},
       {"--effect", "nosuch", input, output},
       {"--effect", "", input, output},
@@ -168,6 +184,53 @@ TEST_F(RenderCliTest, CommandLineRefusalsExitTwoWithOneLineAndNoOutput) {
   }
 }
 
+// Every effect, with values set apart per channel and curves, renders the
+// same through a preset the options wrote as through the options.
+TEST_F(RenderCliTest, APresetWrittenFromOptionsRendersAsTheOptionsDo) {
+  WriteFileBytes(
+      input, BuildWave(PcmFormat(2, 44100, 16),
+                       SampleBytes(Interleave(Noise(20000, 9), Sine(20000, 330, 44100, 20000)))));
+  const std::vector<std::vector<std::string>> cases = {
+      {"--effect", "delay:delayMs=12.5,right.delayMs=40,left.out=300,in=100"},
+      {"--effect",
+       "chorus:initialDelayMs=3,finalDelayMs=9,right.modLengthMs=700,"
+       "feedbackPercent=30,left.enabled=0"},
+      {"--block", "512", "--effect", "reverb:echoCount=9,right.maxEchoMs=60,reverbTimeMs=1500"},
+      {"--block", "256", "--effect",
+       "eq:gains=12;-8;3;0;0;-20,spacing=1/4 Octaves,right.freqs=0;20;40.5,left.spacing=Linear"},
+      {"--effect",
+       "distortion:feedback=-33,preFilterHz=3000,"
+       "curve=-32768:-20000;-100:-7000;0:0;32768:31000,right.curve=-32768:0;32768:0"},
+      {"--effect",
+       "compression:envelopeDelayMs=7.5,curve=0:10;9000:0;32768:-30,"
+       "right.curve=0:0;20000:-3.25;32768:-6,out=400"},
+      {"--effect",
+       "autowah:filterKind=HighPass,sweepScaling=2,left.initialResonance=4,"
+       "finalCutoff=8000"},
+      {"--effect",
+       "filtermod:filterKind=BandPass,right.filterKind=AllPass,modulatorLengthMs=300,"
+       "finalResonance=7"},
+      // The factory defaults, the chorus's 0.5 % feedback (below what may be
+      // typed) and the equalizer's flat curve among them.
+      {"--effect", "chorus", "--effect", "eq"},
+  };
+  const std::string preset = dir.File("preset.json");
+  const std::string fromPreset = dir.File("from-preset.wav");
+  for (const std::vector<std::string>& options : cases) {
+    std::vector<std::string> render = options;
+    render.insert(render.end(), {input, output});
+    ProcessResult r = Render(render);
+    ASSERT_EQ(r.exitCode, 0) << options.back() << ": " << r.err;
+    std::vector<std::string> write = options;
+    write.insert(write.end(), {"--write-preset", preset});
+    r = Render(write);
+    ASSERT_EQ(r.exitCode, 0) << options.back() << ": " << r.err;
+    r = Render({"--preset", preset, input, fromPreset});
+    ASSERT_EQ(r.exitCode, 0) << options.back() << ": " << r.err;
+    EXPECT_EQ(ReadFileBytes(fromPreset), ReadFileBytes(output)) << options.back();
+  }
+}
+
 TEST_F(RenderCliTest, WritingOverTheInputIsRefused) {
   const Bytes file = BuildWave(PcmFormat(1, 8000, 16), Bytes(100, 7));
   WriteFileBytes(input, file);
@@ -182,12 +245,13 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
   WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 32), Bytes(64, 0)));
   ProcessResult r = Render({input, output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "UnSupported Wave Format!\n");
+  EXPECT_EQ(r.err, "UnSupported Wave Format!\n" + input + "\n");
   EXPECT_FALSE(FileExists(output));
 
   r = Render({dir.File("missing.wav"), output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Cannot read file!\nNo such file or directory\n");
+  EXPECT_EQ(r.err,
+            "Cannot read file!\n" + dir.File("missing.wav") + ": No such file or directory\n");
 
   // An output that cannot be created: the reason follows the message.
   WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), Bytes(64, 0)));
@@ -198,8 +262,8 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
   r = Render({input, "/dev/full"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err,
-            "Cannot create wave format chunk!\nError opening output file\n/dev/full: No space left "
-            "on device\n");
+            "Cannot create wave format chunk!\n/dev/full: No space left on device\nError opening "
+            "output file\n/dev/full: No space left on device\n");
 
   // A read error in the middle: the output stays, valid, with the blocks read.
   const Bytes data = SampleBytes(Noise(1000, 3));
@@ -207,7 +271,8 @@ TEST_F(RenderCliTest, EngineFailuresExitOneWithTheEnginesWords) {
       input, BuildRiff({{"fmt ", FormatChunkBody(PcmFormat(1, 8000, 16))}, {"data", data, 4000u}}));
   r = Render({"--block", "512", input, output});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error reading input file!!!\n");
+  EXPECT_EQ(r.err, "Error reading input file!!!\n" + input +
+                       ": the file ends before its data does\ntonalith-render: peak 0.0 dBFS\n");
   const ParsedWave out = ParseWave(ReadFileBytes(output));
   ASSERT_EQ(out.problem, "");
   EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 1536));
@@ -233,7 +298,46 @@ TEST_F(RenderCliTest, DrawsAProgressBarOnlyWhenStderrIsATerminal) {
 
   r = RunProcess({RenderPath(), "--quiet", input, output}, /*stderrOnTerminal=*/true);
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err.rfind("tonalith-render: peak ", 0), 0u) << r.err;
+}
+
+TEST_F(RenderCliTest, EndsWithEachChannelsPeakAndAWarningWhenSamplesClipped) {
+  const double amplitude = 32767 * std::pow(10.0, -6.0 / 20);
+  const std::vector<int16_t> sine = Sine(4000, 441, 44100, amplitude);
+  WriteFileBytes(input, BuildWave(PcmFormat(2, 44100, 16), SampleBytes(Interleave(sine, sine))));
+  ProcessResult r = Render({input, output});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "tonalith-render: peak -6.0 dBFS left, -6.0 dBFS right\n");
+
+  // A full-scale square over the first 1000 of 3000 samples.
+  std::vector<int16_t> square = Square(1000, 50);
+  square.resize(3000, 1000);
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), SampleBytes(square)));
+  r = Render({input, output});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err,
+            "tonalith-render: peak 0.0 dBFS; warning: 1000 samples clipped (saturated to "
+            "+/-32767)\n");
+}
+
+TEST_F(RenderCliTest, TailsGoOnPastTheInput) {
+  // 1000 frames at 8000 Hz ending loud; the default keeps the input's length.
+  std::vector<int16_t> samples = Noise(1000, 5);
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 16), SampleBytes(samples)));
+  const struct {
+    std::vector<std::string> options;
+    const char* frames;
+  } cases[] = {{{}, "1000\n"},
+               {{"--tail", "0"}, "1000\n"},
+               {{"--tail", "0.5"}, "5000\n"},
+               {{"--tail", "auto", "--effect", "delay:delayMs=50"}, "2200\n"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {input, output});
+    const ProcessResult r = Render(arguments);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Soxi(output), c.frames) << (c.options.empty() ? "" : c.options[1]);
+  }
 }
 
 TEST_F(RenderCliTest, StopSignalsEndARenderAfterABlockWithTheHeaderFinished) {
@@ -296,6 +400,115 @@ TEST_F(RenderCliTest, KilledByAFileSizeLimitItLeavesAFileThatReadsToItsLastUpdat
   EXPECT_EQ(Bytes(file.begin() + 46, file.begin() + 46 + dataSize),
             Bytes(data.begin(), data.begin() + dataSize));
   EXPECT_EQ(Soxi(output), std::to_string(dataSize / 4) + "\n");
+}
+
+TEST_F(RenderCliTest, ABatchRendersEachInputAsAloneGoesOnPastAFailureAndNamesIt) {
+  // Inputs of different formats and rates (the effects are set up at each
+  // file's own rate), one of them not a WAV file.
+  const std::string outDir = dir.File("out");
+  ASSERT_EQ(mkdir(outDir.c_str(), 0700), 0);
+  const struct {
+    const char* name;
+    Bytes file;
+  } inputs[] = {
+      {"a.wav", BuildWave(PcmFormat(2, 44100, 16),
+                          SampleBytes(Interleave(Noise(9000, 1), Sine(9000, 440, 44100, 20000))))},
+      {"bad.wav", Bytes(100, 'x')},
+      {"b.wav", BuildWave(PcmFormat(1, 11025, 8), Bytes(5001, 0x90))},
+      {"c.wav", BuildWave(PcmFormat(2, 22050, 16), SampleBytes(Noise(2 * 7000, 2)))},
+  };
+  const std::vector<std::string> effects = {"--block",  "256",    "--effect", "delay",
+                                            "--effect", "chorus", "--effect", "reverb"};
+  std::vector<std::string> batch = effects;
+  batch.insert(batch.end(), {"--jobs", "2", "--out-dir", outDir});
+  for (const auto& input : inputs) {
+    WriteFileBytes(dir.File(input.name), input.file);
+    batch.push_back(dir.File(input.name));
+  }
+  const ProcessResult r = Render(batch);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(FileExists(outDir + "/bad.wav"));
+  // Each file's lines come whole, in the order the files end, with its name
+  // in front: the error, or the levels a render of it alone reports.
+  std::vector<std::string> expected = {dir.File("bad.wav") + ": Bad Wave Format!"};
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+    std::vector<std::string> single = effects;
+    single.insert(single.end(), {dir.File(name), output});
+    const ProcessResult alone = Render(single);
+    ASSERT_EQ(alone.exitCode, 0) << name;
+    const std::string prefix = "tonalith-render: ";
+    ASSERT_EQ(alone.err.rfind(prefix, 0), 0u) << alone.err;
+    expected.push_back(dir.File(name) + ": " +
+                       alone.err.substr(prefix.size(), alone.err.size() - prefix.size() - 1));
+    const Bytes file = ReadFileBytes(output);
+    EXPECT_EQ(ParseWave(file).problem, "") << name;
+    EXPECT_EQ(ReadFileBytes(outDir + "/" + name), file) << name;
+  }
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < r.err.size();) {
+    const size_t end = r.err.find('\n', start);
+    lines.push_back(r.err.substr(start, end - start));
+    start = end == std::string::npos ? r.err.size() : end + 1;
+  }
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "tonalith-render: 1 of 4 files failed");
+  lines.pop_back();
+  std::sort(lines.begin(), lines.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(lines, expected);
+}
+
+TEST_F(RenderCliTest, AStopSignalEndsEveryFileOfABatchAfterABlock) {
+  // Two minutes through every effect in small blocks on two threads: far from
+  // done when both outputs hold a second.
+  const std::string outDir = dir.File("out");
+  ASSERT_EQ(mkdir(outDir.c_str(), 0700), 0);
+  std::vector<std::string> arguments = {"--block", "128", "--jobs", "2", "--out-dir", outDir};
+  for (const char* effect :
+       {"eq", "compression", "distortion", "autowah", "delay", "filtermod", "chorus", "reverb"}) {
+    arguments.insert(arguments.end(), {"--effect", effect});
+  }
+  for (const char* name : {"one.wav", "two.wav"}) {
+    WriteFileBytes(dir.File(name),
+                   BuildWave(PcmFormat(2, 44100, 16), Bytes(60 * kStereoSecond, 0)));
+    arguments.push_back(dir.File(name));
+  }
+  const std::string one = outDir + "/one.wav";
+  const std::string two = outDir + "/two.wav";
+  // A batch that ends by itself before the signal lands has lost a race with
+  // this test on a loaded machine: it is tried again.
+  int status = 0;
+  for (int attempt = 0; attempt < 3 && WIFEXITED(status) && WEXITSTATUS(status) == 0; ++attempt) {
+    std::remove(one.c_str());
+    std::remove(two.c_str());
+    const pid_t child = StartRender(arguments, [] { std::signal(SIGTERM, SIG_DFL); });
+    while ((status = WaitFor(child, false)) == 0 &&
+           std::min(FileSize(one), FileSize(two)) < 46 + kStereoSecond) {
+      usleep(1000);
+    }
+    if (status == 0) {
+      kill(child, SIGTERM);
+      status = WaitFor(child);
+    }
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  for (const std::string& path : {one, two}) {
+    const ParsedWave out = ParseWave(ReadFileBytes(path));
+    EXPECT_EQ(out.problem, "") << path;
+    EXPECT_GE(out.data.size(), kStereoSecond) << path;
+    EXPECT_LT(out.data.size(), 60u * kStereoSecond) << path;
+  }
+}
+
+// The file mode does not load what only the device modes need.
+TEST_F(RenderCliTest, TheFileRendererLinksNeitherQtNorTheSoundSystem) {
+  const ProcessResult r = RunProcess({"/usr/bin/readelf", "--dynamic", RenderPath()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libQt"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libasound"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libjack"), std::string::npos) << r.out;
 }
 
 // ALSA's own diagnostics ("ALSA lib ...") stay out of the way unless asked

@@ -46,6 +46,16 @@ TEST(RenderOptions, EveryBlockLengthOfTheEngineIsTakenInBothForms) {
   EXPECT_TRUE(quiet.options.quiet);
 }
 
+TEST(RenderOptions, TailIsAutoOrSecondsUpToThirty) {
+  EXPECT_EQ(Parse({"a", "b"}).options.tail.mode, TailMode::kNone);
+  EXPECT_EQ(Parse({"--tail", "auto", "a", "b"}).options.tail.mode, TailMode::kUntilQuiet);
+  EXPECT_EQ(Parse({"--tail=0", "a", "b"}).options.tail.mode, TailMode::kNone);
+  const RunTail fixed = Parse({"--tail", "2.5", "a", "b"}).options.tail;
+  EXPECT_EQ(fixed.mode, TailMode::kFixed);
+  EXPECT_EQ(fixed.seconds, 2.5);
+  EXPECT_EQ(Parse({"--tail", "30", "a", "b"}).options.tail.seconds, 30);
+}
+
 TEST(RenderOptions, RefusalsAreOneLine) {
   const std::string blocks = "(allowed: 128, 256, 512, 1024, 2048, 4096, 8192)";
   for (const char* value : {"100", "64", "16384", "1024.0", "01024", "", "x"}) {
@@ -90,6 +100,28 @@ TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
       {{"--help", "a"}, "--help takes no INPUT or OUTPUT (\"a\" given)"},
       {{"x", "--list-effects"}, "--list-effects takes no INPUT or OUTPUT (\"x\" given)"},
       {{"--list-devices", "a", "b"}, "--list-devices takes no INPUT or OUTPUT (\"a\" given)"},
+      {{"--tail", "30.5", "a", "b"},
+       "--tail: \"30.5\" is not auto or a number of seconds from 0 to 30"},
+      {{"--tail", "-1", "a", "b"},
+       "--tail: \"-1\" is not auto or a number of seconds from 0 to 30"},
+      {{"--tail", "Auto", "a", "b"},
+       "--tail: \"Auto\" is not auto or a number of seconds from 0 to 30"},
+      {{"--tail", "auto", "--output-device", "0", "a"},
+       "--tail is only for runs from INPUT.wav to OUTPUT.wav"},
+      // Batches.
+      {{"--out-dir", "d", "x/a.wav", "b.wav", "y/a.wav"},
+       "--out-dir: \"x/a.wav\" and \"y/a.wav\" would both be written to d/a.wav"},
+      {{"--out-dir", "d\x01\t", "x/a.wav", "y/a.wav"},
+       "--out-dir: \"x/a.wav\" and \"y/a.wav\" would both be written to d\\x01\\t/a.wav"},
+      {{"--out-dir", "d/", "x/"}, "--out-dir: \"x/\" names no file"},
+      {{"--out-dir", "d"}, "expected INPUT.wav... with --out-dir (see --help)"},
+      {{"--out-dir="}, "--out-dir needs a folder"},
+      {{"--jobs", "2", "a", "b"}, "--jobs is only for renders with --out-dir"},
+      {{"--jobs", "0", "--out-dir", "d", "a"}, "--jobs: \"0\" is not a number from 1 to 1024"},
+      {{"--out-dir", "d", "--output-device", "0", "a"},
+       "--out-dir takes no --input-device or --output-device"},
+      {{"--out-dir", "d", "--rate", "22000", "a"},
+       "--rate is only for runs with --input-device or --output-device"},
       // A range that follows another key names the key given.
       {{"--effect", "chorus:initialDelayMs=60", "a", "b"},
        "--effect chorus: initialDelayMs=60: out of range (allowed: 1..finalDelayMs-1, here 1..9)"},
@@ -134,8 +166,9 @@ TEST(RenderOptions, ContradictoryOrDoubtfulCommandLinesAreRefusedOnOneLine) {
 TEST(RenderOptions, HelpAndListEffectsNeedNoOperands) {
   EXPECT_EQ(Parse({"--help"}).options.mode, RenderMode::kHelp);
   EXPECT_EQ(Parse({"--list-effects"}).options.mode, RenderMode::kListEffects);
-  EXPECT_NE(RenderUsage().find("tonalith-render [--block BYTES] [--effect SPEC]... [--quiet] "
-                               "INPUT.wav OUTPUT.wav"),
+  EXPECT_NE(RenderUsage().find("tonalith-render [--block BYTES] [--effect SPEC]... "
+                               "[--tail auto|SECONDS] [--quiet]\n                  INPUT.wav "
+                               "OUTPUT.wav"),
             std::string::npos);
 }
 

@@ -304,3 +304,30 @@ TEST(EqualizerEffect, OctaveSpacedBandActsAtTheFrequencyThePageShows) {
   // Between the neighbours' frequencies the gain falls away from the band.
   EXPECT_LT(gainDb(curve[3].x * hzPerRadian), 1.0);
 }
+
+TEST(EqualizerEffect, ResponseOfTheKernelTapsIsWhatTheEqualizerDoes) {
+  const int32_t rate = 44100;
+  const int32_t block = 512;
+  EqualizerEffect eq;
+  eq.SetBandCurve(TestCurve());
+  eq.Prepare(eq.settings, block, rate);
+  const std::vector<float> taps = EqualizerKernelTaps(eq.record);
+  ASSERT_EQ(taps.size(), size_t{block});
+  // At the transform's bins the taps give back the kernel spectrum.
+  const int32_t n = eq.record.n;
+  for (int32_t k = 0; k < n / 2; k += 7) {
+    const Complex bin = eq.record.kernel[k];
+    const double kernelDb = 20.0 * std::log10(std::hypot(bin.re, bin.im));
+    if (kernelDb > -40.0) {
+      EXPECT_NEAR(FilterGainDb(taps, 2.0 * kPi * k / n), kernelDb, 0.05) << "bin " << k;
+    }
+  }
+  // Between them it is the gain a steady sine gets.
+  for (const double hz : {700.0, 1234.5, 5000.0, 9876.0, 15000.0}) {
+    const auto y = Process(eq, Sine(block * 8, hz / rate, 1000.0), block);
+    const double measuredDb = 20.0 * std::log10(Amplitude(y, 3 * block) / 1000.0);
+    if (measuredDb > -30.0) {
+      EXPECT_NEAR(FilterGainDb(taps, 2.0 * kPi * hz / rate), measuredDb, 0.2) << hz << " Hz";
+    }
+  }
+}

@@ -1,10 +1,12 @@
 // Block processing: the conversions into and out of 16-bit channels, which
-// chain runs on which channel, and the buffer roles across blocks.
+// chain runs on which channel, the buffer roles across blocks, and the levels
+// a block leaves in a meter.
 
 #include "engine/block_processor.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "tests/support/signals.h"
@@ -24,11 +26,12 @@ struct Stream {
     work.Allocate(parameters.framesPerBlock);
   }
   // Processes `source` (whole frames) and returns the destination bytes.
-  Bytes Run(const Bytes& source) {
+  Bytes Run(const Bytes& source, LevelMeter* meter = nullptr) {
     Bytes destination(source.size(), 0xEE);
     ProcessBlock(parameters, left, right, work, source.data(), destination.data(),
                  FrameCount(static_cast<uint32_t>(source.size()), parameters.bitsPerSample,
-                            parameters.channels));
+                            parameters.channels),
+                 meter);
     return destination;
   }
   StreamParameters parameters;
@@ -206,4 +209,80 @@ TEST(BlockProcessor, ZeroFramesAndFramesBeyondTheBuffersAreNotProcessed) {
   EXPECT_EQ(a.state.log.at(0).count, 16);
   EXPECT_EQ(destination[31], 0);
   EXPECT_EQ(destination[32], 0xEE);
+}
+
+TEST(BlockProcessor, MetersASineAtMinusSixDbfsOnBothChannels) {
+  Stream stream(16, 2, 8192);
+  LevelMeter meter;
+  meter.BeginRun(2);
+  const double amplitude = kFullScale * std::pow(10.0, -6.0 / 20);
+  const std::vector<int16_t> sine = Sine(1000, 1000, 48000, amplitude);
+  stream.Run(SampleBytes(Interleave(sine, sine)), &meter);
+  const RunLevels run = meter.Run();
+  for (const int32_t point : {kMeterInput, kMeterOutput}) {
+    for (const ChannelLevel& level : run.level[point]) {
+      EXPECT_EQ(level.peak, 16422);  // the sine's crest, truncated
+      EXPECT_NEAR(PeakDbfs(level.peak), -6.0, 0.005);
+      EXPECT_EQ(level.clipped, 0u);
+    }
+  }
+  EXPECT_EQ(OutputPeakText(run), "peak -6.0 dBFS left, -6.0 dBFS right");
+  EXPECT_EQ(OutputClippedText(run), "no samples clipped");
+}
+
+TEST(BlockProcessor, CountsEverySampleTheChainsSaturatedAtEitherEnd) {
+  // A square of +-20000, 500 samples each way: the left chain lifts it by
+  // 20000 and saturates its upper half, the right lowers it and saturates its
+  // lower half. A full-scale square at the input counts there.
+  Stream stream(16, 2, 8192);
+  std::vector<int16_t> square = Square(1000, 100);
+  for (int16_t& sample : square) {
+    sample = static_cast<int16_t>(sample > 0 ? 20000 : -20000);
+  }
+  OffsetEffect up(20000);
+  OffsetEffect down(-20000);
+  LinkedTestEffects left(stream.left, {&up});
+  LinkedTestEffects right(stream.right, {&down});
+  LevelMeter meter;
+  meter.BeginRun(2);
+  stream.Run(SampleBytes(Interleave(square, square)), &meter);
+  RunLevels run = meter.Run();
+  EXPECT_EQ(run.level[kMeterInput][0].clipped, 0u);
+  EXPECT_EQ(run.level[kMeterInput][0].peak, 20000);
+  EXPECT_EQ(run.level[kMeterOutput][0].clipped, 500u);
+  EXPECT_EQ(run.level[kMeterOutput][1].clipped, 500u);
+  EXPECT_EQ(run.level[kMeterOutput][0].peak, kFullScale);
+  EXPECT_EQ(OutputPeakText(run), "peak 0.0 dBFS left, 0.0 dBFS right");
+  EXPECT_EQ(OutputClippedText(run), "1000 samples clipped");
+
+  meter.BeginRun(1);
+  Stream mono(16, 1, 8192);
+  mono.Run(SampleBytes(Square(300, 10)), &meter);
+  run = meter.Run();
+  EXPECT_EQ(run.level[kMeterInput][0].clipped, 300u);
+  EXPECT_EQ(run.level[kMeterOutput][0].clipped, 300u);
+  EXPECT_EQ(OutputPeakText(run), "peak 0.0 dBFS");
+}
+
+TEST(LevelMeter, TheDisplayTakesEachPeakOnceAndClipCountsRunOnAcrossRuns) {
+  LevelMeter meter;
+  meter.BeginRun(2);
+  BlockLevels block;
+  block.level[kMeterOutput][1] = {kFullScale, 3};
+  meter.Add(block);
+  block.level[kMeterOutput][1] = {100, 0};
+  meter.Add(block);
+  LevelMeter::Reading reading = meter.Take();
+  EXPECT_EQ(reading.peak[kMeterOutput][1], kFullScale);
+  EXPECT_EQ(reading.clipped[kMeterOutput][1], 3u);
+  reading = meter.Take();
+  EXPECT_EQ(reading.peak[kMeterOutput][1], 0);  // taken
+  EXPECT_EQ(reading.clipped[kMeterOutput][1], 3u);
+  // A new run: its totals start from nothing; the display's counts go on.
+  meter.BeginRun(1);
+  meter.Add(block);
+  EXPECT_EQ(meter.Run().level[kMeterOutput][1].peak, 100);
+  EXPECT_EQ(meter.Run().OutputClipped(), 0u);
+  EXPECT_EQ(meter.Take().clipped[kMeterOutput][1], 3u);
+  EXPECT_EQ(meter.Take().channels, 1);
 }

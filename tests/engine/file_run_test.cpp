@@ -1,5 +1,6 @@
 // The file-to-file run: what the output holds after a complete run and after
-// each failure, the progress it reports, and what it leaves prepared.
+// each failure, the progress it reports, what it leaves prepared, and the
+// tails it adds after the input.
 
 #include "engine/file_run.h"
 
@@ -44,6 +45,42 @@ class FileRunTest : public ::testing::Test {
   EffectChain right;
   RecordingNotifier notifier;
   RecordingProgress progress;
+};
+
+// y[n] = x[n] + (factor y[n-1] >> shift): a decay that settles at 0 from
+// above and, since the shift rounds down, below 0 at the largest y for which
+// factor y >> shift is y again: -1 for a half, -15 for fifteen sixteenths.
+struct DecaySettings {
+  int32_t factor = 1;
+  int32_t shift = 1;
+  int32_t last = 0;
+};
+
+int16_t Decay(int32_t input, DecaySettings& s) {
+  s.last = std::clamp(input + ((s.last * s.factor) >> s.shift), -32767, 32767);
+  return static_cast<int16_t>(s.last);
+}
+
+class DecayEffect : public Effect {
+ public:
+  DecayEffect(int32_t factor, int32_t shift) : Effect("Decay", 0, &state, &DecayEffect::Run) {
+    state.factor = factor;
+    state.shift = shift;
+    enabled = 1;
+  }
+  void Prepare(void*, int32_t, int32_t) override {
+    state.last = 0;
+    prepared = 1;
+  }
+  void Release() override { prepared = 0; }
+  static int32_t Run(const int16_t* source, int16_t* destination, void* settings, int32_t count) {
+    auto& s = *static_cast<DecaySettings*>(settings);
+    for (int32_t i = 0; i < count; ++i) {
+      destination[i] = Decay(source[i], s);
+    }
+    return 0;
+  }
+  DecaySettings state;
 };
 
 std::vector<int16_t> Offset(std::vector<int16_t> samples, int32_t offset, size_t start = 0,
@@ -165,6 +202,7 @@ TEST_F(FileRunTest, AnOutputThatReachesTheInputIsRefusedBeforeAnythingIsOpened) 
     output = name;
     EXPECT_EQ(ProcessFileToFile(Settings()), FileRunResult::kOutputIsInput) << name;
     EXPECT_EQ(notifier.messages, std::vector<std::string>{"The output file is the input file!"});
+    EXPECT_EQ(notifier.details.back(), input);
     EXPECT_EQ(ReadFileBytes(input), file) << name;
   }
   // A symbolic link taken as the input is refused the same way.
@@ -196,6 +234,8 @@ TEST_F(FileRunTest, AReadErrorKeepsAValidOutputWithTheBlocksBefore) {
   LinkedTestEffects l(left, {&plus});
   EXPECT_EQ(ProcessFileToFile(Settings(512)), FileRunResult::kReadError);
   EXPECT_EQ(notifier.messages, std::vector<std::string>{"Error reading input file!!!"});
+  EXPECT_EQ(notifier.details,
+            std::vector<std::string>{input + ": the file ends before its data does"});
   const ParsedWave out = Output();
   ASSERT_EQ(out.problem, "");
   const Bytes firstBlocks(data.begin(), data.begin() + 1536);
@@ -205,22 +245,36 @@ TEST_F(FileRunTest, AReadErrorKeepsAValidOutputWithTheBlocksBefore) {
   EXPECT_EQ(progress.positions.back(), 0);
 }
 
-TEST_F(FileRunTest, AWriteErrorKeepsAValidOutputWithTheBlocksBefore) {
-  const Bytes data = SampleBytes(Noise(4000, 4));
-  WriteFileBytes(input, BuildWave(PcmFormat(2, 22050, 16), data));
-  // Room for the header, three blocks of 1024 and part of the fourth.
-  const std::string log = RunWithFileSizeLimit(46 + 3 * 1024 + 100, [this] {
-    const FileRunResult result = ProcessFileToFile(Settings(1024));
-    std::string text = result == FileRunResult::kWriteError ? "write error" : "other";
-    for (const std::string& m : notifier.messages) {
-      text += "|" + m;
-    }
-    return text + "|last progress " + std::to_string(progress.positions.back());
-  });
-  EXPECT_EQ(log, "write error|Error writing output file!!!|last progress 0");
-  const ParsedWave out = Output();
-  ASSERT_EQ(out.problem, "");
-  EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + 3 * 1024));
+TEST_F(FileRunTest, AWriteErrorKeepsAValidOutputWithEveryWholeBlockThatFitAndSaysHowMuch) {
+  // Blocks of 1024 are gathered and written out together; the limit falls in
+  // the middle of a write: after more than a second of audio (written out
+  // with a header update), or before anything was written (at the close).
+  const struct {
+    size_t samples;
+    uint64_t room;
+    uint64_t kept;
+  } cases[] = {
+      {2 * 100000, 200000, 195 * 1024},
+      {2 * 4000, 3 * 1024 + 100, 3 * 1024},
+  };
+  for (const auto& c : cases) {
+    const Bytes data = SampleBytes(Noise(c.samples, 4));
+    WriteFileBytes(input, BuildWave(PcmFormat(2, 22050, 16), data));
+    const std::string log = RunWithFileSizeLimit(46 + c.room, [this] {
+      const FileRunResult result = ProcessFileToFile(Settings(1024));
+      std::string text = result == FileRunResult::kWriteError ? "write error" : "other";
+      for (size_t i = 0; i < notifier.messages.size(); ++i) {
+        text += "|" + notifier.messages[i] + "|" + notifier.details[i];
+      }
+      return text + "|last progress " + std::to_string(progress.positions.back());
+    });
+    EXPECT_EQ(log, "write error|Error writing output file!!!|" + output + ": File too large (" +
+                       std::to_string(c.kept) + " bytes of sound kept)|last progress 0");
+    const ParsedWave out = Output();
+    ASSERT_EQ(out.problem, "");
+    EXPECT_EQ(out.data, Bytes(data.begin(), data.begin() + static_cast<ptrdiff_t>(c.kept)))
+        << "room " << c.room;
+  }
 }
 
 TEST_F(FileRunTest, TheBlockHookCanCancelAfterABlockLeavingAValidOutput) {
@@ -253,14 +307,15 @@ TEST_F(FileRunTest, AnOutputWithoutRoomForItsHeaderIsRemovedAndAnOlderFileKeptWh
     });
   };
   // Made by the run and left unfinished: removed.
-  EXPECT_EQ(run(), "refused|Cannot write wave format data!||Error opening output file|" + output +
-                       ": File too large");
+  const std::string tooLarge = output + ": File too large";
+  EXPECT_EQ(run(), "refused|Cannot write wave format data!|" + tooLarge +
+                       "|Error opening output file|" + tooLarge);
   EXPECT_FALSE(FileExists(output));
   // There before the run: not a byte changes while the header cannot be written.
   const Bytes older = {'o', 'l', 'd'};
   WriteFileBytes(output, older);
-  EXPECT_EQ(run(), "refused|Cannot create wave format chunk!||Error opening output file|" + output +
-                       ": File too large");
+  EXPECT_EQ(run(), "refused|Cannot create wave format chunk!|" + tooLarge +
+                       "|Error opening output file|" + tooLarge);
   EXPECT_EQ(ReadFileBytes(output), older);
 }
 
@@ -279,4 +334,84 @@ TEST_F(FileRunTest, AnUnknownDataSizeReadsToTheEndOfTheFileInWholeFrames) {
   const ParsedWave out = Output();
   ASSERT_EQ(out.problem, "");
   EXPECT_EQ(SamplesFromBytes(out.data), Offset(samples, 100, 0, 2));
+}
+
+TEST_F(FileRunTest, AnAutomaticTailEndsAHundredMillisecondsAfterTheLastSampleBeyondOne) {
+  // Impulses through a decay on each channel, the right one later: the
+  // output goes on until both channels have stayed within +-1 for 100 ms
+  // (800 frames at 8000 Hz), or for 30 s when it never does. Without effects
+  // a loud end gets 100 ms of silence, and a quiet end nothing.
+  struct Case {
+    int32_t factor;  // of the decay; 0: no effects
+    int32_t shift;
+    int32_t rightImpulse;  // frame of the right channel's impulse
+    int16_t height;
+  };
+  const Case cases[] = {
+      {1, 1, 985, -20000}, {15, 4, 300, -20000}, {0, 0, 999, 5000}, {0, 0, 150, 2}};
+  for (const Case c : cases) {
+    const int32_t frames = 1000;
+    std::vector<int16_t> l = Impulse(frames, 100, 30000);
+    std::vector<int16_t> r = Impulse(frames, c.rightImpulse, c.height);
+    DecayEffect leftDecay(c.factor, c.shift);
+    DecayEffect rightDecay(c.factor, c.shift);
+    const bool decay = c.factor != 0;
+    LinkedTestEffects ll(left, decay ? std::vector<Effect*>{&leftDecay} : std::vector<Effect*>{});
+    LinkedTestEffects lr(right, decay ? std::vector<Effect*>{&rightDecay} : std::vector<Effect*>{});
+    WriteFileBytes(input, BuildWave(PcmFormat(2, 8000, 16), SampleBytes(Interleave(l, r))));
+    // What the output should be: the input, then silence, through the same
+    // decay, up to 800 frames after the last sample beyond +-1.
+    l.resize(frames + 30 * 8000);
+    r.resize(l.size());
+    int32_t lastLoud = 0;
+    DecaySettings leftState = leftDecay.state;
+    DecaySettings rightState = rightDecay.state;
+    for (size_t n = 0; n < l.size(); ++n) {
+      if (decay) {
+        l[n] = Decay(l[n], leftState);
+        r[n] = Decay(r[n], rightState);
+      }
+      if (std::abs(l[n]) > 1 || std::abs(r[n]) > 1) {
+        lastLoud = static_cast<int32_t>(n);
+      }
+    }
+    const size_t length =
+        std::min(std::max<size_t>(frames, static_cast<size_t>(lastLoud) + 1 + 800), l.size());
+    l.resize(length);
+    r.resize(length);
+
+    FileRunSettings settings = Settings(256);
+    settings.tail.mode = TailMode::kUntilQuiet;
+    FileRunSummary summary;
+    settings.summary = &summary;
+    progress.positions.clear();
+    ASSERT_EQ(ProcessFileToFile(settings), FileRunResult::kCompleted);
+    const ParsedWave out = Output();
+    ASSERT_EQ(out.problem, "");
+    EXPECT_EQ(SamplesFromBytes(out.data), Interleave(l, r)) << c.factor << " " << c.rightImpulse;
+    EXPECT_EQ(summary.framesRead, uint64_t{frames});
+    EXPECT_EQ(summary.framesWritten, length);
+    EXPECT_EQ(summary.tailFrames, length - frames);
+    // The bar covers the longest tail and ends with the last block.
+    ASSERT_GE(progress.positions.size(), 3u);
+    EXPECT_EQ(progress.positions[progress.positions.size() - 2], 32768);
+    EXPECT_LT(progress.positions[progress.positions.size() - 3], 32768);
+  }
+}
+
+TEST_F(FileRunTest, AFixedTailAddsItsLengthOfProcessedSilenceUnderTheBar) {
+  WriteFileBytes(input, BuildWave(PcmFormat(1, 8000, 8), Bytes(1000, 0x90)));
+  OffsetEffect plus(512);  // two steps of an 8-bit sample
+  LinkedTestEffects l(left, {&plus});
+  FileRunSettings settings = Settings(128);
+  settings.tail = {TailMode::kFixed, 0.25};
+  ASSERT_EQ(ProcessFileToFile(settings), FileRunResult::kCompleted);
+  Bytes expected(1000 + 2000, 0x82);  // the input, then 0.25 s of offset silence
+  std::fill_n(expected.begin(), 1000, 0x92);
+  EXPECT_EQ(Output().data, expected);
+  // 24 blocks: 8 of the input, then 16 of tail; the bar is at a third after
+  // the input.
+  ASSERT_EQ(progress.positions.size(), 1u + 24u + 1u);
+  EXPECT_EQ(progress.positions[8], 32768 * 1000 / 3000);
+  EXPECT_EQ(progress.positions[24], 32768);
 }

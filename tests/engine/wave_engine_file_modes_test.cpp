@@ -68,6 +68,9 @@ TEST_F(PlayTest, PlaysTheWholeFileInOrderAndEndsWhenItsLastByteHasPlayed) {
       heard.insert(heard.end(), block.begin(), block.end());
     }
     EXPECT_EQ(heard, data) << c.bytes;
+    // The meter saw every block played.
+    EXPECT_EQ(engine->Levels().Run().level[kMeterOutput][1].peak,
+              PeakOf(test_support::SamplesFromBytes(data), 1));
     // No block was sent after the reader had run dry.
     EXPECT_EQ(sim->CallCount(SimulatedCall::kWrite), blocks);
     EXPECT_EQ(runEnds, 1);
@@ -156,6 +159,8 @@ TEST_F(PlayTest, ReadErrorPlaysTheBlocksReadBeforeItThenEndsWithItsMessage) {
     }
     EXPECT_EQ(heard, Bytes(body.begin(), body.begin() + 4096)) << buffers;
     EXPECT_EQ(notifier.messages, std::vector<std::string>{file_run_messages::kReadError});
+    EXPECT_EQ(notifier.details, std::vector<std::string>{dir.File("short.wav") +
+                                                         ": the file ends before its data does"});
     EXPECT_EQ(runEnds, 1);
     EXPECT_EQ(progress.positions.back(), 0);
     ExpectIdle();
@@ -304,7 +309,8 @@ TEST_F(RecordTest, FailedWriteEndsTheRunWithItsMessageAndAValidFile) {
     }
     return text;
   });
-  EXPECT_EQ(report, "4 1 0 0|Error writing output file!!!|" + path + ": File too large");
+  EXPECT_EQ(report, "4 1 0 0|Error writing output file!!!|" + path +
+                        ": File too large (3072 bytes of sound kept)");
   const test_support::ParsedWave wave = test_support::ParseWave(test_support::ReadFileBytes(path));
   ASSERT_EQ(wave.problem, "");
   Bytes expected;
@@ -321,6 +327,8 @@ TEST_F(RecordTest, UnwritableOutputFileIsRefusedAndTheInputClosedAgain) {
   EXPECT_FALSE(engine->StartRun());
   ASSERT_FALSE(notifier.messages.empty());
   EXPECT_EQ(notifier.messages.back(), file_run_messages::kCannotOpenOutput);
+  EXPECT_EQ(notifier.details.back(),
+            engine->settings.outputFileName + ": No such file or directory");
   ExpectIdle();
 }
 

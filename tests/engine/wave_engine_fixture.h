@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -90,6 +92,15 @@ class WaveEngineTest : public ::testing::Test {
   int32_t recordedBlocks = 0;
   std::vector<std::vector<uint8_t>> played;
 };
+
+// The largest magnitude of one channel of interleaved stereo samples.
+inline int32_t PeakOf(const std::vector<int16_t>& samples, int32_t channel) {
+  int32_t peak = 0;
+  for (size_t i = static_cast<size_t>(channel); i < samples.size(); i += 2) {
+    peak = std::max(peak, std::abs(static_cast<int32_t>(samples[i])));
+  }
+  return peak;
+}
 
 inline std::vector<uint8_t> Block(uint32_t bytes, int32_t index) {
   std::vector<uint8_t> block(bytes);

@@ -83,6 +83,17 @@ TEST_F(WaveEngineTest, LivePlaysEveryRecordedBlockOnceInOrderBufferCountMinusOne
     EXPECT_TRUE(notifier.messages.empty());
     // Live mode does not move the progress bar.
     EXPECT_TRUE(progress.positions.empty());
+    // The meter saw every recorded block at the input and the output.
+    std::vector<int16_t> recorded;
+    for (int32_t i = 0; i < messages; ++i) {
+      const std::vector<int16_t> block = test_support::SamplesFromBytes(Block(1024, i));
+      recorded.insert(recorded.end(), block.begin(), block.end());
+    }
+    const RunLevels levels = engine->Levels().Run();
+    for (const int32_t channel : {0, 1}) {
+      EXPECT_EQ(levels.level[kMeterInput][channel].peak, PeakOf(recorded, channel));
+      EXPECT_EQ(levels.level[kMeterOutput][channel].peak, PeakOf(recorded, channel));
+    }
     engine->StopRun();
     ExpectIdle();
   }

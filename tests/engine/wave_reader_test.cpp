@@ -292,12 +292,12 @@ TEST_F(WaveReaderTest, AnythingButARegularFileIsRefusedWithoutBlocking) {
     notifier.details.clear();
     EXPECT_EQ(ReadWaveFile(*reader, kWaveOpen, special, nullptr, notifier), kWaveFailed);
     EXPECT_EQ(notifier.messages, std::vector<std::string>{"Cannot read file!"});
-    EXPECT_EQ(notifier.details, std::vector<std::string>{"not a regular file"});
+    EXPECT_EQ(notifier.details, std::vector<std::string>{special + ": not a regular file"});
     WaveFormat format;
     RecordingNotifier probe;
     EXPECT_FALSE(ProbeWaveFile(special, &format, probe));
     EXPECT_EQ(probe.messages, std::vector<std::string>{"Error opening file"});
-    EXPECT_EQ(probe.details, std::vector<std::string>{"not a regular file"});
+    EXPECT_EQ(probe.details, std::vector<std::string>{special + ": not a regular file"});
   }
 }
 

@@ -1,5 +1,6 @@
 // The writer: the exact layout it produces, odd data with its pad byte, and
-// what a failure at each point of the file leaves behind.
+// what a failure at each point of the file leaves behind, writing each block
+// as it comes and gathering blocks.
 
 #include <gtest/gtest.h>
 
@@ -27,9 +28,10 @@ std::string Join(const std::vector<std::string>& lines) {
 // Creates `path` with `format`, writes the blocks and closes; returns every
 // result and message as text, one per line.
 std::string WriteFile(const std::string& path, const std::vector<Bytes>& blocks,
-                      const WaveFormat& format = PcmFormat(2, 44100, 16)) {
+                      const WaveFormat& format = PcmFormat(2, 44100, 16),
+                      uint32_t gatherBytes = 0) {
   RecordingNotifier notifier;
-  WaveWriter writer(format);
+  WaveWriter writer(format, gatherBytes);
   std::string log =
       "create " + std::to_string(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier));
   for (Bytes block : blocks) {
@@ -40,6 +42,9 @@ std::string WriteFile(const std::string& path, const std::vector<Bytes>& blocks,
   }
   log += " failed " + std::to_string(writer.WriteFailed() ? 1 : 0);
   log += " close " + std::to_string(WriteWaveFile(writer, kWaveClose, path, nullptr, notifier));
+  if (writer.WriteFailed() || writer.WrittenBytes() > 0) {
+    log += " kept " + std::to_string(writer.WrittenBytes());
+  }
   return log + "\n" + Join(notifier.messages);
 }
 
@@ -68,7 +73,7 @@ TEST_F(WaveWriterTest, WritesTheFixedHeaderWithAnEighteenByteFormatChunk) {
   WaveFormat format = PcmFormat(2, 44100, 16);
   format.extraSize = 22;          // never carried into a file
   format.avgBytesPerSec = 12345;  // copied as it stands
-  ASSERT_EQ(WriteFile(path, {Counting(8)}, format), "create 0 write 0 failed 0 close 0\n");
+  ASSERT_EQ(WriteFile(path, {Counting(8)}, format), "create 0 write 0 failed 0 close 0 kept 8\n");
   const Bytes file = ReadFileBytes(path);
   ASSERT_EQ(file.size(), 54u);
   const uint8_t expected[46] = {'R',  'I',  'F', 'F', 46,   0,    0, 0, 'W', 'A', 'V', 'E',
@@ -89,7 +94,11 @@ TEST_F(WaveWriterTest, AFileWithoutBlocksClosesToAValidFortySixByteFile) {
 
 TEST_F(WaveWriterTest, BlocksAreAppendedInOrderAndOddDataGetsAPadByte) {
   const std::vector<Bytes> blocks = {Counting(256, 1), Counting(256, 2), Counting(33, 3)};
-  ASSERT_EQ(WriteFile(path, blocks), "create 0 write 0 write 0 write 0 failed 0 close 0\n");
+  for (const uint32_t gather : {0u, 300u, 600u}) {
+    ASSERT_EQ(WriteFile(path, blocks, PcmFormat(2, 44100, 16), gather),
+              "create 0 write 0 write 0 write 0 failed 0 close 0 kept 545\n")
+        << "gathering " << gather;
+  }
   const Bytes file = ReadFileBytes(path);
   const ParsedWave parsed = ParseWave(file);
   ASSERT_EQ(parsed.problem, "");
@@ -121,30 +130,69 @@ TEST_F(WaveWriterTest, EachHeaderPieceThatCannotBeWrittenHasItsMessage) {
   for (const auto& c : cases) {
     const std::string log =
         RunWithFileSizeLimit(c.limit, [this] { return WriteFile(path, {Counting(4)}); });
-    EXPECT_EQ(log, std::string("create 1 write 4 failed 1 close 0\n") + c.message + "\n")
+    EXPECT_EQ(log, std::string("create 1 write 4 failed 1 close 0 kept 0\n") + c.message + "\n")
         << "limit " << c.limit;
   }
 }
 
-TEST_F(WaveWriterTest, AFailedBlockLeavesExactlyTheBlocksWrittenBefore) {
-  // Room for two blocks and half of the third.
-  const uint64_t limit = 46 + 2 * 512 + 256;
-  const std::string log = RunWithFileSizeLimit(limit, [this] {
-    return WriteFile(path, {Counting(512, 1), Counting(512, 2), Counting(512, 3)});
+TEST_F(WaveWriterTest, AFailedWriteLeavesExactlyWhatWasWrittenBeforeAndSaysHowMuch) {
+  // Three blocks of 512 bytes. Gathered blocks reach the file only when they
+  // are written out together: the failure comes with the write or the close
+  // that does it, the file keeps every whole block that reached it, and after
+  // a failure nothing more is taken.
+  constexpr uint64_t kTwoAndAHalfBlocks = 46 + 2 * 512 + 256;
+  const struct {
+    uint64_t limit;
+    uint32_t gather;
+    const char* log;
+    int blocksKept;
+  } cases[] = {
+      {kTwoAndAHalfBlocks, 0, "create 0 write 0 write 0 write 4 failed 1 close 0 kept 1024\n", 2},
+      // A block as large as the room is written straight away.
+      {kTwoAndAHalfBlocks, 512, "create 0 write 0 write 0 write 4 failed 1 close 0 kept 1024\n", 2},
+      {kTwoAndAHalfBlocks, 1024, "create 0 write 0 write 0 write 0 failed 0 close 4 kept 1024\n",
+       2},
+      // All three written out at the close: the two whole blocks that fit stay.
+      {kTwoAndAHalfBlocks, 64 * 1024,
+       "create 0 write 0 write 0 write 0 failed 0 close 4 kept 1024\n", 2},
+      {46 + 256, 600, "create 0 write 0 write 4 write 4 failed 1 close 0 kept 0\n", 0},
+  };
+  for (const auto& c : cases) {
+    const std::string log = RunWithFileSizeLimit(c.limit, [this, &c] {
+      return WriteFile(path, {Counting(512, 1), Counting(512, 2), Counting(512, 3)},
+                       PcmFormat(2, 44100, 16), c.gather);
+    });
+    EXPECT_EQ(log, c.log) << "gathering " << c.gather;
+    const ParsedWave parsed = ParseWave(ReadFileBytes(path));
+    ASSERT_EQ(parsed.problem, "");
+    Bytes expected;
+    for (int i = 0; i < c.blocksKept; ++i) {
+      const Bytes block = Counting(512, static_cast<uint8_t>(1 + i));
+      expected.insert(expected.end(), block.begin(), block.end());
+    }
+    EXPECT_EQ(parsed.data, expected) << "gathering " << c.gather;
+  }
+}
+
+TEST_F(WaveWriterTest, AFailedWriteIsReportedWithTheFileTheReasonAndTheBytesKept) {
+  const std::string log = RunWithFileSizeLimit(46 + 1000, [this] {
+    RecordingNotifier notifier;
+    WaveWriter writer(PcmFormat(1, 8000, 8), 0);
+    WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier);
+    Bytes block = Counting(600);
+    const WaveBlock descriptor{block.data(), 600, 600};
+    WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier);
+    WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier);
+    return WriteErrorDetail(writer);
   });
-  EXPECT_EQ(log, "create 0 write 0 write 0 write 4 failed 1 close 0\n");
-  const ParsedWave parsed = ParseWave(ReadFileBytes(path));
-  ASSERT_EQ(parsed.problem, "");
-  Bytes expected = Counting(512, 1);
-  const Bytes second = Counting(512, 2);
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(parsed.data, expected);
+  EXPECT_EQ(log, path + ": File too large (600 bytes of sound kept)");
 }
 
 TEST_F(WaveWriterTest, APadByteThatCannotBeWrittenFailsTheCloseButBothSizesArePatched) {
   const std::string log =
       RunWithFileSizeLimit(46 + 3, [this] { return WriteFile(path, {Counting(3)}); });
-  EXPECT_EQ(log, "create 0 write 0 failed 0 close 1\nCannot ascent out of the data chunk!\n");
+  EXPECT_EQ(log,
+            "create 0 write 0 failed 0 close 1 kept 3\nCannot ascent out of the data chunk!\n");
   const Bytes file = ReadFileBytes(path);
   ASSERT_EQ(file.size(), 49u);
   EXPECT_EQ(SizeField(file, 42), 3u);
@@ -153,26 +201,39 @@ TEST_F(WaveWriterTest, APadByteThatCannotBeWrittenFailsTheCloseButBothSizesArePa
 
 TEST_F(WaveWriterTest, TheHeaderIsBroughtUpToDateAfterEachSecondOfAudio) {
   // 1000 Hz 8-bit mono: 1000 bytes a second, written in blocks of 400.
-  RecordingNotifier notifier;
-  WaveWriter writer(PcmFormat(1, 1000, 8));
-  ASSERT_EQ(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier), kWaveDone);
-  std::vector<uint32_t> dataSizes;
-  Bytes block = Counting(400);
-  const WaveBlock descriptor{block.data(), 400, 400};
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_EQ(WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier), kWaveDone);
-    const Bytes file = ReadFileBytes(path);
-    dataSizes.push_back(SizeField(file, 42));
-    EXPECT_EQ(SizeField(file, 4), 38 + dataSizes.back());
+  // Gathered blocks reach the file together with each update.
+  const struct {
+    uint32_t gather;
+    std::vector<uint64_t> fileData;
+  } cases[] = {
+      {0, {400, 800, 1200, 1600, 2000, 2400}},
+      {64 * 1024, {0, 0, 1200, 1200, 1200, 2400}},
+  };
+  for (const auto& c : cases) {
+    RecordingNotifier notifier;
+    WaveWriter writer(PcmFormat(1, 1000, 8), c.gather);
+    ASSERT_EQ(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier), kWaveDone);
+    std::vector<uint32_t> dataSizes;
+    std::vector<uint64_t> fileData;
+    Bytes block = Counting(400);
+    const WaveBlock descriptor{block.data(), 400, 400};
+    for (int i = 0; i < 6; ++i) {
+      ASSERT_EQ(WriteWaveFile(writer, kWaveTransfer, path, &descriptor, notifier), kWaveDone);
+      const Bytes file = ReadFileBytes(path);
+      dataSizes.push_back(SizeField(file, 42));
+      fileData.push_back(file.size() - 46);
+      EXPECT_EQ(SizeField(file, 4), 38 + dataSizes.back());
+    }
+    EXPECT_EQ(dataSizes, (std::vector<uint32_t>{0, 0, 1200, 1200, 1200, 2400}));
+    EXPECT_EQ(fileData, c.fileData) << "gathering " << c.gather;
+    EXPECT_EQ(WriteWaveFile(writer, kWaveClose, path, nullptr, notifier), kWaveDone);
   }
-  EXPECT_EQ(dataSizes, (std::vector<uint32_t>{0, 0, 1200, 1200, 1200, 2400}));
-  EXPECT_EQ(WriteWaveFile(writer, kWaveClose, path, nullptr, notifier), kWaveDone);
 }
 
 TEST_F(WaveWriterTest, AWriterLetGoWithItsFileOpenFinishesIt) {
   {
     RecordingNotifier notifier;
-    WaveWriter writer(PcmFormat(2, 44100, 16));
+    WaveWriter writer(PcmFormat(2, 44100, 16), WaveWriter::kRunGatherBytes);
     ASSERT_EQ(WriteWaveFile(writer, kWaveCreate, path, nullptr, notifier), kWaveDone);
     Bytes block = Counting(33);
     const WaveBlock descriptor{block.data(), 33, 33};

@@ -61,8 +61,9 @@ class AutoWahPageTest : public QObject {
       // Both channels get the same floor, so they filter alike.
       QCOMPARE(effect->record.finalResonance, 0.5f);
     }
-    QCOMPARE(Labelled(page, "Initial Cutoff Freq.")->text(), QStringLiteral("50"));
-    QCOMPARE(Labelled(page, "Final Resonance")->text(), QStringLiteral("0.2"));
+    // The edits show what runs.
+    QCOMPARE(Labelled(page, "Initial Cutoff Freq.")->text(), QStringLiteral("100"));
+    QCOMPARE(Labelled(page, "Final Resonance")->text(), QStringLiteral("0.5"));
 
     Labelled<QComboBox>(page, "Filter Type")->setCurrentIndex(3);
     TypeInto(Labelled(page, "Final Cutoff Freq."), QStringLiteral("30000"));

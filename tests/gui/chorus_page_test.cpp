@@ -52,7 +52,7 @@ class ChorusPageTest : public QObject {
     }
   }
 
-  void TypedValuesAreLimitedWhileTheEditsKeepWhatWasTyped() {
+  void LimitedValuesAreShownAsStored() {
     ChainPair<ChorusEffect> chains(kChorusEffectId);
     ChorusPage page;
     chains.LinkTo(page);
@@ -70,9 +70,11 @@ class ChorusPageTest : public QObject {
       QCOMPARE(chorus->record.modLengthMs, 100.0f);
       QCOMPARE(chorus->record.preFilterHz, 16000.0f);
     }
-    QCOMPARE(Labelled(page, "Feedback")->text(), QStringLiteral("0"));
-    QCOMPARE(Labelled(page, "Final Delay")->text(), QStringLiteral("5"));
-    QCOMPARE(Labelled(page, "Pre.Filter Cutoff")->text(), QStringLiteral("20000"));
+    // What the page shows is what runs.
+    QCOMPARE(Labelled(page, "Feedback")->text(), QStringLiteral("1"));
+    QCOMPARE(Labelled(page, "Initial Delay")->text(), QStringLiteral("8"));
+    QCOMPARE(Labelled(page, "Final Delay")->text(), QStringLiteral("9"));
+    QCOMPARE(Labelled(page, "Pre.Filter Cutoff")->text(), QStringLiteral("16000"));
 
     // Upper limits; the initial delay leaves room for the final one above it.
     TypeIntoLabelled(page, {{"Feedback", "300"},

@@ -49,7 +49,7 @@ class FilterModPageTest : public QObject {
     QVERIFY(page.OnKillActive());
     QCOMPARE(chains.left->record.modulatorLengthMs, 16000.0f);
     QCOMPARE(chains.right->record.modulatorLengthMs, 16000.0f);
-    QCOMPARE(Labelled(page, "Modulator Length")->text(), QStringLiteral("20000"));
+    QCOMPARE(Labelled(page, "Modulator Length")->text(), QStringLiteral("16000"));
   }
 
   void ZeroFinalResonanceGivesBothTheSameFloor() {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,7 +16,9 @@
 using gui_test::ClickTab;
 using gui_test::MessageLog;
 using gui_test::PickInList;
+using gui_test::SelectFiles;
 using gui_test::StartedApp;
+using gui_test::WriteWave;
 namespace ts = test_support;
 
 namespace {
@@ -29,20 +32,19 @@ ts::Bytes StereoRamp(int frames) {
   return ts::SampleBytes(samples);
 }
 
-QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
-                  const ts::Bytes& data) {
-  const QString path = folder.filePath(QString::fromUtf8(name));
-  ts::WriteFileBytes(path.toStdString(), ts::BuildWave(format, data));
-  return path;
-}
-
-// Chooses `input` and `output` through the Select buttons.
-void SelectFiles(IOPage& page, const QString& input, const QString& output) {
-  page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
-  });
-  page.InputSelectButton()->click();
-  page.OutputSelectButton()->click();
+// Drops the file at `path` on the page as a file manager does; false when
+// the page refuses it.
+bool DropOn(IOPage& page, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&page, &drop);
+  return true;
 }
 
 // The controls that define a run's stream. While a run lasts all of them
@@ -77,11 +79,12 @@ class IOPageTest : public QObject {
  private slots:
   void initTestCase();
   void StartsWithItsDefaults();
-  void LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped();
+  void LimitsReachTheEngineAndTheFieldsShowThem();
   void BlockLengthEntryGivesHalfItsBytes();
   void EmptyFieldKeepsThePageAndTheEngine();
   void MissingDefaultFileDisablesFormatButtonsOnly();
-  void SelectedEightBitMonoFileSetsAndLocksTheFormat();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat_data();
+  void ChosenEightBitMonoFileSetsAndLocksTheFormat();
   void FileToFileRunShowsCancelAndFillsTheBar();
   void OutputThatIsTheInputIsRefusedAndTheInputKept();
   void CancelEndsTheRunWithAValidShorterFile();
@@ -140,7 +143,7 @@ void IOPageTest::StartsWithItsDefaults() {
   QCOMPARE(engine.settings.outputDeviceId, 0);
 }
 
-void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
+void IOPageTest::LimitsReachTheEngineAndTheFieldsShowThem() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
@@ -163,9 +166,12 @@ void IOPageTest::LimitsReachTheEngineWhileTheFieldsKeepWhatWasTyped() {
     QCOMPARE(engine.settings.sampleRate, c.engineRate);
     QCOMPARE(sheet.LeftChain().sampleRate, c.engineRate);
     QCOMPARE(sheet.RightChain().sampleRate, c.engineRate);
+    // The fields show what runs, at once and when the page comes back.
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
     ClickTab(sheet, 0);
-    QCOMPARE(page.BufferCountEdit()->text(), QString::fromUtf8(c.buffers));
-    QCOMPARE(page.SampleRateEdit()->text(), QString::fromUtf8(c.rate));
+    QCOMPARE(page.BufferCountEdit()->text(), QString::number(c.engineBuffers));
+    QCOMPARE(page.SampleRateEdit()->text(), QString::number(c.engineRate));
   }
   // "Mono" takes the data at once.
   page.MonoButton()->click();
@@ -237,7 +243,14 @@ void IOPageTest::MissingDefaultFileDisablesFormatButtonsOnly() {
   QVERIFY(page.Bits8Button()->isEnabled());
 }
 
-void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat_data() {
+  QTest::addColumn<bool>("dropped");
+  QTest::newRow("with Select") << false;
+  QTest::newRow("dropped on the page") << true;
+}
+
+void IOPageTest::ChosenEightBitMonoFileSetsAndLocksTheFormat() {
+  QFETCH(bool, dropped);
   MessageLog messages;
   QTemporaryDir folder;
   const QString input =
@@ -245,10 +258,22 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   StartedApp program;
   EffectsSheet& sheet = program.Sheet();
   IOPage& page = sheet.IO();
-  page.SetFileChooser([&](IOPage::FileDialogKind kind) {
-    return kind == IOPage::FileDialogKind::kOpenInput ? input : QString();
-  });
-  page.InputSelectButton()->click();
+  auto choose = [&](const QString& path) {
+    if (dropped) {
+      QVERIFY(DropOn(page, path));
+      return;
+    }
+    page.SetFileChooser([path](IOPage::FileDialogKind kind) {
+      return kind == IOPage::FileDialogKind::kOpenInput ? path : QString();
+    });
+    page.InputSelectButton()->click();
+  };
+  if (dropped) {
+    // Only a file named as a WAV file is taken.
+    QVERIFY(!DropOn(page, folder.filePath(QStringLiteral("notes.txt"))));
+    QCOMPARE(page.InputList()->currentIndex(), 1);
+  }
+  choose(input);
   QVERIFY(messages.texts.isEmpty());
   QVERIFY(page.MonoButton()->isChecked());
   QVERIFY(page.Bits8Button()->isChecked());
@@ -271,11 +296,13 @@ void IOPageTest::SelectedEightBitMonoFileSetsAndLocksTheFormat() {
   // A file that is not a WAV file changes nothing.
   const QString text = folder.filePath(QStringLiteral("notes.wav"));
   ts::WriteFileBytes(text.toStdString(), ts::Bytes(64, 'x'));
-  page.SetFileChooser([&](IOPage::FileDialogKind) { return text; });
-  page.InputSelectButton()->click();
+  choose(text);
   QCOMPARE(messages.texts.size(), 1);
   QCOMPARE(page.InputFileName(), input);
   QCOMPARE(page.InputList()->itemText(0), input);
+  if (dropped) {
+    return;
+  }
   // Cancelling the dialog changes nothing either.
   page.SetFileChooser([](IOPage::FileDialogKind) { return QString(); });
   page.InputSelectButton()->click();
@@ -392,6 +419,15 @@ void IOPageTest::CancelEndsTheRunWithAValidShorterFile() {
   QVERIFY(written.data.size() < data.size() / 2);
   QCOMPARE(written.data.size() % 128, size_t{0});
   QVERIFY(std::equal(written.data.begin(), written.data.end(), data.begin()));
+  // The status line says where the run stopped (64000 frames are 1.45 s) and
+  // that the file holds the part before it.
+  const QRegularExpressionMatch status =
+      QRegularExpression(QStringLiteral("^Cancelled at (0:00\\.\\d) of 0:01\\.4: (.*) holds the "
+                                        "part processed \\((0:00\\.\\d)\\), peak "))
+          .match(page.StatusLine()->text());
+  QVERIFY2(status.hasMatch(), qPrintable(page.StatusLine()->text()));
+  QCOMPARE(status.captured(2), output);
+  QCOMPARE(status.captured(3), status.captured(1));
 
   // The next Start runs the whole file.
   page.StartButtonWidget()->click();

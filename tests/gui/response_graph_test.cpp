@@ -314,6 +314,27 @@ class ResponseGraphTest : public QObject {
     QCOMPARE(graph.Curve()[1].y, -40.0f);
     QCOMPARE(graph.Curve()[1].x, 16384.0f);
   }
+
+  // A layout may give the control twice the room: the plot is drawn twice as
+  // large and the pointer lands on the plot pixel under it, so the curve is
+  // the same as at the plot's own size.
+  void ALargerControlMapsThePointerOntoThePlotsPixels() {
+    ResponseGraph graph;
+    CreateCompressionGraph(graph);
+    graph.resize(2 * 176, 2 * 120);
+    QCOMPARE(graph.ShownPlot(), QRectF(0, 0, 352, 240));
+    QCOMPARE(graph.ControlPointOf(QPoint(40, 30)), QPoint(80, 60));
+    graph.SetPointerReadout([](float x, float y) { return QStringLiteral("%1 %2").arg(x).arg(y); });
+    LeftPress(graph, QPoint(176, 121));  // plot pixel (88, 60.5), the middle
+    QCOMPARE(graph.PointCount(), 3);
+    QCOMPARE(graph.PixelPoint(1), QPoint(88, 61));
+    // While the button is held the readout shows where the point will land.
+    QVERIFY(graph.PointerReadoutText().startsWith(QStringLiteral("16384 -0.66")));
+    LeftRelease(graph, QPoint(176, 1000));
+    QCOMPARE(graph.PixelPoint(1), QPoint(88, 120));
+    QCOMPARE(graph.Curve()[1].x, 16384.0f);
+    QCOMPARE(graph.Curve()[1].y, -40.0f);
+  }
 };
 
 QTEST_MAIN(ResponseGraphTest)

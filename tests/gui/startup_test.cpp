@@ -3,10 +3,14 @@
 // which closing takes the program down.
 
 #include <QComboBox>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QtTest>
 
 #include "app/effect_choice_dialog.h"
@@ -24,6 +28,7 @@ using gui_test::ListIndexOf;
 using gui_test::PickInList;
 using gui_test::StartedApp;
 using gui_test::TabCaptions;
+namespace ts = test_support;
 
 namespace {
 // The type ids held by a chain, head first, with their enabled flags.
@@ -61,8 +66,8 @@ class StartupTest : public QObject {
   void EveryPageIsConstructedButOnlyChosenOnesAreLinked();
   void TheFirstRunUsesWhatThePagesShow_data();
   void TheFirstRunUsesWhatThePagesShow();
-  void SecondStartInTheSameSessionEndsSilently();
-  void SecondProgramEndsSilently();
+  void SecondStartBringsTheRunningWindowForwardWithItsFile();
+  void SecondProgramHandsItsFileToTheRunningOne();
   void ClosingRemovesPagesThenEffectsThenDevices();
 };
 
@@ -176,7 +181,6 @@ void StartupTest::TheFirstRunUsesWhatThePagesShow() {
   // Every effect enabled, a file run before any page was opened, and one
   // after each page was opened and left untouched: the two sound the same,
   // so the effects ran with the pages' values from the first Start on.
-  namespace ts = test_support;
   gui_test::MessageLog messages;
   QTemporaryDir folder;
   const QString input = folder.filePath(QStringLiteral("in.wav"));
@@ -219,30 +223,47 @@ void StartupTest::TheFirstRunUsesWhatThePagesShow() {
   QVERIFY(messages.texts.isEmpty());
 }
 
-void StartupTest::SecondStartInTheSameSessionEndsSilently() {
+void StartupTest::SecondStartBringsTheRunningWindowForwardWithItsFile() {
   gui_test::MessageLog messages;
   StartedApp first;
   QVERIFY(first.started);
-  const QStringList tabsBefore = TabCaptions(first.Sheet());
+  EffectsSheet& sheet = first.Sheet();
+  const QStringList tabsBefore = TabCaptions(sheet);
+  sheet.setCurrentIndex(2);
+  sheet.showMinimized();
+  QTemporaryDir folder;
+  const QString song = folder.filePath(QStringLiteral("song.wav"));
+  ts::WriteFileBytes(song.toStdString(),
+                     ts::BuildWave(ts::PcmFormat(1, 11025, 8), ts::Bytes(1000, 0x80)));
 
   EffectsApp second(first.LockPath());
   bool dialogShown = false;
   gui_test::AnswerChoiceDialog([&](EffectChoiceDialog&) { dialogShown = true; });
-  QVERIFY(!second.Start(std::make_unique<SimulatedWaveService>()));
-  QCoreApplication::processEvents();
-  QVERIFY(!dialogShown);
+  QVERIFY(!second.Start(std::make_unique<SimulatedWaveService>(), song));
   QCOMPARE(second.Sheet(), nullptr);
+  // The running window comes forward on the I/O page with the file as its
+  // source, in the file's format.
+  QTRY_COMPARE(sheet.IO().InputFileName(), song);
+  QVERIFY(!dialogShown);
+  QVERIFY(!sheet.isMinimized());
+  QVERIFY(sheet.isVisible());
+  QCOMPARE(sheet.currentIndex(), 0);
+  QCOMPARE(sheet.IO().InputList()->currentIndex(), 0);
+  QCOMPARE(sheet.IO().InputList()->currentText(), song);
+  QVERIFY(sheet.IO().MonoButton()->isChecked());
+  QVERIFY(sheet.IO().Bits8Button()->isChecked());
+  QCOMPARE(sheet.IO().SampleRateEdit()->text(), QStringLiteral("11025"));
+  QCOMPARE(TabCaptions(sheet), tabsBefore);
   QVERIFY(messages.texts.isEmpty());
-  QCOMPARE(TabCaptions(first.Sheet()), tabsBefore);
-  QVERIFY(first.Sheet().isVisible());
 }
 
-void StartupTest::SecondProgramEndsSilently() {
+void StartupTest::SecondProgramHandsItsFileToTheRunningOne() {
   const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../tonalith");
   if (!QFileInfo::exists(program)) {
     QSKIP("the tonalith program is not built");
   }
-  // A private runtime folder, holding the lock a running instance holds.
+  // A private runtime folder, holding the lock a running instance holds and
+  // the socket it listens on.
   QTemporaryDir runtime;
   QVERIFY(runtime.isValid());
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -250,14 +271,27 @@ void StartupTest::SecondProgramEndsSilently() {
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   environment.insert(QStringLiteral("TONALITH_WAVE_BACKEND"), QStringLiteral("simulated"));
   qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-  QLockFile running(EffectsApp::DefaultInstanceLockPath());
+  const QString lockPath = EffectsApp::DefaultInstanceLockPath();
   qunsetenv("XDG_RUNTIME_DIR");
+  QLockFile running(lockPath);
   QVERIFY(running.tryLock(0));
+  QLocalServer server;
+  QVERIFY(server.listen(EffectsApp::InstanceServerName(lockPath)));
 
+  // Started in another folder with a relative name: the running one gets
+  // the full path.
   QProcess second;
   second.setProcessEnvironment(environment);
-  second.start(program, {});
-  QVERIFY(second.waitForFinished(20000));
+  second.setWorkingDirectory(runtime.path());
+  second.start(program, {QStringLiteral("take.wav")});
+  QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 20000);
+  QLocalSocket* request = server.nextPendingConnection();
+  QTRY_VERIFY_WITH_TIMEOUT(request->canReadLine(), 20000);
+  QCOMPARE(QString::fromUtf8(request->readLine()),
+           QDir(QDir(runtime.path()).canonicalPath()).filePath(QStringLiteral("take.wav")) +
+               QLatin1Char('\n'));
+  // (It may have ended already, while the request was read.)
+  QVERIFY(second.state() == QProcess::NotRunning || second.waitForFinished(20000));
   QCOMPARE(second.exitStatus(), QProcess::NormalExit);
   QCOMPARE(second.exitCode(), 0);
   QCOMPARE(second.readAllStandardOutput(), QByteArray());

@@ -8,6 +8,7 @@
 
 #include "app/effect_choice_dialog.h"
 #include "app/effect_pages.h"
+#include "tests/support/wave_builder.h"
 
 namespace gui_test {
 
@@ -54,24 +55,43 @@ int ListIndexOf(const char* listText) {
   return -1;
 }
 
+namespace {
+std::function<void(EffectChoiceDialog&)> Picking(int pickA, int pickB) {
+  if (pickA < 0) {
+    return nullptr;
+  }
+  return [pickA, pickB](EffectChoiceDialog& dialog) {
+    PickInList(dialog.ListA(), pickA);
+    PickInList(dialog.ListB(), pickB);
+  };
+}
+}  // namespace
+
 StartedApp::StartedApp(int pickA, int pickB, int inputs, int outputs) {
-  Start(
-      [pickA, pickB](EffectChoiceDialog& dialog) {
-        PickInList(dialog.ListA(), pickA);
-        PickInList(dialog.ListB(), pickB);
-      },
-      inputs, outputs);
+  Start(Picking(pickA, pickB), inputs, outputs);
 }
 
 StartedApp::StartedApp() {
   Start(nullptr, 2, 2);
 }
 
-void StartedApp::Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs) {
+StartedApp::StartedApp(const QString& sessionPath, const QString& preset, int pickA, int pickB)
+    : sessionPath_(sessionPath) {
+  Start(Picking(pickA, pickB), 2, 2, preset);
+}
+
+void StartedApp::Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs,
+                       const QString& preset) {
   lockPath_ = lockFolder_.filePath(QStringLiteral("instance.lock"));
+  if (sessionPath_.isEmpty()) {
+    sessionPath_ = lockFolder_.filePath(QStringLiteral("session.json"));
+  }
   auto service = std::make_unique<LoggedWaveService>(inputs, outputs, log_);
   service_ = service.get();
-  app_ = std::make_unique<EffectsApp>(lockPath_);
+  app_ = std::make_unique<EffectsApp>(lockPath_, sessionPath_);
+  app_->SetStartPreset(preset);
+  // Without a preset the choice dialog opens; with one it may not, and the
+  // answer then finds no dialog and gives up.
   AnswerChoiceDialog(std::move(answer));
   started = app_->Start(std::move(service));
 }
@@ -86,6 +106,21 @@ QStringList TabCaptions(const EffectsSheet& sheet) {
 
 void ClickTab(EffectsSheet& sheet, int index) {
   sheet.tabBar()->setCurrentIndex(index);
+}
+
+QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
+                  const std::vector<uint8_t>& data) {
+  const QString path = folder.filePath(QString::fromUtf8(name));
+  test_support::WriteFileBytes(path.toStdString(), test_support::BuildWave(format, data));
+  return path;
+}
+
+void SelectFiles(IOPage& page, const QString& input, const QString& output) {
+  page.SetFileChooser([input, output](IOPage::FileDialogKind kind) {
+    return kind == IOPage::FileDialogKind::kOpenInput ? input : output;
+  });
+  page.InputSelectButton()->click();
+  page.OutputSelectButton()->click();
 }
 
 }  // namespace gui_test

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/effects_app.h"
 #include "platform/simulated_wave_service.h"
@@ -64,18 +65,24 @@ class LoggedWaveService : public SimulatedWaveService {
   std::shared_ptr<ServiceLog> log_;
 };
 
-// A started program: its own lock folder, the simulated service (2 inputs,
-// 2 outputs unless told otherwise) and the two picks made in the dialog.
+// A started program: its own lock folder and session file, the simulated
+// service (2 inputs, 2 outputs unless told otherwise) and the two picks made
+// in the dialog.
 class StartedApp {
  public:
   StartedApp(int pickA, int pickB, int inputs = 2, int outputs = 2);
   // With the defaults of the dialog left as they are.
   StartedApp();
+  // With the session file `sessionPath`, started with the preset `preset`
+  // when it is not empty; if the dialog opens, the picks are made in it when
+  // given (not -1), else the ones it shows are taken.
+  StartedApp(const QString& sessionPath, const QString& preset, int pickA = -1, int pickB = -1);
 
   EffectsApp& App() { return *app_; }
   EffectsSheet& Sheet() { return *app_->Sheet(); }
   SimulatedWaveService& Service() { return *service_; }
   const QString& LockPath() const { return lockPath_; }
+  const QString& SessionPath() const { return sessionPath_; }
   const ServiceLog& Log() const { return *log_; }
   // Ends the program as the end of the message loop does: the application
   // object is destroyed (the service with it).
@@ -83,10 +90,12 @@ class StartedApp {
   bool started = false;
 
  private:
-  void Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs);
+  void Start(std::function<void(EffectChoiceDialog&)> answer, int inputs, int outputs,
+             const QString& preset = QString());
 
   QTemporaryDir lockFolder_;
   QString lockPath_;
+  QString sessionPath_;
   std::shared_ptr<ServiceLog> log_ = std::make_shared<ServiceLog>();
   SimulatedWaveService* service_ = nullptr;  // owned by the sheet's engine
   std::unique_ptr<EffectsApp> app_;
@@ -97,5 +106,12 @@ QStringList TabCaptions(const EffectsSheet& sheet);
 
 // Makes `index` the current tab as a click on it does.
 void ClickTab(EffectsSheet& sheet, int index);
+
+// Writes a WAV file of `format` holding `data` into `folder`; its path.
+QString WriteWave(const QTemporaryDir& folder, const char* name, const WaveFormat& format,
+                  const std::vector<uint8_t>& data);
+
+// Chooses `input` and `output` through the I/O page's Select buttons.
+void SelectFiles(IOPage& page, const QString& input, const QString& output);
 
 }  // namespace gui_test
