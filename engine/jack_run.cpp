@@ -116,6 +116,9 @@ bool JackRun::Open() {
   right_.Prepare(period, sampleRate_);
   live_->Prepare(period, sampleRate_);
   chainsPrepared_ = true;
+  if (setup_.meter) {
+    setup_.meter->BeginRun(channels);
+  }
 
   const size_t periodBytes = static_cast<size_t>(period) * static_cast<size_t>(channels) *
                              static_cast<size_t>(kBytesPerSample);
@@ -371,7 +374,7 @@ void JackRun::ProcessPeriod(const float* const* inputs, float* const* outputs, i
   }
 
   ProcessBlock(stream_, live_->RunningLeft(), live_->RunningRight(), work_, inBytes_.data(),
-               outBytes_.data(), frames);
+               outBytes_.data(), frames, setup_.meter);
 
   if (setup_.outputIsFile) {
     if (ring_->WriteSpace() >= bytes) {

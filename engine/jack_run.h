@@ -8,7 +8,8 @@
 // event loop fills a ring from the WAV file ahead of time -> chains -> output
 // ports. The process callback never allocates, locks, waits, does file I/O or
 // calls Qt: it converts floats to 16-bit samples, takes the window's changes
-// (LiveChains), runs ProcessBlock and converts back, and moves bytes through
+// (LiveChains), runs ProcessBlock (which adds the period's levels to the
+// meter with relaxed atomics) and converts back, and moves bytes through
 // the rings (ByteRing). A ring that is full (record) or empty before the end
 // of the file (play) costs the frames of that period, which are counted.
 //
@@ -26,6 +27,7 @@
 #include "effects/effect_chain.h"
 #include "engine/block_processor.h"
 #include "engine/byte_ring.h"
+#include "engine/level_meter.h"
 #include "engine/live_chains.h"
 #include "engine/notifier.h"
 #include "engine/wave_file.h"
@@ -65,6 +67,8 @@ struct JackRunSetup {
   int32_t bitsPerSample = 16;
   EffectChain* leftChain = nullptr;
   EffectChain* rightChain = nullptr;
+  // Optional: gets every period's levels, from the server's thread.
+  LevelMeter* meter = nullptr;
 };
 
 // How a run is doing, for the I/O page and the renderer.

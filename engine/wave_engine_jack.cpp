@@ -109,6 +109,7 @@ bool WaveEngine::StartJackRun() {
   setup.bitsPerSample = settings.bitsPerSample;
   setup.leftChain = &Left();
   setup.rightChain = &Right();
+  setup.meter = &levels_;
   if ((!settings.inputIsFile &&
        !JackPortsFor(WaveDirection::kInput, settings.inputDeviceId, &setup.inputPorts)) ||
       (!settings.outputIsFile &&

@@ -217,6 +217,12 @@ std::string JackRunTest::LiveOnce(int attempt, const std::vector<int16_t>& expec
   if (latency < 0 || latency > kPeriod) {
     return "the signal came out " + std::to_string(latency) + " frames late";
   }
+  // The callback fed the level meter, whose peaks end the run.
+  const std::string log = ReadText(dir.File(name + ".log"));
+  if (log.find("tonalith-render: peak -") == std::string::npos ||
+      log.find("-inf") != std::string::npos) {
+    return "the run's output peaks are missing: " + log;
+  }
   return "";
 }
 
