@@ -183,8 +183,10 @@ void JackRun::Close() {
   // state belongs to this thread.
   client_.reset();
   if (writer_) {
-    if (ring_) {
-      DrainRecordRing();
+    // What the callback left in the ring goes into the file first; a write
+    // that fails here is told as one during the run is.
+    if (ring_ && !writer_->WriteFailed() && !DrainRecordRing()) {
+      notifier_.ShowMessage(file_run_messages::kWriteError, WriteErrorDetail(*writer_));
     }
     WriteWaveFile(*writer_, kWaveClose, writer_->Path(), nullptr, notifier_);
     writer_.reset();
@@ -206,7 +208,8 @@ std::optional<JackRunEnd> JackRun::Poll() {
   }
   live_->Publish();
   if (writer_ && !DrainRecordRing()) {
-    return JackRunEnd{};  // the disk is full: the file keeps what was written
+    // The disk is full: the file keeps the blocks that reached it.
+    return JackRunEnd{file_run_messages::kWriteError, WriteErrorDetail(*writer_)};
   }
   if (reader_) {
     FillPlayRing();

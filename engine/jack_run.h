@@ -83,7 +83,7 @@ struct JackRunStatus {
 };
 
 // Why Poll ended a run: `text` null for an end without a message (the file
-// has been played, a failed write of the record file).
+// has been played).
 struct JackRunEnd {
   const char* text = nullptr;
   std::string detail;
@@ -123,7 +123,7 @@ class JackRun : public JackPeriodHandler {
   void ReadPorts(const float* const* inputs, int32_t frames);
   void WritePorts(float* const* outputs, int32_t frames) const;
   static void SilencePorts(float* const* outputs, int32_t channels, int32_t frames);
-  // Event loop: false when the file write failed.
+  // Event loop: false when a write to the file failed.
   bool DrainRecordRing();
   void FillPlayRing();
   void SetProgress(uint64_t done, uint64_t total);

@@ -25,6 +25,7 @@
 #include "effects/effect_factory.h"
 #include "effects/equalizer_effect.h"
 #include "engine/wave_engine.h"
+#include "tests/sound/full_disk.h"
 #include "tests/sound/jack_test_client.h"
 #include "tests/sound/sound_server.h"
 #include "tests/support/run_process.h"
@@ -380,6 +381,20 @@ TEST_F(JackRunTest, ServerKilledMidRecordLeavesAValidFile) {
       test_support::ParseWave(test_support::ReadFileBytes(recordedPath));
   EXPECT_EQ(wave.problem, "");
   EXPECT_GT(wave.data.size(), static_cast<size_t>(4 * kPeriod));
+}
+
+// A recording that fills its disk ends with its message and a valid file.
+TEST_F(JackRunTest, ARecordingThatFillsItsDiskEndsWithTheMessageAndAValidFile) {
+  const std::string path = dir.File("full.wav");
+  const std::string errors = dir.File("full.err");
+  const pid_t render =
+      server.Spawn(UnderFileSizeLimit({RenderPath(), "--quiet", "--driver", "jack", "--jack-name",
+                                       "tl-full", "--input-device", "0", path, "--seconds", "10"}),
+                   {}, errors);
+  ASSERT_GT(render, 0);
+  int status = -1;
+  ASSERT_TRUE(SoundServer::Wait(render, 20, &status));
+  ExpectFullDiskEnding(status, errors, path);
 }
 
 TEST(JackRunWithoutServer, NoServerGivesAMessageNamingItAndTheReason) {
