@@ -73,7 +73,7 @@ class StripRoomStyle : public QProxyStyle {
 
 EffectsSheet::EffectsSheet(const QString& caption, QWidget* owner, int firstPage,
                            std::unique_ptr<WaveService> service)
-    : QTabWidget(owner), engine_(&notifier_, std::move(service)) {
+    : QTabWidget(owner), engine_(&notifier_, std::move(service), JackPortListing::kWithOwnBackend) {
   setWindowTitle(caption);
   meters_ = new LevelMeterStrip(&engine_.Levels(), this);
   // Owned by the sheet; the sheet forgets it (the pointer it keeps is

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -40,6 +41,8 @@ constexpr const char* kWaveFileFilter = "Wave Files (*.WAV)";
 constexpr const char* kWaveFileExtension = "WAV";
 // The first entry of the block length list; each further entry doubles it.
 constexpr int kFirstBlockLength = 256;
+// How often the run's latency and xruns are shown afresh.
+constexpr int kStatusMilliseconds = 500;
 
 QString DefaultFileName() {
   return QDir::homePath() + QStringLiteral("/test.wav");
@@ -144,6 +147,8 @@ void IOPage::BuildControls() {
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   status_->setMinimumHeight(status_->fontMetrics().height());
+  statusTimer_ = new QTimer(this);
+  statusTimer_->setInterval(kStatusMilliseconds);
 
   auto* settings = new QGridLayout;
   auto addRow = [&](int row, const char* label, QWidget* field, const char* unit) {
@@ -211,6 +216,8 @@ void IOPage::BuildControls() {
   }
 
   connect(inputList_, &QComboBox::activated, this, &IOPage::OnInputSelectionChanged);
+  connect(outputList_, &QComboBox::activated, this, [this] { ShowDriverSettings(); });
+  connect(statusTimer_, &QTimer::timeout, this, &IOPage::ShowRunStatus);
   connect(inputSelect_, &QPushButton::clicked, this, &IOPage::OnInputSelect);
   connect(outputSelect_, &QPushButton::clicked, this, &IOPage::OnOutputSelect);
   connect(mono_, &QRadioButton::clicked, this, [this] { ExchangeFromControls(); });
@@ -276,6 +283,7 @@ void IOPage::Initialize() {
   stereo_->setChecked(true);
   bits16_->setChecked(true);
   ExchangeIntoControls();
+  ShowDriverSettings();
 }
 
 bool IOPage::ReadInteger(QLineEdit* edit, int32_t* value) {
@@ -324,11 +332,13 @@ void IOPage::WriteEngine() {
   WaveRunSettings& settings = engine_->settings;
   const int input = inputList_->currentIndex();
   ClampStore(bufferCount_, settings.bufferCount, kMinBufferCount, kMaxBufferCount);
-  if (input == 0) {
-    // A file source plays at its own rate, which the (locked) field shows;
-    // the engine's device rate is only limited.
-    int32_t fileRate = sampleRate_;
-    ClampStore(fileRate, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
+  // A file source plays at its own rate and a JACK port runs at the server's
+  // (48000 Hz too, past the sound cards' range), which the (locked) field
+  // shows; the engine's device rate is only limited.
+  const bool ownRate = input == 0 || JackSelected();
+  if (ownRate) {
+    int32_t rate = sampleRate_;
+    ClampStore(rate, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
   } else {
     ClampStore(sampleRate_, settings.sampleRate, kMinSampleRate, kMaxSampleRate);
   }
@@ -339,14 +349,14 @@ void IOPage::WriteEngine() {
   // A chain that a run has prepared keeps the rate and block length it was
   // prepared with (the delay and EQ pages read them); the next run's Prepare
   // takes the new values anyway. A file source runs the effects at the
-  // file's own rate, which the (locked) rate field shows. The chains count
+  // file's own rate, a JACK port at the server's. The chains count
   // frames, as a run's Prepare does, so the EQ page's band limits are the
   // same before and during a run.
   const int32_t blockFrames =
       FramesPerBlock(settings.blockBytes, settings.bitsPerSample, settings.channels);
   for (EffectChain* chain : {leftChain_, rightChain_}) {
     if (chain && !chain->prepared) {
-      chain->sampleRate = input == 0 ? sampleRate_ : settings.sampleRate;
+      chain->sampleRate = ownRate ? sampleRate_ : settings.sampleRate;
       chain->blockFrames = blockFrames;
     }
   }
@@ -388,6 +398,7 @@ void IOPage::SetFormatButtonsEnabled(bool enabled) {
 void IOPage::OnInputSelectionChanged(int index) {
   if (index != 0) {
     SetFormatButtonsEnabled(true);
+    ShowDriverSettings();
     return;
   }
   // A file brings its own format; on a failed probe the settings stay.
@@ -397,6 +408,47 @@ void IOPage::OnInputSelectionChanged(int index) {
     ExchangeIntoControls();
   }
   SetFormatButtonsEnabled(false);
+  ShowDriverSettings();
+}
+
+bool IOPage::JackSelected() const {
+  if (!engine_) {
+    return false;
+  }
+  auto isPort = [](const QComboBox* list, const std::vector<WaveDeviceCaps>& caps) {
+    const int entry = list->currentIndex() - 1;
+    return entry >= 0 && entry < static_cast<int>(caps.size()) &&
+           caps[static_cast<size_t>(entry)].jackPort;
+  };
+  return isPort(inputList_, engine_->inputCaps) || isPort(outputList_, engine_->outputCaps);
+}
+
+void IOPage::ShowDriverSettings() {
+  const bool jack = JackSelected();
+  if (jack && inputList_->currentIndex() != 0 && engine_->jackSampleRate > 0) {
+    sampleRate_ = engine_->jackSampleRate;
+    ExchangeIntoControls();
+  } else {
+    WriteEngine();
+  }
+  SetRunControlsLocked(engine_ != nullptr && engine_->Running());
+}
+
+void IOPage::ShowRunStatus() {
+  if (!engine_) {
+    return;
+  }
+  const RunStatus status = engine_->Status();
+  QString text = QStringLiteral("Latency: %1 ms").arg(status.LatencyMs(), 0, 'f', 1);
+  if (status.jack) {
+    text +=
+        QStringLiteral("   JACK: %1 Hz, period %2").arg(status.sampleRate).arg(status.periodFrames);
+  }
+  text += QStringLiteral("   Xruns: %1").arg(status.xruns);
+  if (status.droppedFrames > 0) {
+    text += QStringLiteral("   Frames lost to the disk: %1").arg(status.droppedFrames);
+  }
+  status_->setText(text);
 }
 
 void IOPage::OnInputSelect() {
@@ -425,6 +477,7 @@ bool IOPage::SelectSourceFile(const QString& path) {
   TakeFileFormat(format);
   ExchangeIntoControls();
   SetFormatButtonsEnabled(false);
+  ShowDriverSettings();
   return true;
 }
 
@@ -474,6 +527,7 @@ void IOPage::OnOutputSelect() {
   outputList_->setItemText(0, path);
   ShowFullNames(outputList_);
   outputList_->setCurrentIndex(0);
+  ShowDriverSettings();
 }
 
 QString IOPage::ChooseFile(FileDialogKind kind) {
@@ -589,6 +643,8 @@ void IOPage::StartDeviceRun() {
   if (engine_->StartRun()) {
     start_->setText(QString::fromUtf8(kStopCaption));
     SetRunControlsLocked(true);
+    ShowRunStatus();
+    statusTimer_->start();
   }
 }
 
@@ -603,20 +659,25 @@ void IOPage::OnRunEnded() {
   // device that stopped working): the stream's settings may change again.
   start_->setText(QString::fromUtf8(kStartCaption));
   SetRunControlsLocked(false);
+  statusTimer_->stop();
+  ShowRunStatus();  // the run's final figures
 }
 
 void IOPage::SetRunControlsLocked(bool locked) {
   // While a run lasts, the settings that define its stream stay as it opened
   // with them; only the button ("Stop", "Cancel") acts on it.
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{blockList_, buffersEdit_, inputList_, outputList_,
-                                       inputSelect_, outputSelect_, renderTails_}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{inputList_, outputList_, inputSelect_,
+                                                          outputSelect_, renderTails_}) {
     control->setEnabled(!locked);
   }
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{rateEdit_, mono_, stereo_, bits8_, bits16_}) {
+  const bool jack = JackSelected();
+  for (QWidget* control : std::initializer_list<QWidget*>{blockList_, buffersEdit_}) {
+    control->setEnabled(!locked && !jack);
+  }
+  for (QWidget* control : std::initializer_list<QWidget*>{mono_, stereo_, bits8_, bits16_}) {
     control->setEnabled(!locked && formatButtonsEnabled_);
   }
+  rateEdit_->setEnabled(!locked && formatButtonsEnabled_ && !jack);
 }
 
 IoSetup IOPage::IoSettings() const {
@@ -678,9 +739,11 @@ void IOPage::ApplyIoSettings(const IoSetup& settings) {
   };
   select(inputList_, &inputFileName_, settings.source, engine_ ? &engine_->inputCaps : nullptr);
   select(outputList_, &outputFileName_, settings.sink, engine_ ? &engine_->outputCaps : nullptr);
-  // A file brings its own format, which the saved fields show.
+  // A file brings its own format, which the saved fields show; a JACK port
+  // the server's rate.
   SetFormatButtonsEnabled(inputList_->currentIndex() != 0);
   ExchangeIntoControls();
+  ShowDriverSettings();
 }
 
 int32_t IOPage::BlockBytes() const {

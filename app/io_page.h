@@ -27,6 +27,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class WaveEngine;
 
 class IOPage : public PropertyPage {
@@ -97,7 +98,8 @@ class IOPage : public PropertyPage {
   QProgressBar* ProgressBar() const { return progress_; }
   QLabel* ProcessingLabel() const { return processing_; }
   QCheckBox* RenderTailsBox() const { return renderTails_; }
-  // What the last file-to-file run wrote, or where it stopped.
+  // What the last file-to-file run wrote, or where it stopped; during and
+  // after a device run, its latency and xruns.
   QLabel* StatusLine() const { return status_; }
 
  signals:
@@ -132,6 +134,12 @@ class IOPage : public PropertyPage {
   void TakeFileFormat(const WaveFormat& format);
   void SetFormatButtonsEnabled(bool enabled);
   void OnInputSelectionChanged(int index);
+  // A list entry that is a JACK port brings the server's rate and period:
+  // the rate field shows the rate and is locked, and neither the buffer count
+  // nor the block length applies.
+  bool JackSelected() const;
+  void ShowDriverSettings();
+  void ShowRunStatus();
   void OnInputSelect();
   void OnOutputSelect();
   void OnStart();
@@ -172,6 +180,7 @@ class IOPage : public PropertyPage {
   QLabel* processing_ = nullptr;
   QCheckBox* renderTails_ = nullptr;
   QLabel* status_ = nullptr;
+  QTimer* statusTimer_ = nullptr;
 
   ProgressBarSink progressSink_;
   MessageBoxNotifier probeMessages_{this};

@@ -2,8 +2,11 @@
 // The device options of tonalith-render: sound-card input and output instead
 // of the WAV files, the device run settings, and the device list.
 //
-//   tonalith-render --list-devices
+//   tonalith-render [--driver alsa|jack] --list-devices
 //   tonalith-render [options] (INPUT.wav | --input-device N) (OUTPUT.wav | --output-device N)
+//
+// With --driver jack the devices are the JACK server's capture and playback
+// ports, and "none" leaves our ports unconnected.
 
 #include <span>
 #include <string>
@@ -16,9 +19,9 @@ std::span<const RenderOptionSpec> DeviceRenderOptionSpecs();
 // for each end that is not a device.
 bool CheckDeviceOperands(const RenderOptions& options, std::string* error);
 
-// Whether the run has a device at either end.
+// Whether the run has a device (or unconnected JACK ports) at either end.
 inline bool UsesDevice(const RenderOptions& options) {
-  return options.inputDevice >= 0 || options.outputDevice >= 0;
+  return options.inputDevice != -1 || options.outputDevice != -1;
 }
 
 // The --help lines of the device options.

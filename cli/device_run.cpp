@@ -13,8 +13,10 @@
 #include "cli/render_command.h"
 #include "cli/render_run.h"
 #include "effects/effect_chain.h"
+#include "engine/jack_run.h"
 #include "engine/wave_engine.h"
 #include "platform/alsa_device_list.h"
+#include "platform/jack_client.h"
 
 namespace {
 
@@ -40,13 +42,40 @@ class CountingNotifier : public Notifier {
   Notifier& inner_;
 };
 
+// The entries by their product names, or JACK ports by their own names.
 void PrintDeviceList(const char* title, const std::vector<WaveDeviceCaps>& caps) {
   std::printf("%s:\n", title);
   if (caps.empty()) {
     std::printf("  (none)\n");
   }
   for (size_t i = 0; i < caps.size(); ++i) {
-    std::printf("  %zu  %s\n", i, caps[i].productName.c_str());
+    const std::string& name = caps[i].jackPort ? caps[i].pcmName : caps[i].productName;
+    std::printf("  %zu  %s\n", i, name.c_str());
+  }
+}
+
+// The engine of a run or a list: ALSA's devices, or a JACK server's ports.
+std::unique_ptr<WaveEngine> MakeEngine(const RenderOptions& options, Notifier* notifier) {
+  if (!options.jack) {
+    ShowAlsaDiagnostics(options.verbose);
+    return std::make_unique<WaveEngine>(notifier);
+  }
+  ShowJackDiagnostics(options.verbose);
+  return std::make_unique<WaveEngine>(notifier, CreateDevicelessWaveService(),
+                                      JackPortListing::kListed);
+}
+
+// "latency 5.3 ms (JACK server "default": 48000 Hz, period 256 frames)"
+void PrintLatency(const RunStatus& status) {
+  if (status.jack) {
+    std::fprintf(stderr,
+                 "tonalith-render: latency %.1f ms (JACK server \"%s\": %d Hz, period %d "
+                 "frames)\n",
+                 status.LatencyMs(), DefaultJackServerName().c_str(), status.sampleRate,
+                 status.periodFrames);
+  } else {
+    std::fprintf(stderr, "tonalith-render: latency %.1f ms (%d frames at %d Hz)\n",
+                 status.LatencyMs(), status.latencyFrames, status.sampleRate);
   }
 }
 
@@ -69,14 +98,16 @@ WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
   settings.sampleRate = options.rate;
   settings.channels = options.channels;
   settings.bitsPerSample = options.bits;
+  settings.jackClientName = options.jackName;
   size_t operand = 0;
-  settings.inputIsFile = options.inputDevice < 0;
+  // kJackUnconnected is a device too: ports left unconnected.
+  settings.inputIsFile = options.inputDevice == -1;
   if (settings.inputIsFile) {
     settings.inputFileName = options.operands.at(operand++);
   } else {
     settings.inputDeviceId = options.inputDevice;
   }
-  settings.outputIsFile = options.outputDevice < 0;
+  settings.outputIsFile = options.outputDevice == -1;
   if (settings.outputIsFile) {
     settings.outputFileName = options.operands.at(operand++);
   } else {
@@ -88,10 +119,22 @@ WaveRunSettings RunSettingsFrom(const RenderOptions& options) {
 }  // namespace
 
 int ListDevices(const RenderOptions& options) {
-  ShowAlsaDiagnostics(options.verbose);
-  const WaveEngine engine;
-  PrintDeviceList("Input devices", engine.inputCaps);
-  PrintDeviceList("Output devices", engine.outputCaps);
+  const std::unique_ptr<WaveEngine> engine = MakeEngine(options, nullptr);
+  if (options.jack) {
+    const std::string server = DefaultJackServerName();
+    if (engine->jackSampleRate == 0) {
+      std::fprintf(stderr, "%s\nserver \"%s\": %s\n", jack_run_messages::kNoServer, server.c_str(),
+                   engine->jackListingError.c_str());
+      return kRenderFailed;
+    }
+    std::printf("JACK server \"%s\": %d Hz, period %d frames\n", server.c_str(),
+                engine->jackSampleRate, engine->jackPeriodFrames);
+    PrintDeviceList("Capture ports (--input-device)", engine->inputCaps);
+    PrintDeviceList("Playback ports (--output-device)", engine->outputCaps);
+    return kRenderDone;
+  }
+  PrintDeviceList("Input devices", engine->inputCaps);
+  PrintDeviceList("Output devices", engine->outputCaps);
   SummariseDiagnostics(options);
   return kRenderDone;
 }
@@ -112,9 +155,16 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   // and does without them when it cannot.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  ShowAlsaDiagnostics(options.verbose);
   CountingNotifier notifier(outer);
   WaveRunSettings settings = RunSettingsFrom(options);
+  // The chains outlive the engine, which releases them when it closes a run.
+  EffectChain left;
+  EffectChain right;
+  const std::unique_ptr<WaveEngine> ownEngine = MakeEngine(options, &notifier);
+  WaveEngine& engine = *ownEngine;
+  if (options.jack && engine.jackSampleRate > 0) {
+    settings.sampleRate = engine.jackSampleRate;  // the effects run at the server's rate
+  }
   if (settings.inputIsFile) {
     // The effects run at the file's own rate, which the device plays.
     const std::optional<int32_t> rate = ReadSourceRate(settings.inputFileName, notifier);
@@ -123,14 +173,11 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
     }
     settings.sampleRate = *rate;
   }
-  EffectChain left;
-  EffectChain right;
   std::string refusal;
   if (!AppendRequestedEffects(options, left, right, settings.sampleRate, &refusal)) {
     PrintRefusal(refusal);
     return kRenderRefused;
   }
-  WaveEngine engine(&notifier);
   engine.settings = settings;
   engine.leftChain = &left;
   engine.rightChain = &right;
@@ -167,6 +214,9 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
   // A start that cannot stream has shown why, and left nothing open.
   const bool started = engine.StartRun();
   if (started) {
+    if (!options.quiet) {
+      PrintLatency(engine.Status());
+    }
     QCoreApplication::exec();
   }
   sigaction(SIGINT, &oldInt, nullptr);
@@ -175,9 +225,14 @@ int RunDeviceRender(const RenderOptions& options, Notifier& outer, ProgressSink*
     PrintLevelSummary(engine.Levels().Run());
   }
 
-  if (engine.Service().XrunCount() > 0) {
-    std::fprintf(stderr, "tonalith-render: %d underruns or overruns\n",
-                 engine.Service().XrunCount());
+  const RunStatus status = engine.Status();
+  if (status.xruns > 0) {
+    std::fprintf(stderr, "tonalith-render: %d %s\n", status.xruns,
+                 status.jack ? "xruns (late periods)" : "underruns or overruns");
+  }
+  if (status.droppedFrames > 0) {
+    std::fprintf(stderr, "tonalith-render: %lld frames lost: the disk did not keep up\n",
+                 static_cast<long long>(status.droppedFrames));
   }
   SummariseDiagnostics(options);
   return started && notifier.count == messagesBefore ? kRenderDone : kRenderFailed;

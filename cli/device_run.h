@@ -7,7 +7,8 @@
 #include "cli/render_options.h"
 #include "engine/notifier.h"
 
-// Prints the numbered input and output devices on stdout.
+// Prints the numbered input and output devices, or with --driver jack the
+// server's capture and playback ports, on stdout.
 int ListDevices(const RenderOptions& options);
 
 // Runs a live, record or play run until it ends by itself, --seconds pass, or

@@ -15,7 +15,7 @@ inline constexpr int kRenderRefused = 2;  // the command line was refused
 // (130 SIGINT, 129 SIGHUP, 143 SIGTERM); the output holds the blocks so far.
 inline constexpr int kRenderStoppedBase = 128;
 
-// What needs Qt: the sound devices (Qt's event loop and ALSA) and presets
+// What needs Qt: the sound devices (Qt's event loop, ALSA and JACK) and presets
 // (Qt's JSON). tonalith-render runs file renders itself and hands every
 // other command line over to tonalith-render-qt (cli/qt_handover.h), which
 // runs it (cli/qt_main.cpp).

@@ -60,9 +60,17 @@ struct RenderOptions {
   // Batch renders (cli/batch_options.h): each input into this folder.
   std::string outDir;
   int32_t jobs = 0;  // worker threads; 0: one per core
-  // Device modes (cli/device_options.h): -1 when that end is a file.
+  // Device modes (cli/device_options.h): -1 when that end is a file,
+  // kJackUnconnected for "none" (JACK ports left unconnected).
   int32_t inputDevice = -1;
   int32_t outputDevice = -1;
+  // --driver jack: the devices are a JACK server's ports.
+  bool jack = false;
+  std::string jackName = "tonalith";
+  // Options a JACK run takes from the server or that only it takes.
+  bool rateGiven = false;
+  bool buffersGiven = false;
+  bool jackNameGiven = false;
   int32_t buffers = 16;
   int32_t rate = 22000;
   int32_t channels = 2;

@@ -9,12 +9,36 @@
 // one block carry over to the next: its input goes into whichever buffer held
 // the previous block's output.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
 
 #include "effects/effect_chain.h"
 #include "engine/level_meter.h"
+
+// 8-bit PCM is unsigned with 128 as silence; scaled to the 16-bit range.
+// 0 -> -32768, 128 -> 0, 255 -> +32512.
+inline int16_t SampleFromByte(uint8_t byte) {
+  return static_cast<int16_t>((static_cast<int32_t>(byte) - 128) * 256);
+}
+
+// The arithmetic shift keeps the sign; the limit keeps the byte away from 0,
+// so -32768 comes back as 1 and the result stays symmetric around 128.
+inline uint8_t ByteFromSample(int16_t sample) {
+  const int32_t v = std::clamp(static_cast<int32_t>(sample) >> 8, -127, 127);
+  return static_cast<uint8_t>(v + 128);
+}
+
+// A 16-bit sample in its little-endian bytes, and back.
+inline int16_t SampleFromLittleEndian(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+inline void StoreLittleEndian(uint8_t* p, int16_t sample) {
+  const auto bits = static_cast<uint16_t>(sample);
+  p[0] = static_cast<uint8_t>(bits);
+  p[1] = static_cast<uint8_t>(bits >> 8);
+}
 
 // The stream's layout, constant for a run.
 struct StreamParameters {

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <utility>
 
+#include <QTimer>
+
+#include "engine/jack_run.h"
 #include "engine/wave_window.h"
 
 namespace msg = wave_engine_messages;
@@ -33,15 +36,7 @@ WaveDeviceFormat DeviceFormat(const WaveFormat& format) {
 
 // The format a device source records in: PCM with the run's settings.
 WaveFormat RecordingFormat(const WaveRunSettings& settings) {
-  WaveFormat format;
-  format.formatTag = kWaveFormatPcm;
-  format.channels = static_cast<uint16_t>(settings.channels);
-  format.samplesPerSec = static_cast<uint32_t>(settings.sampleRate);
-  format.blockAlign = static_cast<uint16_t>(settings.bitsPerSample * settings.channels / 8);
-  format.avgBytesPerSec = format.blockAlign * static_cast<uint32_t>(settings.sampleRate);
-  format.bitsPerSample = static_cast<uint16_t>(settings.bitsPerSample);
-  format.extraSize = 0;
-  return format;
+  return PcmWaveFormat(settings.channels, settings.sampleRate, settings.bitsPerSample);
 }
 
 // "48000 Hz, 16 bits, stereo"
@@ -52,14 +47,17 @@ std::string FormatText(const WaveDeviceFormat& format) {
 
 }  // namespace
 
-WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service)
+WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service,
+                       JackPortListing jack)
     : notifier_(notifier), service_(std::move(service)) {
   if (!notifier_) {
     ownNotifier_ = std::make_unique<StderrNotifier>();
     notifier_ = ownNotifier_.get();
   }
+  bool listJackPorts = jack == JackPortListing::kListed;
   if (!service_) {
     service_ = CreateWaveService();
+    listJackPorts = jack == JackPortListing::kWithOwnBackend && !SimulatedWaveBackendChosen();
   }
   inputDeviceCount = service_->DeviceCount(WaveDirection::kInput);
   outputDeviceCount = service_->DeviceCount(WaveDirection::kOutput);
@@ -71,9 +69,13 @@ WaveEngine::WaveEngine(Notifier* notifier, std::unique_ptr<WaveService> service)
   for (int32_t i = 0; i < outputDeviceCount; ++i) {
     service_->DeviceCaps(WaveDirection::kOutput, i, &outputCaps[static_cast<size_t>(i)]);
   }
+  if (listJackPorts) {
+    ListJackPorts();
+  }
 }
 
 WaveEngine::~WaveEngine() {
+  CloseJackRun();
   // Nothing may reach the loop while the run is taken down.
   DestroyNotifyWindow();
   if (outputOpen) {
@@ -88,6 +90,11 @@ bool WaveEngine::StartRun() {
   if (Running()) {
     return true;
   }
+  if (SettingsUseJack()) {
+    return StartJackRun();
+  }
+  lastStatus_ = RunStatus{};
+  xrunsAtStart_ = service_->XrunCount();
   CreateNotifyWindow();
   OpenInput();
   if (inputOpen) {
@@ -107,9 +114,14 @@ void WaveEngine::StopRun() {
   if (!Running()) {
     return;
   }
-  DestroyNotifyWindow();
-  CloseInput();
-  CloseOutput();
+  if (jackRun_) {
+    CloseJackRun();
+  } else {
+    lastStatus_ = Status();
+    DestroyNotifyWindow();
+    CloseInput();
+    CloseOutput();
+  }
   SetProgress(0);
   if (runEnded) {
     runEnded();

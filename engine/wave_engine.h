@@ -16,6 +16,13 @@
 //
 // Modes: live (device to device), record (device to file) and play (file to
 // device). File to file touches no device.
+//
+// The device lists may also hold the ports of a running JACK server, after
+// the wave service's devices. A run with a JACK port at either end goes
+// through the server instead (engine/jack_run.h): the chains then run in the
+// server's process callback at the server's rate and period, and the window
+// keeps editing its own chains, whose changes the callback takes over at
+// period boundaries (engine/live_chains.h).
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +41,8 @@
 #include "engine/wave_file.h"
 #include "platform/wave_service.h"
 
+class QTimer;
+class JackRun;
 class WaveWindow;
 
 inline constexpr int32_t kMaxRingBuffers = 64;  // room in each ring
@@ -62,6 +71,34 @@ struct WaveRunSettings {
   int32_t outputDeviceId = 0;
   // File to file: what follows the end of the input.
   RunTail tail;
+  // The JACK client's name (the server makes it unique).
+  std::string jackClientName = "tonalith";
+};
+
+// Whether the device lists also hold the ports of a running JACK server.
+enum class JackPortListing {
+  kNone,
+  kListed,
+  // Listed when the engine makes the process's backend itself and that is
+  // not the simulated one (the desktop program).
+  kWithOwnBackend,
+};
+
+// How the running (or the last) device run is doing: the I/O page shows it
+// live, the renderer when a run starts and ends.
+struct RunStatus {
+  bool jack = false;
+  int32_t sampleRate = 0;
+  // Frames from the sound at the input to the sound at the output, as far as
+  // the devices or the server tell (0 when nothing is known).
+  int32_t latencyFrames = 0;
+  // JACK: the server's period.
+  int32_t periodFrames = 0;
+  // Overruns and underruns (JACK: late periods) during the run.
+  int32_t xruns = 0;
+  // JACK: frames lost to a record or play ring that the disk did not keep up with.
+  int64_t droppedFrames = 0;
+  double LatencyMs() const { return sampleRate > 0 ? 1000.0 * latencyFrames / sampleRate : 0.0; }
 };
 
 // One ring of device buffers: headers, their data (2 x block bytes each) and
@@ -105,9 +142,11 @@ struct WaveStreamState {
 
 class WaveEngine {
  public:
-  // Enumerates the devices of `service` (the process's backend when null).
+  // Enumerates the devices of `service` (the process's backend when null),
+  // then, as `jack` asks, the ports of a JACK server if one answers.
   // Messages go to `notifier` (stderr when null).
-  explicit WaveEngine(Notifier* notifier = nullptr, std::unique_ptr<WaveService> service = nullptr);
+  explicit WaveEngine(Notifier* notifier = nullptr, std::unique_ptr<WaveService> service = nullptr,
+                      JackPortListing jack = JackPortListing::kNone);
   // Closes whatever is still open.
   ~WaveEngine();
   WaveEngine(const WaveEngine&) = delete;
@@ -124,7 +163,11 @@ class WaveEngine {
   // then `runEnded`. Nothing when no run is active.
   void StopRun();
   // A device run is active.
-  bool Running() const { return outputOpen; }
+  bool Running() const { return outputOpen || jackRun_ != nullptr; }
+  // The settings put a JACK port (or kJackUnconnected) at either end.
+  bool SettingsUseJack() const;
+  // The running device run's figures; after a run, its last ones.
+  RunStatus Status();
   // The file-to-file run of the settings (see engine/file_run.h): returns
   // when it is over. `afterBlock` may end it after any block.
   FileRunResult ProcessFileToFile(FileRunBlockHook afterBlock = {});
@@ -177,6 +220,11 @@ class WaveEngine {
   int32_t outputDeviceCount = 0;
   std::vector<WaveDeviceCaps> inputCaps;
   std::vector<WaveDeviceCaps> outputCaps;
+  // The JACK server the lists were made with: its rate and period (0 when
+  // none answered), or why it could not be listed.
+  int32_t jackSampleRate = 0;
+  int32_t jackPeriodFrames = 0;
+  std::string jackListingError;
   // What the next run is made of.
   WaveRunSettings settings;
   EffectChain* leftChain = nullptr;
@@ -231,6 +279,18 @@ class WaveEngine {
   EffectChain& Left() { return leftChain ? *leftChain : emptyLeft_; }
   EffectChain& Right() { return rightChain ? *rightChain : emptyRight_; }
 
+  // The JACK side (engine/wave_engine_jack.cpp).
+  void ListJackPorts();
+  bool StartJackRun();
+  void PollJackRun();
+  void CloseJackRun();
+  // The ports of the list entry `id` for each channel (the entry's and the
+  // next one's, when that is a port of the same list); empty for
+  // kJackUnconnected. False (after a message) for a number that is no port.
+  bool JackPortsFor(WaveDirection direction, int32_t id, std::vector<std::string>* ports);
+  // The latency of an ALSA run, from the devices' pending frames.
+  int32_t DeviceLatencyFrames();
+
   std::unique_ptr<Notifier> ownNotifier_;
   Notifier* notifier_ = nullptr;
   std::unique_ptr<WaveService> service_;
@@ -244,4 +304,11 @@ class WaveEngine {
   // Chains to use when none were handed over (a run without effects).
   EffectChain emptyLeft_;
   EffectChain emptyRight_;
+  // A JACK run and the timer that polls it on the event loop.
+  std::unique_ptr<JackRun> jackRun_;
+  std::unique_ptr<QTimer> jackTimer_;
+  RunStatus lastStatus_;
+  int32_t xrunsAtStart_ = 0;
+  // The lists were asked for JACK ports (whether or not a server answered).
+  bool jackAsked_ = false;
 };

@@ -18,6 +18,19 @@ struct WaveFormat {
 inline constexpr uint32_t kWaveFormatBytes = 18;
 inline constexpr uint16_t kWaveFormatPcm = 1;
 
+// The PCM record of `channels` x `bitsPerSample` at `sampleRate`: block align
+// trunc(bits x channels / 8), bytes per second block align x rate.
+inline WaveFormat PcmWaveFormat(int32_t channels, int32_t sampleRate, int32_t bitsPerSample) {
+  WaveFormat format;
+  format.formatTag = kWaveFormatPcm;
+  format.channels = static_cast<uint16_t>(channels);
+  format.samplesPerSec = static_cast<uint32_t>(sampleRate);
+  format.blockAlign = static_cast<uint16_t>(bitsPerSample * channels / 8);
+  format.avgBytesPerSec = format.blockAlign * static_cast<uint32_t>(sampleRate);
+  format.bitsPerSample = static_cast<uint16_t>(bitsPerSample);
+  return format;
+}
+
 // What the reader accepts: anything else is "UnSupported Wave Format!".
 inline constexpr uint32_t kMinWaveRate = 1000;
 inline constexpr uint32_t kMaxWaveRate = 384000;

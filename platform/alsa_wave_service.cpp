@@ -1,6 +1,8 @@
 #include "platform/alsa_wave_service.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform/alsa_device.h"
@@ -267,4 +269,26 @@ WaveResult AlsaWaveService::Close(WaveHandle handle) {
     return WaveResult::kOk;
   }
   return WaveResult::kInvalidHandle;
+}
+
+int32_t AlsaWaveService::PendingFrames(WaveHandle handle) {
+  Device* device = Find(handle);
+  if (!device || !device->pcm || device->failed) {
+    return 0;
+  }
+  uint64_t frames = 0;
+  snd_pcm_sframes_t delay = 0;
+  const snd_pcm_state_t state = snd_pcm_state(device->pcm);
+  if ((state == SND_PCM_STATE_RUNNING || state == SND_PCM_STATE_PREPARED) &&
+      snd_pcm_delay(device->pcm, &delay) == 0 && delay > 0) {
+    frames = static_cast<uint64_t>(delay);
+  }
+  if (device->direction == WaveDirection::kOutput) {
+    // The buffers behind the first `unwritten` still wait for room.
+    for (int32_t i = device->unwritten; i < device->count; ++i) {
+      const Device::Entry& entry = device->At(i);
+      frames += (entry.header->bufferLength - entry.offset) / device->bytesPerFrame;
+    }
+  }
+  return static_cast<int32_t>(std::min<uint64_t>(frames, INT32_MAX));
 }

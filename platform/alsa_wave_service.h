@@ -43,6 +43,7 @@ class AlsaWaveService : public WaveService {
 
   std::string LastError() const override { return lastError_; }
   int32_t XrunCount() const override { return xruns_; }
+  int32_t PendingFrames(WaveHandle handle) override;
 
   struct Device;
 

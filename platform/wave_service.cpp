@@ -6,9 +6,13 @@
 #include "platform/alsa_wave_service.h"
 #include "platform/simulated_wave_service.h"
 
-std::unique_ptr<WaveService> CreateWaveService() {
+bool SimulatedWaveBackendChosen() {
   const char* backend = std::getenv("TONALITH_WAVE_BACKEND");
-  if (backend && std::strcmp(backend, "simulated") == 0) {
+  return backend && std::strcmp(backend, "simulated") == 0;
+}
+
+std::unique_ptr<WaveService> CreateWaveService() {
+  if (SimulatedWaveBackendChosen()) {
     return std::make_unique<SimulatedWaveService>();
   }
   return std::make_unique<AlsaWaveService>();

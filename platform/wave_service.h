@@ -37,6 +37,9 @@ enum class WaveDirection : int32_t { kInput, kOutput };
 struct WaveDeviceCaps {
   std::string productName;  // what a person picks the device by
   std::string pcmName;      // how the backend opens it (informational)
+  // An entry the engine adds after the service's devices for a port of a
+  // running JACK server; pcmName is then the port's full name.
+  bool jackPort = false;
 };
 
 // The PCM format a device is opened with (the fields of a wave format record
@@ -129,11 +132,19 @@ class WaveService {
   virtual std::string LastError() const { return {}; }
   // Overruns and underruns the devices have reported since construction.
   virtual int32_t XrunCount() const { return 0; }
+  // Frames that stand between the program and the sound at an open device:
+  // output, the frames of written buffers that wait for the device plus the
+  // delay the device reports; input, the frames it has captured and not yet
+  // handed over. 0 when it cannot tell.
+  virtual int32_t PendingFrames(WaveHandle /*handle*/) { return 0; }
 };
 
 // The backend for this process: ALSA, or the simulated one when the
 // environment variable TONALITH_WAVE_BACKEND is "simulated".
 std::unique_ptr<WaveService> CreateWaveService();
+// Whether CreateWaveService gives the simulated backend, which stands for
+// every sound system (no JACK server is then looked for either).
+bool SimulatedWaveBackendChosen();
 
 // A service with empty device lists, for a process that opens no device (a
 // file-to-file render): the sound system is never touched. (Merely listing

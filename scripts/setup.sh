@@ -9,6 +9,7 @@ PACKAGES=(
   libasound2-dev alsa-utils libasound2-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils
+  jackd2 libjack-jackd2-dev
   sox clang-format fonts-dejavu-core
   clang libclang-rt-14-dev
 )

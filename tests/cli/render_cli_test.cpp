@@ -508,6 +508,7 @@ TEST_F(RenderCliTest, TheFileRendererLinksNeitherQtNorTheSoundSystem) {
   EXPECT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("libQt"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("libasound"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("libjack"), std::string::npos) << r.out;
 }
 
 // ALSA's own diagnostics ("ALSA lib ...") stay out of the way unless asked

@@ -95,6 +95,7 @@ class IOPageTest : public QObject {
   void ADeviceThatStopsWorkingEndsTheRun();
   void BusyOutputDeviceGivesOneMessageAndStaysIdle();
   void NoOutputDeviceLeavesTheOutputListUnselected();
+  void JackPortTakesTheServersRateAndLocksWhatDoesNotApply();
 
  private:
   QTemporaryDir home_;
@@ -647,6 +648,34 @@ void IOPageTest::NoOutputDeviceLeavesTheOutputListUnselected() {
   QCOMPARE(messages.texts, QStringList({"Specified output device identifier is out of range!"}));
   QCOMPARE(page.StartButtonWidget()->text(), QStringLiteral("Start"));
   QCOMPARE(program.Service().OpenDeviceCount(), 0);
+}
+
+void IOPageTest::JackPortTakesTheServersRateAndLocksWhatDoesNotApply() {
+  StartedApp program;
+  EffectsSheet& sheet = program.Sheet();
+  IOPage& page = sheet.IO();
+  WaveEngine& engine = sheet.Engine();
+  // A JACK server's port, as the engine lists it after the sound cards.
+  engine.outputCaps.push_back(WaveDeviceCaps{"JACK: system:playback_1", "system:playback_1", true});
+  engine.jackSampleRate = 48000;
+  page.OutputList()->addItem(QStringLiteral("JACK: system:playback_1"));
+  const int jackEntry = page.OutputList()->count() - 1;
+
+  PickInList(page.OutputList(), jackEntry);
+  QCOMPARE(page.SampleRateEdit()->text(), QStringLiteral("48000"));
+  QVERIFY(!page.SampleRateEdit()->isEnabled());
+  QVERIFY(!page.BufferCountEdit()->isEnabled());
+  QVERIFY(!page.BlockLengthList()->isEnabled());
+  // The effects are set up for the server's rate, beyond the sound cards' range.
+  QCOMPARE(sheet.LeftChain().sampleRate, 48000);
+  QCOMPARE(engine.settings.outputDeviceId, jackEntry - 1);
+  QVERIFY(engine.SettingsUseJack());
+
+  PickInList(page.OutputList(), 1);
+  QVERIFY(page.SampleRateEdit()->isEnabled());
+  QVERIFY(page.BufferCountEdit()->isEnabled());
+  QVERIFY(page.BlockLengthList()->isEnabled());
+  QVERIFY(!engine.SettingsUseJack());
 }
 
 QTEST_MAIN(IOPageTest)

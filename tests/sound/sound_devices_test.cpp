@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/sound/full_disk.h"
 #include "tests/sound/sound_server.h"
 #include "tests/support/run_process.h"
 #include "tests/support/signals.h"
@@ -132,18 +133,10 @@ class SoundDevicesTest : public ::testing::Test {
     return Audible(ReadWaveSamples(expectedPath));
   }
 
-  // Runs `once` (which returns "" or what was wrong) up to kTries times, each
-  // on a fresh server; the last try's problem.
+  // Runs `once` up to kTries times, each on a fresh server; the last try's
+  // problem ("" for none).
   std::string Retried(const char* what, const std::function<std::string(int attempt)>& once) {
-    std::string problem = "not run";
-    for (int attempt = 0; attempt < kTries && !problem.empty(); ++attempt) {
-      problem = once(attempt);
-      if (!problem.empty()) {
-        std::fprintf(stderr, "%s try %d: %s\n", what, attempt + 1, problem.c_str());
-        server.Restart();
-      }
-    }
-    return problem;
+    return sound_test::Retried(what, kTries, once, [this] { server.Restart(); });
   }
 
   std::string PlayOnce(int attempt, const std::vector<int16_t>& expected, const char* block,
@@ -424,29 +417,17 @@ TEST_F(SoundDevicesTest, AServerThatDiesEndsEveryRunWithItsMessage) {
   }
 }
 
-// A recording that fills its disk (here a file-size limit of 32 KiB) ends
-// with exit status 1, the message with the file and the reason, and a valid
-// file holding the blocks written.
+// A recording that fills its disk ends with its message and a valid file.
 TEST_F(SoundDevicesTest, ARecordingThatFillsItsDiskEndsWithTheMessageAndAValidFile) {
   const std::string path = dir.File("full.wav");
   const std::string errors = dir.File("full.err");
-  const pid_t pid =
-      server.Spawn({"/bin/sh", "-c", "ulimit -f 64 && exec \"$0\" \"$@\"", RenderPath(), "--quiet",
-                    "--input-device", "0", path, "--seconds", "10"},
-                   {"PULSE_SOURCE=tsink.monitor"}, errors);
+  const pid_t pid = server.Spawn(
+      UnderFileSizeLimit({RenderPath(), "--quiet", "--input-device", "0", path, "--seconds", "10"}),
+      {"PULSE_SOURCE=tsink.monitor"}, errors);
   ASSERT_GT(pid, 0);
   int status = -1;
   ASSERT_TRUE(SoundServer::Wait(pid, 15, &status));
-  EXPECT_EQ(status, 1);
-  const test_support::Bytes text = test_support::ReadFileBytes(errors);
-  const std::string said(text.begin(), text.end());
-  EXPECT_NE(said.find("Error writing output file!!!\n" + path + ": File too large ("),
-            std::string::npos)
-      << said;
-  const test_support::ParsedWave wave = test_support::ParseWave(test_support::ReadFileBytes(path));
-  EXPECT_EQ(wave.problem, "");
-  EXPECT_GT(wave.data.size(), 0u);
-  EXPECT_LE(wave.data.size(), 64u * 512 - 46);
+  ExpectFullDiskEnding(status, errors, path);
 }
 
 TEST_F(SoundDevicesTest, CtrlCEndsALiveRunCleanly) {

@@ -10,12 +10,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
+
+#include <jack/jack.h>
 
 extern char** environ;
 
@@ -134,17 +137,22 @@ void SoundServer::Shutdown() {
   }
 }
 
-std::vector<std::string> SoundServer::Environment(const std::vector<std::string>& extra) const {
+std::vector<std::string> InheritedEnvironment(const std::vector<std::string>& dropped) {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry; ++entry) {
     const std::string text(*entry);
     const std::string name = text.substr(0, text.find('='));
-    if (name == "XDG_RUNTIME_DIR" || name == "HOME" || name == "PULSE_SINK" ||
-        name == "PULSE_SOURCE" || name == "PULSE_SERVER" || name == "TONALITH_WAVE_BACKEND") {
-      continue;
+    if (std::find(dropped.begin(), dropped.end(), name) == dropped.end()) {
+      environment.push_back(text);
     }
-    environment.push_back(text);
   }
+  return environment;
+}
+
+std::vector<std::string> SoundServer::Environment(const std::vector<std::string>& extra) const {
+  std::vector<std::string> environment =
+      InheritedEnvironment({"XDG_RUNTIME_DIR", "HOME", "PULSE_SINK", "PULSE_SOURCE", "PULSE_SERVER",
+                            "TONALITH_WAVE_BACKEND"});
   environment.push_back("XDG_RUNTIME_DIR=" + folder_);
   environment.push_back("HOME=" + folder_);
   environment.insert(environment.end(), extra.begin(), extra.end());
@@ -154,7 +162,12 @@ std::vector<std::string> SoundServer::Environment(const std::vector<std::string>
 pid_t SoundServer::Spawn(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extraEnvironment,
                          const std::string& errorPath) const {
-  const std::vector<std::string> environment = Environment(extraEnvironment);
+  return SpawnProcess(argv, Environment(extraEnvironment),
+                      errorPath.empty() ? folder_ + "/client.log" : errorPath);
+}
+
+pid_t SpawnProcess(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment, const std::string& errorPath) {
   std::vector<char*> args;
   for (const std::string& a : argv)
     args.push_back(const_cast<char*>(a.c_str()));
@@ -166,8 +179,7 @@ pid_t SoundServer::Spawn(const std::vector<std::string>& argv,
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  const std::string log = errorPath.empty() ? folder_ + "/client.log" : errorPath;
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
                                    O_WRONLY | O_CREAT | O_APPEND, 0600);
   pid_t pid = -1;
   const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envs.data());
@@ -209,6 +221,212 @@ void SoundServer::Stop(pid_t pid) {
   kill(pid, SIGINT);
   if (!Wait(pid, 5))
     return;
+}
+
+namespace {
+
+void Quiet(const char*) {}
+
+// Whether a client can reach the server `name` now.
+bool JackAnswers(const std::string& name) {
+  // libjack's complaints while the server starts are expected.
+  jack_set_error_function(Quiet);
+  jack_set_info_function(Quiet);
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(
+      "tonalith-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+      name.c_str());
+  if (!client) {
+    return false;
+  }
+  jack_client_close(client);
+  return true;
+}
+
+// jackd2's files of server `name` in /dev/shm (its socket and semaphores),
+// which a killed server leaves behind.
+void RemoveJackFiles(const std::string& name) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+    const std::string file = entry.path().filename().string();
+    if (file.rfind("jack_" + name + "_", 0) == 0 ||
+        (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name + "_") != std::string::npos)) {
+      std::filesystem::remove(entry.path(), ignored);
+    }
+  }
+}
+
+// What jackd said in `log` beyond its banner.
+std::string JackdComplaints(const std::string& log) {
+  std::ifstream in(log);
+  std::string said;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.find("Copyright") == std::string::npos &&
+        line.rfind("jackdmp", 0) != 0 && line.rfind("This is free", 0) != 0 &&
+        line.rfind("under certain", 0) != 0) {
+      said += (said.empty() ? "" : "; ") + line;
+    }
+  }
+  return said;
+}
+
+// Whether a jackd process runs on this machine (any user's, any name).
+bool AnyJackdRuns() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+    std::ifstream comm(entry.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name == "jackd") {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+JackServer::JackServer(int32_t period) : period_(period) {
+  Start();
+}
+
+JackServer::~JackServer() {
+  Shutdown();
+}
+
+void JackServer::Restart() {
+  Shutdown();
+  problem_.clear();
+  Start();
+}
+
+void JackServer::Start() {
+  static int serial = 0;
+  name_ = "tonalith-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+  char pattern[] = "/tmp/tonalith-jack-XXXXXX";
+  if (!mkdtemp(pattern)) {
+    problem_ = "cannot create a folder for the server";
+    return;
+  }
+  folder_ = pattern;
+  if (!Exists("jackd")) {
+    problem_ = "jackd is not installed (scripts/setup.sh installs jackd2)";
+    return;
+  }
+  problem_ = Launch();
+  // jackd2 keeps a few server slots in a registry in /dev/shm, and the slot
+  // of a server that was killed is only taken back by a server of the same
+  // name. When killed servers have used them all and no server runs at all,
+  // the registry is stale: it goes, and the server gets a fresh one.
+  if (problem_.find("Too many servers") != std::string::npos && !AnyJackdRuns()) {
+    std::error_code ignored;
+    std::filesystem::remove("/dev/shm/jack-shm-registry", ignored);
+    problem_ = Launch();
+  }
+}
+
+std::string JackServer::Launch() {
+  std::vector<std::string> environment = InheritedEnvironment({"HOME", "JACK_DEFAULT_SERVER"});
+  environment.push_back("HOME=" + folder_);
+  environment.push_back("JACK_NO_AUDIO_RESERVATION=1");
+  const std::vector<std::string> argv = {
+      "jackd", "--no-realtime",        "-n", name_, "-d", "dummy", "-r", std::to_string(kRate),
+      "-p",    std::to_string(period_)};
+  const std::string log = folder_ + "/jackd.log";
+  std::filesystem::remove(log);
+  // Everything the child needs is made before the fork: a child of a process
+  // with threads may only make async-signal-safe calls.
+  std::vector<char*> args;
+  for (const std::string& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envs;
+  for (const std::string& e : environment)
+    envs.push_back(const_cast<char*>(e.c_str()));
+  envs.push_back(nullptr);
+  const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  pid_ = fork();
+  if (pid_ == 0) {
+    // The server goes with this process, however it ends (a sanitizer's
+    // abort, a test killed on its timeout).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+    execvpe(args[0], args.data(), envs.data());
+    _exit(127);
+  }
+  close(out);
+  if (pid_ <= 0) {
+    return "jackd could not be started";
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (JackAnswers(name_)) {
+      return "";
+    }
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      return "jackd ended at once: " + JackdComplaints(log);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return "jackd did not answer within ten seconds";
+}
+
+void JackServer::Kill() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    killed_ = true;
+  }
+}
+
+void JackServer::Shutdown() {
+  if (killed_) {
+    // A server of the same name takes the killed one's slot back and gives
+    // it up when it stops.
+    killed_ = false;
+    Launch();
+  }
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    SoundServer::Wait(pid_, 5);  // killed if it does not end
+    pid_ = -1;
+  }
+  RemoveJackFiles(name_);
+  if (!folder_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+    folder_.clear();
+  }
+}
+
+std::vector<std::string> JackServer::Environment(const std::vector<std::string>& extra) const {
+  std::vector<std::string> environment =
+      InheritedEnvironment({"JACK_DEFAULT_SERVER", "TONALITH_WAVE_BACKEND"});
+  environment.push_back("JACK_DEFAULT_SERVER=" + name_);
+  environment.push_back("JACK_NO_AUDIO_RESERVATION=1");
+  environment.insert(environment.end(), extra.begin(), extra.end());
+  return environment;
+}
+
+pid_t JackServer::Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
+                        const std::string& errorPath) const {
+  return SpawnProcess(argv, Environment(extra),
+                      errorPath.empty() ? folder_ + "/client.log" : errorPath);
+}
+
+std::string Retried(const char* what, int tries,
+                    const std::function<std::string(int attempt)>& once,
+                    const std::function<void()>& fresh) {
+  std::string problem = "not run";
+  for (int attempt = 0; attempt < tries && !problem.empty(); ++attempt) {
+    problem = once(attempt);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s try %d: %s\n", what, attempt + 1, problem.c_str());
+      fresh();
+    }
+  }
+  return problem;
 }
 
 CpuLoad::CpuLoad() {

@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,68 @@ class SoundServer {
   std::string problem_;
   std::vector<pid_t> keepAlive_;
 };
+
+// A private JACK server for one test: jackd2 with its dummy driver (no sound
+// card, no real-time privileges, paced by a timer) at kRate with a period of
+// `period` frames, under a name of its own, its log in a private folder.
+// Clients reach it through Environment() (JACK_DEFAULT_SERVER) or its name.
+// On a loaded machine the dummy driver notes "XRun"s of its own in the log;
+// count a client's through its xrun callback instead.
+class JackServer {
+ public:
+  static constexpr int32_t kRate = 48000;
+
+  explicit JackServer(int32_t period = 256);
+  ~JackServer();
+  JackServer(const JackServer&) = delete;
+  JackServer& operator=(const JackServer&) = delete;
+
+  // Stops the server and starts a fresh one under a new name.
+  void Restart();
+  // Kills the server at once (SIGKILL), as a crash would.
+  void Kill();
+
+  // Empty when the server runs; otherwise why it could not be started.
+  const std::string& Problem() const { return problem_; }
+  const std::string& Name() const { return name_; }
+  const std::string& Folder() const { return folder_; }
+  int32_t Period() const { return period_; }
+
+  // This process's environment for a client of the server, plus `extra`.
+  std::vector<std::string> Environment(const std::vector<std::string>& extra = {}) const;
+  // As SoundServer's, with Environment(); stderr to `errorPath` (the
+  // folder's client.log when empty).
+  pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extra = {},
+              const std::string& errorPath = {}) const;
+
+ private:
+  void Start();
+  // Starts jackd under name_; "" once it answers, else why not.
+  std::string Launch();
+  void Shutdown();
+
+  int32_t period_;
+  std::string name_;
+  std::string folder_;
+  std::string problem_;
+  pid_t pid_ = -1;
+  bool killed_ = false;
+};
+
+// Runs `once` (which returns "" or what was wrong) up to `tries` times,
+// calling `fresh` (a fresh server) after each try that went wrong, which is
+// reported on stderr with `what`. Returns the last try's problem.
+std::string Retried(const char* what, int tries,
+                    const std::function<std::string(int attempt)>& once,
+                    const std::function<void()>& fresh);
+
+// Starts `argv` in the background with exactly `environment`, stdout to
+// /dev/null and stderr appended to `errorPath`. Returns its pid, or -1.
+pid_t SpawnProcess(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment, const std::string& errorPath);
+
+// This process's environment without the variables named in `dropped`.
+std::vector<std::string> InheritedEnvironment(const std::vector<std::string>& dropped);
 
 // Keeps every core busy while it lives (one spinning process per core), as
 // a loaded machine is.
